@@ -1,0 +1,154 @@
+// Program entry: program initialisation, the entry block that turns the
+// command line into a run mode and creates the mode's windows, the message
+// loop, and program finalisation.
+#include "uAboutBox.h"
+#include "uApplication.h"
+#include "uBenchmarkDisplayForm.h"
+#include "uBenchmarkForm.h"
+#include "uDebugForm.h"
+#include "uFiles.h"
+#include "uHideScreenForm.h"
+#include "uLog.h"
+#include "uOptionsForm.h"
+#include "uPlatform.h"
+#include "uProgram.h"
+#include "uRunMode.h"
+#include "uScreenSaverForm.h"
+
+#include <QApplication>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int64_t kLogSizeLimit = 65536;
+
+enum tExitCode : int {
+    kExitNormal = 0,
+    kExitPreviousInstance = 20,
+    kExitUnknownSwitch = 24,
+    kExitInvalidPreviewHandle = 42,
+};
+
+void PrepareLog()
+{
+    SetLogFilePath(ExecutableFolder() + "fractal.log");
+    if (FileSize(LogFilePath()) > kLogSizeLimit)
+        DeleteFileAt(LogFilePath());
+    LogNote(1, " ");
+    LogNote(1, std::string(55, '-'));
+    LogNote(1, " ");
+}
+
+// Windows of the run, owned here and destroyed in reverse order of creation
+// after the message loop.
+struct tForms {
+    std::vector<std::unique_ptr<QWidget>> all;
+
+    template <class T>
+    T* Make()
+    {
+        auto form = std::make_unique<T>();
+        T* raw = form.get();
+        RegisterForm(raw);
+        all.push_back(std::move(form));
+        return raw;
+    }
+    ~tForms()
+    {
+        while (!all.empty())
+            all.pop_back();
+    }
+};
+
+int RunEntryBlock(int argc, char** argv)
+{
+    // Qt takes its own switches out of argv; the log shows what we were given.
+    const std::vector<std::string> args(argv + 1, argv + argc);
+
+    PrepareLog();
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    InstallTerminationHandler();
+
+    LogNote(1, "Starting Quorex V1.4.0 (24/10/2007)");
+    LogNote(1, " -Parameters: \"" + JoinArguments(args) + "\"");
+
+    RunMode = rmDemo;
+    RunMode = RunModeFromArguments(args);
+    if (RunMode == 0)
+        return kExitUnknownSwitch;
+
+    if (!InstanceMutex().Acquire(RunModeMutexName(RunMode))) {
+        LogNote(1, "previous instance detected");
+        return kExitPreviousInstance;
+    }
+    LogNote(1, " -Starting in \"" + RunModeName(RunMode) + "\" mode");
+
+    tForms forms;
+    switch (RunMode) {
+    case rmDemo:
+        HideFromTaskbar = false;
+        forms.Make<TfScreenSaver>()->show();
+        forms.Make<TfOptions>();
+        forms.Make<TfDebug>();
+        break;
+    case rmScreenSaver:
+        HideFromTaskbar = true;
+        QApplication::setApplicationDisplayName("Quorex");
+        forms.Make<TfScreenSaver>()->show();
+        forms.Make<TfHideScreen>();
+        forms.Make<TfOptions>();
+        forms.Make<TAboutBox>();
+        forms.Make<TfDebug>();
+        break;
+    case rmConfigure: {
+        const uint64_t handle = ConfigureHandleFromArgument(args[0]);
+        if (handle != 0)
+            OptionsParentWindow = ParentWindowOf(handle);
+        forms.Make<TfOptions>()->show();
+        forms.Make<TfDebug>();
+        break;
+    }
+    case rmBenchmark:
+        forms.Make<TfBenchmark>()->show();
+        forms.Make<TfBenchmarkDisplay>()->show();
+        forms.Make<TfOptions>();
+        forms.Make<TfDebug>();
+        break;
+    case rmPreview: {
+        HideFromTaskbar = true;
+        auto* saver = forms.Make<TfScreenSaver>();
+        forms.Make<TfHideScreen>();
+        forms.Make<TfOptions>();
+        forms.Make<TAboutBox>();
+        forms.Make<TfDebug>();
+        const std::string second = args.size() > 1 ? args[1] : std::string();
+        const uint64_t handle = PreviewHandleFromArgument(second);
+        if (handle == 0) {
+            LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
+            return kExitInvalidPreviewHandle;
+        }
+        saver->EmbedInto(handle);
+        saver->show();
+        break;
+    }
+    default:
+        break;
+    }
+
+    app.exec();
+    return kExitNormal;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ProgramInitialisation();
+    const int code = RunEntryBlock(argc, argv);
+    ProgramFinalisation();
+    return code;
+}

@@ -1,0 +1,80 @@
+#include "uRunMode.h"
+
+#include "uFormat.h"
+#include "uNumberParser.h"
+
+int RunMode = rmScreenSaver;
+bool HideFromTaskbar = false;
+uint64_t OptionsParentWindow = 0;
+
+std::string RunModeName(int mode)
+{
+    static const char* const names[] = {"Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview"};
+    return mode >= 1 && mode <= 6 ? names[mode - 1] : "";
+}
+
+std::string RunModeMutexName(int mode)
+{
+    switch (mode) {
+    case rmDemo:
+    case rmScreenSaver:
+    case rmBenchmark:
+        return "FractalRUN";
+    case rmConfigure:
+        return "FractalCONF";
+    case rmPreview:
+        return "FractalPREV";
+    default:
+        return "";
+    }
+}
+
+int RunModeFromArguments(const std::vector<std::string>& args)
+{
+    if (args.empty())
+        return rmScreenSaver;
+    const std::string first = UpperCase(args[0]);
+    if (first.size() < 2)
+        return 0;
+    switch (first[1]) {
+    case 'B':
+        return rmBenchmark;
+    case 'C':
+        return rmConfigure;
+    case 'D':
+        return rmDemo;
+    case 'P':
+        return rmPreview;
+    case 'S':
+        return rmScreenSaver;
+    default:
+        return 0;
+    }
+}
+
+std::string JoinArguments(const std::vector<std::string>& args)
+{
+    std::string joined;
+    for (const auto& a : args)
+        joined += a + " ";
+    return joined;
+}
+
+namespace {
+uint64_t PositiveHandle(const std::string& text)
+{
+    int64_t v = 0;
+    if (!TryStrToInt(text, v) || v <= 0)
+        return 0;
+    return static_cast<uint64_t>(v);
+}
+} // namespace
+
+uint64_t ConfigureHandleFromArgument(const std::string& firstArgument)
+{
+    if (firstArgument.size() <= 3)
+        return 0;
+    return PositiveHandle(firstArgument.substr(3, 99));
+}
+
+uint64_t PreviewHandleFromArgument(const std::string& secondArgument) { return PositiveHandle(secondArgument); }

@@ -1,0 +1,42 @@
+#pragma once
+// The run mode and the globals the entry block sets for the other layers.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum tRunModeValue : int {
+    rmDemo = 1,
+    rmScreenSaver = 2,
+    rmFreeZoom = 3,
+    rmConfigure = 4,
+    rmBenchmark = 5,
+    rmPreview = 6,
+};
+
+/// Written only by the entry block; 2 before the command line is read.
+extern int RunMode;
+/// True in Screen Saver and Preview modes: the saver window gets no taskbar button.
+extern bool HideFromTaskbar;
+/// Configure mode: the window the options dialog parents itself to (0 = none).
+extern uint64_t OptionsParentWindow;
+
+/// "Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview";
+/// empty for any other value.
+std::string RunModeName(int mode);
+/// "FractalRUN", "FractalCONF" or "FractalPREV"; empty for Free Zoom.
+std::string RunModeMutexName(int mode);
+
+/// The mode the arguments select, or 0 for an unrecognised switch. No
+/// arguments select Screen Saver; otherwise the upper-cased second character
+/// of the first argument decides: B, C, D, P or S.
+int RunModeFromArguments(const std::vector<std::string>& args);
+
+/// Each argument followed by one space.
+std::string JoinArguments(const std::vector<std::string>& args);
+
+/// Window handle of "/c:HANDLE": the characters from the fourth on (at most
+/// 99) as a decimal integer; 0 when they do not convert or are negative.
+uint64_t ConfigureHandleFromArgument(const std::string& firstArgument);
+/// Window handle of the preview's second argument; 0 when it does not
+/// convert or is not positive.
+uint64_t PreviewHandleFromArgument(const std::string& secondArgument);

@@ -1,0 +1,119 @@
+// The program's entry block seen from outside: switches, exit codes, log
+// lines and the one-instance rule.
+#include "ProgramRunner.h"
+
+#include "HostWindow.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const std::string kStartedIn = " -Starting in \"";
+
+std::string StartLine(const std::string& mode) { return kStartedIn + mode + "\" mode"; }
+
+} // namespace
+
+TEST(Entry, UnrecognisedSwitchesEndWith24AfterTheStartLines)
+{
+    for (const char* sw : {"/x", "/a", "s"}) {
+        tProgramFolder folder;
+        EXPECT_EQ(RunProgram(folder, {sw}), 24) << sw;
+        const std::string log = folder.Log();
+        EXPECT_NE(log.find("Starting Quorex V1.4.0 (24/10/2007)"), std::string::npos);
+        EXPECT_NE(log.find(" -Parameters: \"" + std::string(sw) + " \""), std::string::npos) << log;
+        EXPECT_EQ(log.find(kStartedIn), std::string::npos) << "nothing more is logged";
+        EXPECT_NE(log.find(std::string(55, '-')), std::string::npos);
+    }
+}
+
+TEST(Entry, ScreenSaverIsTheDefaultAndTheSwitchIsForgiving)
+{
+    const std::vector<std::vector<std::string>> variants = {{}, {"/s"}, {"-s"}, {"qs"}};
+    for (const auto& args : variants) {
+        tProgramFolder folder;
+        tRunningProgram p(folder, args);
+        ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Screen Saver"))) << folder.Log();
+        EXPECT_EQ(p.Terminate(), 0);
+        if (args.empty()) {
+            EXPECT_NE(folder.Log().find(" -Parameters: \"\""), std::string::npos) << folder.Log();
+        }
+    }
+}
+
+TEST(Entry, InvalidPreviewHandlesEndWith42)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"/p"}, ""}, {{"/p", "0"}, "0"}, {{"/p", "abc"}, "abc"}};
+    for (const auto& [args, shown] : cases) {
+        tProgramFolder folder;
+        EXPECT_EQ(RunProgram(folder, args), 42);
+        EXPECT_NE(folder.Log().find("Invalid Preivew Handle \"" + shown + "\""), std::string::npos) << folder.Log();
+    }
+}
+
+TEST(Entry, OneInstancePerModeFamily)
+{
+    tHostWindow host;
+    ASSERT_TRUE(host.Valid()) << "needs a display";
+    tProgramFolder folder;
+    tRunningProgram saver(folder, {"/s"});
+    ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Screen Saver")));
+
+    EXPECT_EQ(RunProgram(folder, {"/d"}), 20);
+    EXPECT_NE(folder.Log().find("previous instance detected"), std::string::npos);
+    EXPECT_EQ(folder.Log().find(StartLine("Demo")), std::string::npos);
+    EXPECT_EQ(RunProgram(folder, {"/b"}), 20);
+
+    tRunningProgram preview(folder, {"/p", host.Id()});
+    EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Preview")));
+    tRunningProgram configure(folder, {"/c"});
+    EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Configure")));
+
+    EXPECT_EQ(preview.Terminate(), 0);
+    EXPECT_EQ(configure.Terminate(), 0);
+    EXPECT_EQ(saver.Terminate(), 0);
+
+    // The lock goes with the process: a new Demo may start now.
+    tRunningProgram demo(folder, {"/d"});
+    EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Demo")));
+    EXPECT_EQ(demo.Terminate(), 0);
+}
+
+TEST(Entry, TheLockIsReleasedWhenAnInstanceIsKilled)
+{
+    tProgramFolder folder;
+    {
+        tRunningProgram saver(folder, {"/s"});
+        ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Screen Saver")));
+    } // killed with SIGKILL, no clean-up of its own
+    tRunningProgram demo(folder, {"/d"});
+    EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Demo")));
+    EXPECT_EQ(demo.Terminate(), 0);
+}
+
+TEST(Entry, ALogPastSixtyFourKilobytesIsReplaced)
+{
+    for (const size_t size : {size_t{65536}, size_t{65537}}) {
+        tProgramFolder folder;
+        const std::string old = "old line\n" + std::string(size - 9, 'x');
+        WriteTextFile(folder.LogPath(), old);
+        EXPECT_EQ(RunProgram(folder, {"/x"}), 24);
+        const std::string log = folder.Log();
+        if (size == 65536)
+            EXPECT_EQ(log.rfind("old line\n", 0), 0u) << "appended to";
+        else
+            EXPECT_EQ(log.find("old line"), std::string::npos) << "replaced";
+        EXPECT_NE(log.find("Starting Quorex"), std::string::npos);
+    }
+}
+
+TEST(Entry, EveryModeStartsAndEndsCleanly)
+{
+    for (const auto& [sw, name] : std::vector<std::pair<std::string, std::string>>{
+             {"/d", "Demo"}, {"/c", "Configure"}, {"/c:abc", "Configure"}, {"/b", "Benchmark"}}) {
+        tProgramFolder folder;
+        tRunningProgram p(folder, {sw});
+        ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine(name))) << sw;
+        EXPECT_EQ(p.Terminate(), 0) << sw;
+    }
+}

@@ -1,0 +1,22 @@
+#include "HostWindow.h"
+
+#include <X11/Xlib.h>
+
+tHostWindow::tHostWindow()
+{
+    Display* d = XOpenDisplay(nullptr);
+    if (!d)
+        return;
+    display_ = d;
+    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 152, 112, 0, 0, 0);
+    XMapWindow(d, window_);
+    XFlush(d);
+}
+
+tHostWindow::~tHostWindow()
+{
+    if (auto* d = static_cast<Display*>(display_)) {
+        XDestroyWindow(d, window_);
+        XCloseDisplay(d);
+    }
+}

@@ -1,0 +1,19 @@
+#pragma once
+// An X11 window owned by the test, standing in for a host's preview box.
+// Kept apart from the tests because Xlib's macros clash with GoogleTest.
+#include <string>
+
+class tHostWindow {
+public:
+    tHostWindow();
+    ~tHostWindow();
+    tHostWindow(const tHostWindow&) = delete;
+    tHostWindow& operator=(const tHostWindow&) = delete;
+
+    bool Valid() const { return display_ != nullptr; }
+    std::string Id() const { return std::to_string(window_); }
+
+private:
+    void* display_ = nullptr;
+    unsigned long window_ = 0;
+};

@@ -1,0 +1,124 @@
+#include "ProgramRunner.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+tProgramFolder::tProgramFolder()
+{
+    std::filesystem::copy_file(FRACTAL_BINARY, Binary());
+    std::filesystem::create_directories(dir_.File("runtime"));
+    std::filesystem::create_directories(dir_.File("config"));
+}
+
+std::vector<std::string> tProgramFolder::Environment() const
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0 ||
+            entry.rfind("FRACTAL_", 0) == 0)
+            continue;
+        env.push_back(entry);
+    }
+    env.push_back("FRACTAL_NO_DIALOGS=1");
+    env.push_back("XDG_RUNTIME_DIR=" + dir_.File("runtime"));
+    env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
+    return env;
+}
+
+tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+                                 const std::vector<std::string>& extraEnv)
+{
+    std::vector<std::string> env = folder.Environment();
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<std::string> argStrings{folder.Binary()};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+
+    std::vector<char*> argv, envp;
+    for (auto& a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    pid_ = ::fork();
+    if (pid_ < 0)
+        throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+}
+
+tRunningProgram::~tRunningProgram()
+{
+    if (Running()) {
+        ::kill(pid_, SIGKILL);
+        Wait(std::chrono::seconds(5));
+    }
+}
+
+bool tRunningProgram::Running()
+{
+    if (pid_ <= 0 || status_ != -1)
+        return false;
+    int st = 0;
+    const pid_t r = ::waitpid(pid_, &st, WNOHANG);
+    if (r == pid_) {
+        status_ = st;
+        return false;
+    }
+    return r == 0;
+}
+
+int tRunningProgram::Wait(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (Running()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status_, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (status_ == -1)
+        return -1;
+    if (WIFEXITED(status_))
+        return WEXITSTATUS(status_);
+    if (WIFSIGNALED(status_))
+        return 128 + WTERMSIG(status_);
+    return -1;
+}
+
+int tRunningProgram::Terminate(std::chrono::milliseconds timeout)
+{
+    if (Running())
+        ::kill(pid_, SIGTERM);
+    return Wait(timeout);
+}
+
+int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args, std::chrono::milliseconds timeout)
+{
+    tRunningProgram p(folder, args);
+    return p.Wait(timeout);
+}
+
+bool WaitForText(const std::string& path, const std::string& text, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (ReadTextFile(path).find(text) != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Runs the built program from a private copy in a temporary folder, so that
+// its log, its ini file and its lock files are the test's own.
+#include "TestUtil.h"
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class tProgramFolder {
+public:
+    tProgramFolder();
+
+    const std::string& Folder() const { return dir_.Path(); }
+    std::string Binary() const { return dir_.File("fractal"); }
+    std::string LogPath() const { return dir_.File("fractal.log"); }
+    std::string Log() const { return ReadTextFile(LogPath()); }
+    /// Environment of every run: no dialogs, lock files and config in this folder.
+    std::vector<std::string> Environment() const;
+
+private:
+    tTempDir dir_;
+};
+
+class tRunningProgram {
+public:
+    tRunningProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+                    const std::vector<std::string>& extraEnv = {});
+    ~tRunningProgram();
+    tRunningProgram(const tRunningProgram&) = delete;
+    tRunningProgram& operator=(const tRunningProgram&) = delete;
+
+    /// Waits for the exit; returns the exit code, or -1 on timeout (the
+    /// process is then killed), or 128 + signal when a signal ended it.
+    int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    /// Sends SIGTERM (a clean stop) and waits.
+    int Terminate(std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    bool Running();
+
+private:
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+/// Runs to the end and returns the exit code.
+int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+/// Polls the file until it contains the text; false after the timeout.
+bool WaitForText(const std::string& path, const std::string& text,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30));

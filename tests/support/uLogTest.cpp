@@ -1,0 +1,121 @@
+#include "uAssert.h"
+#include "uLog.h"
+
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+struct tFixedClock {
+    explicit tFixedClock(std::string text) { SetLogClockText([text] { return text; }); }
+    ~tFixedClock() { SetLogClockText({}); }
+};
+} // namespace
+
+TEST(Log, FileAndListLevelsAreSeparate)
+{
+    tCapturedLog log;
+    tFixedClock clock("01:02:03");
+    LogFileLevel = 2;
+    LogListLevel = 3;
+    LogNote(3, "summary");
+    EXPECT_FALSE(log.FileContains("summary"));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "01:02:03     [3] summary");
+
+    LogFileLevel = 3; // as after the settings are applied
+    LogNote(3, "summary");
+    EXPECT_EQ(log.FileLines(), std::vector<std::string>{"01:02:03     summary"});
+
+    LogNote(4, "duration");
+    EXPECT_FALSE(log.FileContains("duration"));
+    EXPECT_EQ(log.lines.size(), 2u);
+}
+
+TEST(Log, WarningsAlwaysReachTheFileWithoutTimeStamp)
+{
+    tCapturedLog log;
+    LogFileLevel = 0;
+    LogWarning(5, "Could not release invalid page");
+    EXPECT_EQ(log.FileLines(), std::vector<std::string>{"Could not release invalid page"});
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "[5] Could not release invalid page");
+}
+
+TEST(Log, TimeStampIsPaddedToTwelveButNeverCut)
+{
+    tCapturedLog log;
+    {
+        tFixedClock clock("12:34:56");
+        EXPECT_EQ(LogTimeStamp(), "12:34:56    ");
+        LogNote(1, "x");
+    }
+    {
+        tFixedClock clock("12:34:56 AM Central Time");
+        LogNote(1, "y");
+    }
+    const auto lines = log.FileLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "12:34:56     x"); // four spaces of padding, then the separator
+    EXPECT_EQ(lines[1], "12:34:56 AM Central Time y");
+    EXPECT_GE(LogTimeStamp().size(), 12u);
+}
+
+namespace {
+class tDetachedList : public tLogList {
+public:
+    bool parent = false;
+    bool enabled = false;
+    int received = 0;
+    bool HasParent() const override { return parent; }
+    bool IsEnabled() const override { return enabled; }
+    void AddLine(const std::string&) override { ++received; }
+};
+} // namespace
+
+TEST(Log, ListsWithoutParentOrDisabledReceiveNothing)
+{
+    tCapturedLog log;
+    tDetachedList list;
+    SetLogNotesList(&list);
+    SetLogWarningsList(&list);
+    LogNote(1, "note");
+    LogWarning(1, "warning");
+    EXPECT_EQ(list.received, 0);
+    list.parent = true;
+    list.enabled = true;
+    LogNote(1, "note");
+    LogWarning(1, "warning");
+    EXPECT_EQ(list.received, 2);
+    EXPECT_EQ(log.FileCount("note"), 2);
+}
+
+TEST(Log, EachLineStandsAloneAndFileErrorsAreSwallowed)
+{
+    tCapturedLog log;
+    LogNote(1, "first");
+    std::remove(LogFilePath().c_str());
+    LogNote(1, "second"); // recreates the file
+    const auto lines = log.FileLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("second"), std::string::npos);
+
+    SetLogFilePath("/nonexistent-folder/for/sure/fractal.log");
+    EXPECT_NO_THROW(LogNote(1, "lost"));
+    EXPECT_NO_THROW(LogWarning(1, "lost"));
+}
+
+TEST(Assert, CarriesUnitAndLine)
+{
+    EXPECT_NO_THROW(Assert(true, "uFractal", 729));
+    try {
+        Assert(false, "uFractal", 729);
+        FAIL() << "no exception";
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Unit(), "uFractal");
+        EXPECT_EQ(e.Line(), 729);
+        EXPECT_EQ(e.Message(), "Assertion failure");
+        EXPECT_STREQ(e.what(), "Assertion failure (uFractal, line 729)");
+    }
+    EXPECT_THROW(Assert(false, "uPage", 803, "NIY"), std::exception);
+}

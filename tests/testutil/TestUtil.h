@@ -1,0 +1,85 @@
+#pragma once
+// Shared helpers of the tests: temporary folders, environment overrides and
+// a capture of the log.
+#include "uLog.h"
+
+#include <string>
+#include <vector>
+
+/// A fresh folder under the temporary directory, removed with its content.
+class tTempDir {
+public:
+    tTempDir();
+    ~tTempDir();
+    tTempDir(const tTempDir&) = delete;
+    tTempDir& operator=(const tTempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    /// Path + "/" + name.
+    std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+/// Sets (or with nullptr unsets) an environment variable for its lifetime.
+class tScopedEnv {
+public:
+    tScopedEnv(const std::string& name, const char* value);
+    ~tScopedEnv();
+    tScopedEnv(const tScopedEnv&) = delete;
+    tScopedEnv& operator=(const tScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    bool hadValue_ = false;
+    std::string oldValue_;
+};
+
+/// Sends the log to a private file and attaches itself as notes and
+/// warnings list; restores the previous state on destruction.
+class tCapturedLog : public tLogList {
+public:
+    tCapturedLog();
+    ~tCapturedLog() override;
+
+    bool HasParent() const override { return true; }
+    void AddLine(const std::string& line) override { lines.push_back(line); }
+
+    /// Lines that reached the file.
+    std::vector<std::string> FileLines() const;
+    /// True when some file line contains the text.
+    bool FileContains(const std::string& text) const;
+    /// Number of file lines containing the text.
+    int FileCount(const std::string& text) const;
+
+    std::vector<std::string> lines; // everything the list received
+
+private:
+    tTempDir dir_;
+    std::string oldPath_;
+    int oldFileLevel_;
+    int oldListLevel_;
+    tLogList* oldNotes_;
+    tLogList* oldWarnings_;
+};
+
+/// Switches the C locale to one that writes numbers with a decimal comma
+/// (German), compiling it into a private folder when the system has none
+/// installed; restores the previous locale on destruction. Active() tells
+/// whether a comma locale could be set.
+class tDecimalCommaLocale {
+public:
+    tDecimalCommaLocale();
+    ~tDecimalCommaLocale();
+    tDecimalCommaLocale(const tDecimalCommaLocale&) = delete;
+    tDecimalCommaLocale& operator=(const tDecimalCommaLocale&) = delete;
+    bool Active() const { return active_; }
+
+private:
+    std::string saved_;
+    bool active_ = false;
+};
+
+std::string ReadTextFile(const std::string& path);
+void WriteTextFile(const std::string& path, const std::string& content);
