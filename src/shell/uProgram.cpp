@@ -1,5 +1,6 @@
 #include "uProgram.h"
 
+#include "uAppRegistry.h"
 #include "uClock.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
@@ -19,7 +20,9 @@ void ProgramInitialisation()
     // 3-4. The engine's global timer and the mouse tracker join here with their subsystems.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
-    // 6-7. The registry store, the colour-map preset generator and the keyboard table join here.
+    // 6. The registry store; the colour-map preset generator joins here.
+    CreateAppRegistry();
+    // 7. The keyboard table joins here.
     // 8. The instance mutex, holding no name yet.
     gInstanceMutex = std::make_unique<tMutex>();
 }
@@ -27,6 +30,7 @@ void ProgramInitialisation()
 void ProgramFinalisation()
 {
     gInstanceMutex.reset();
+    FreeAppRegistry();
 }
 
 tMutex& InstanceMutex()
