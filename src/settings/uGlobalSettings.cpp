@@ -107,10 +107,9 @@ constexpr char kSection[] = "ADVANCED";
 constexpr tPackedColor kUnparsableFrameColor = PackRGBA(255, 255, 0, 255);
 
 // Sizes and counts that other parts allocate or count with: values outside
-// these ranges would exhaust memory, overflow the back ends' 16-bit counters
-// or the anti-aliasing sample buffers, so they are refused like text that
-// does not convert.
-constexpr int32_t kMaxIterations = 65535;
+// these ranges would exhaust memory, stop every render (no iterations) or
+// overflow the anti-aliasing sample buffers, so they are refused like text
+// that does not convert.
 constexpr int32_t kMaxAASamples = 9;
 constexpr int32_t kMinKeyframeResolution = 16;
 constexpr int32_t kMaxPageEdge = 8192;
@@ -213,7 +212,7 @@ void tGlobalSettings::LoadSettings(const std::string& iniPath)
         frameScale = read.Single("frameScale", frameScale);
         frameColor = read.Color("frameColor", frameColor);
         frameRes = read.Integer("frameRes", frameRes, 1, kMaxPageEdge);
-        fractalItterations = read.Integer("fractalItterations", fractalItterations, 1, kMaxIterations);
+        fractalItterations = read.Integer("fractalItterations", fractalItterations, 1);
         renderPercision = read.Integer("renderPercision", renderPercision);
         aa.threshold = read.Single("aaThreshold", aa.threshold);
         aa.samples = read.Integer("aaSamples", aa.samples, 1, kMaxAASamples);

@@ -347,7 +347,7 @@ TEST_F(GlobalSettingsTest, ValuesOtherPartsCannotCarryAreRefusedWithAWarning)
     Store("DetailLevel", 2);
     Store("ZoomDeep", 0);
     const auto s = Make();
-    s->LoadSettings(Ini("aaSamples=50\nFractalResolution=0\nfractalItterations=100000\nframeRes=-1\n"
+    s->LoadSettings(Ini("aaSamples=50\nFractalResolution=0\nfractalItterations=0\nframeRes=-1\n"
                         "zoomKeyframeInterval=1\nforceDetailLevel=262\n"));
     EXPECT_EQ(s->forceDetailLevel, 0) << "262 does not fit the byte field";
     EXPECT_EQ(s->detailLevel, 2);
