@@ -2,6 +2,7 @@
 
 #include "uAppRegistry.h"
 #include "uClock.h"
+#include "uColorMap.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
 
@@ -20,9 +21,11 @@ void ProgramInitialisation()
     // 3-4. The engine's global timer and the mouse tracker join here with their subsystems.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
-    // 6. The registry store; the colour-map preset generator joins here.
+    // 6. The registry store and the colour-map preset generator (which builds
+    //    each preset on first use).
     CreateAppRegistry();
-    // 7. The keyboard table joins here.
+    (void)ColorMapGenerator();
+    // 7. The keyboard table joins here with its subsystem.
     // 8. The instance mutex, holding no name yet.
     gInstanceMutex = std::make_unique<tMutex>();
 }
