@@ -13,17 +13,40 @@ std::unique_ptr<tAppRegistry> gAppRegistry;
 
 tAppRegistry::tAppRegistry() : registry_(std::make_unique<tRegistryEx>())
 {
-    if (!registry_->OpenKey(kAppRegistryKey, true))
-        LogWarning(2, "Could not create registry key");
+    registry_->OpenKey(kAppRegistryKey, true);
 }
 
-int32_t tAppRegistry::ReadDetailLevel() const { return registry_->ReadIntegerDef(kDetailLevel, kDetailLevelFallback); }
+void tAppRegistry::WarnIfClosed() const
+{
+    if (registry_->IsOpen() || warned_)
+        return;
+    warned_ = true;
+    LogWarning(2, "Could not create registry key");
+}
 
-void tAppRegistry::WriteDetailLevel(uint8_t level) { registry_->WriteInteger(kDetailLevel, level); }
+int32_t tAppRegistry::ReadDetailLevel() const
+{
+    WarnIfClosed();
+    return registry_->ReadIntegerDef(kDetailLevel, kDetailLevelFallback);
+}
 
-bool tAppRegistry::ReadZoomDeep() const { return registry_->ReadBoolDef(kZoomDeep, kZoomDeepFallback); }
+void tAppRegistry::WriteDetailLevel(uint8_t level)
+{
+    WarnIfClosed();
+    registry_->WriteInteger(kDetailLevel, level);
+}
 
-void tAppRegistry::WriteZoomDeep(bool on) { registry_->WriteInteger(kZoomDeep, on ? 1 : 0); }
+bool tAppRegistry::ReadZoomDeep() const
+{
+    WarnIfClosed();
+    return registry_->ReadBoolDef(kZoomDeep, kZoomDeepFallback);
+}
+
+void tAppRegistry::WriteZoomDeep(bool on)
+{
+    WarnIfClosed();
+    registry_->WriteInteger(kZoomDeep, on ? 1 : 0);
+}
 
 void CreateAppRegistry()
 {

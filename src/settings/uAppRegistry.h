@@ -13,9 +13,11 @@ inline constexpr char kAppRegistryKey[] = "\\Software\\Halvornet\\Fractal\\";
 
 class tAppRegistry {
 public:
-    /// Opens (creating when needed) the program's key; when that fails logs
-    /// the warning "Could not create registry key" (level 2) and carries on:
-    /// reads then give their fallbacks and writes raise.
+    /// Opens (creating when needed) the program's key. When that fails the
+    /// store carries on: reads give their fallbacks and writes raise, and the
+    /// warning "Could not create registry key" (level 2) is logged once, at
+    /// the first read or write: the store is made during program
+    /// initialisation, before the log has its file.
     tAppRegistry();
     tAppRegistry(const tAppRegistry&) = delete;
     tAppRegistry& operator=(const tAppRegistry&) = delete;
@@ -31,7 +33,10 @@ public:
     const tRegistryEx& Registry() const { return *registry_; }
 
 private:
+    void WarnIfClosed() const;
+
     std::unique_ptr<tRegistryEx> registry_;
+    mutable bool warned_ = false;
 };
 
 /// Makes the process-wide store (replacing one that exists).

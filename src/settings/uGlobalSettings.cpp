@@ -4,12 +4,15 @@
 
 #include "uAppRegistry.h"
 #include "uAssert.h"
+#include "uClock.h"
 #include "uCpuFeatures.h"
 #include "uFiles.h"
 #include "uFormat.h"
+#include "uFractal.h"
 #include "uIniFile.h"
 #include "uLog.h"
 #include "uMath.h"
+#include "uPage.h"
 #include "uPlatform.h"
 #include "uSystemFacts.h"
 #include "uSystemInfo.h"
@@ -44,7 +47,7 @@ int32_t LevelResolution(int level, int32_t screenWidth)
 
 int32_t LevelResolution(int level) { return LevelResolution(level, PrimaryScreenWidth()); }
 
-float AACost(const tDetailAA& aa)
+float AACost(const tAASettings& aa)
 {
     const float open = std::clamp(1.0f - aa.threshold, 0.0f, 1.0f);
     const float extraSamples = static_cast<float>(std::max(aa.samples - 1, 0));
@@ -70,7 +73,7 @@ int32_t LevelRequiredRam(int level, int32_t screenWidth)
 
 int32_t LevelRequiredRam(int level) { return LevelRequiredRam(level, PrimaryScreenWidth()); }
 
-std::string AASettingsText(const tDetailAA& aa)
+std::string AASettingsText(const tAASettings& aa)
 {
     if (aa.threshold == 0.0f)
         return "Fixed " + IntToStr(aa.samples) + "x";
@@ -170,7 +173,7 @@ void tGlobalSettings::SetDefaults()
     zoomKeyframeInterval = 2.0f;
     keyframeDisplayScale = 1.0;
     PatternSeed = 0;
-    aa = tDetailAA{1.0f, 1, 1.0f};
+    aa = tAASettings{1.0f, 1, 1.0f};
     DebugMode = false;
     writeKeyFramesToDisk = false;
 }
@@ -306,9 +309,25 @@ void tGlobalSettings::LogDetailLevels() const
     }
 }
 
+double TestRenderSeconds(bool deep)
+{
+    tPage page;
+    page.SetSize(256, 256, pfRGBA);
+    tFractalMandelBrot generator(&page);
+    generator.precision = deep ? 3 : 2;
+    generator.SetMaxIterations(1024);
+    generator.discMode = true;
+    generator.antiAliasing = tAASettings{1.0f, 1, 1.0f};
+    generator.SelectBackEnd();
+    const extended start = HighResTime();
+    generator.RenderAll();
+    return static_cast<double>(HighResTime() - start);
+}
+
 tAutoDetectProbes MachineProbes()
 {
     tAutoDetectProbes p;
+    p.renderSeconds = TestRenderSeconds;
     p.totalPhysMemoryKb = [] { return SystemInfo().TotalPhysMemory(); };
     return p;
 }

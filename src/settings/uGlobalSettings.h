@@ -9,6 +9,7 @@
 //     store, then section "ADVANCED" of fractal.ini beside the program),
 //     applying a level, saving the two stored choices;
 //   - GlobalSettings: the one settings object of the process.
+#include "uAASettings.h"
 #include "uColor.h"
 
 #include <array>
@@ -18,16 +19,9 @@
 
 // ------------------------------------------------------------ detail levels
 
-/// Anti-aliasing of a detail level (threshold, samples, radius).
-struct tDetailAA {
-    float threshold = 1.0f;
-    int32_t samples = 1;
-    float radius = 1.0f;
-};
-
 struct tDetailLevelSetting {
     std::string name;
-    tDetailAA aa;
+    tAASettings aa;
     float resolutionFactor;  // keyframe edge as a fraction of the screen width
     int32_t iterations;
 };
@@ -48,7 +42,7 @@ int32_t LevelResolution(int level, int32_t screenWidth);
 /// On the primary screen.
 int32_t LevelResolution(int level);
 /// clamp(1 - threshold, 0, 1)^2 x max(samples - 1, 0) + 1, in single precision.
-float AACost(const tDetailAA& aa);
+float AACost(const tAASettings& aa);
 /// The processor score a level needs.
 int32_t LevelRequiredCpu(int level, int32_t screenWidth);
 int32_t LevelRequiredCpu(int level);
@@ -57,7 +51,7 @@ int32_t LevelRequiredRam(int level, int32_t screenWidth);
 int32_t LevelRequiredRam(int level);
 
 /// "Disabled" (threshold 1), "Fixed 3x" (threshold 0) or "Adaptive (0.7) 2x".
-std::string AASettingsText(const tDetailAA& aa);
+std::string AASettingsText(const tAASettings& aa);
 
 // ------------------------------------------------------------ auto-detection
 
@@ -78,8 +72,10 @@ struct tAutoDetectProbes {
     /// Total physical memory in kilobytes.
     std::function<int64_t()> totalPhysMemoryKb;
 };
-/// The real probes: the test render on this machine and the memory size
-/// from the system-information module.
+/// The test render on this machine, timed with the high-resolution clock.
+double TestRenderSeconds(bool deep);
+/// The real probes: the test render and the memory size from the
+/// system-information module.
 tAutoDetectProbes MachineProbes();
 
 // ------------------------------------------------------------ tGlobalSettings
@@ -107,7 +103,7 @@ public:
     float zoomKeyframeInterval{};
     double keyframeDisplayScale{};
     int32_t PatternSeed{};
-    tDetailAA aa{};
+    tAASettings aa{};
     bool DebugMode{};
     bool writeKeyFramesToDisk{};
 

@@ -60,6 +60,7 @@ TEST(AppRegistry, AnUncreatableKeyWarnsOnceFallsBackAndRefusesWrites)
     tScopedEnv xdg("XDG_CONFIG_HOME", dir.File("file").c_str());
     tCapturedLog log;
     tAppRegistry reg;
+    EXPECT_TRUE(log.lines.empty()) << "the log may have no file yet when the store is made";
     EXPECT_EQ(reg.ReadDetailLevel(), 6);
     EXPECT_TRUE(reg.ReadZoomDeep());
     EXPECT_THROW(reg.WriteDetailLevel(3), ERegistryException);

@@ -4,8 +4,11 @@
 #include "uGlobalSettings.h"
 
 #include "uAppRegistry.h"
+#include "uAssert.h"
+#include "uClock.h"
 #include "uCpuFeatures.h"
 #include "uSystemFacts.h"
+#include "uSystemInfo.h"
 
 #include "TestUtil.h"
 
@@ -123,6 +126,21 @@ TEST(AutoDetection, ScoreFromTheTestRender)
     EXPECT_EQ(CpuScore(0.1), 655);
     EXPECT_EQ(CpuScore(-1.0), 65536);
     EXPECT_EQ(CpuScore(std::nan("")), 65536);
+}
+
+TEST(AutoDetection, TheMachineProbesTimeARealRenderAndReadTheMemory)
+{
+    int reads = 0;
+    SetHighResTimeSource([&] { return 100.0L + 0.002L * reads++; });
+    EXPECT_NEAR(TestRenderSeconds(false), 0.002, 1e-9);
+    EXPECT_EQ(reads, 2) << "one reading before the render and one after";
+    SetHighResTimeSource({});
+    EXPECT_GT(TestRenderSeconds(true), 0.0);
+
+    const tAutoDetectProbes probes = MachineProbes();
+    EXPECT_THROW(probes.totalPhysMemoryKb(), EAssertionFailed) << "needs the system-information module";
+    TdmSystemInfo dm;
+    EXPECT_EQ(probes.totalPhysMemoryKb(), TotalPhysicalMemoryKb());
 }
 
 TEST(AutoDetection, TheHighestLevelBothProcessorAndMemoryCarry)
