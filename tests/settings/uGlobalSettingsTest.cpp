@@ -160,38 +160,18 @@ TEST(AutoDetection, TheHighestLevelBothProcessorAndMemoryCarry)
     EXPECT_EQ(ChooseDetailLevel(1480, 100000, 1280), 4);
 }
 
-TEST_F(GlobalSettingsTest, DefaultsOfANewObject)
+TEST_F(GlobalSettingsTest, DefaultsLeaveZoomSpeedAlone)
 {
     const auto s = Make();
-    EXPECT_EQ(s->forceDetailLevel, 0);
-    EXPECT_EQ(s->detailLevel, 1);
-    EXPECT_EQ(s->cpuThrottle, 0);
-    EXPECT_EQ(s->frameScale, 1.0f);
-    EXPECT_EQ(s->frameRes, 512);
+    EXPECT_EQ(s->zoomSpeed, 0.0f) << "zero from creation, not from the defaults";
     EXPECT_EQ(s->frameColor, PackRGBA(0, 0, 0, 255));
-    EXPECT_EQ(s->renderPercision, 0);
-    EXPECT_EQ(s->fractalItterations, 1024);
-    EXPECT_EQ(s->interpolation, 2);
-    EXPECT_EQ(s->FractalType, 1);
-    EXPECT_EQ(s->FractalResolution, 768);
-    EXPECT_EQ(s->FractalColorMap, 0);
-    EXPECT_EQ(s->zoomRotationSpeed, 1.5f);
-    EXPECT_EQ(s->zoomSpeed, 0.0f);
-    EXPECT_FALSE(s->zoomDeep);
-    EXPECT_EQ(s->zoomKeyframeInterval, 2.0f);
-    EXPECT_EQ(s->keyframeDisplayScale, 1.0);
-    EXPECT_EQ(s->PatternSeed, 0);
-    EXPECT_EQ(s->aa.threshold, 1.0f);
-    EXPECT_EQ(s->aa.samples, 1);
-    EXPECT_EQ(s->aa.radius, 1.0f);
-    EXPECT_FALSE(s->DebugMode);
-    EXPECT_FALSE(s->writeKeyFramesToDisk);
-
     s->zoomSpeed = 3.0f;
     s->frameRes = 1;
+    s->aa.samples = 4;
     s->SetDefaults();
     EXPECT_EQ(s->frameRes, 512);
-    EXPECT_EQ(s->zoomSpeed, 3.0f) << "the defaults step leaves zoomSpeed alone";
+    EXPECT_EQ(s->aa, (tAASettings{1.0f, 1, 1.0f}));
+    EXPECT_EQ(s->zoomSpeed, 3.0f);
 }
 
 TEST_F(GlobalSettingsTest, AFirstStartDetectsOnceAndStoresTheLevel)
