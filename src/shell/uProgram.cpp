@@ -1,6 +1,7 @@
 #include "uProgram.h"
 
 #include "uClock.h"
+#include "uColorMap.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
 
@@ -19,7 +20,10 @@ void ProgramInitialisation()
     // 3-4. The engine's global timer and the mouse tracker join here with their subsystems.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
-    // 6-7. The registry store, the colour-map preset generator and the keyboard table join here.
+    // 6. The registry store joins here with its subsystem.
+    // 7. The colour-map preset generator; it builds each preset on first use.
+    (void)ColorMapGenerator();
+    // The keyboard table joins here with its subsystem.
     // 8. The instance mutex, holding no name yet.
     gInstanceMutex = std::make_unique<tMutex>();
 }
