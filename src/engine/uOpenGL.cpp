@@ -5,6 +5,7 @@
 #include "uAssert.h"
 #include "uFormat.h"
 #include "uLog.h"
+#include "uPage.h"
 #include "uPlatform.h"
 
 #include <GL/gl.h>
@@ -379,6 +380,16 @@ void tOpenGLInterface::DeleteDeferredTextures()
 // tGltexture
 // ---------------------------------------------------------------------------
 
+namespace {
+void SetPixelTransferScale(GLfloat scale)
+{
+    glPixelTransferf(GL_RED_SCALE, scale);
+    glPixelTransferf(GL_GREEN_SCALE, scale);
+    glPixelTransferf(GL_BLUE_SCALE, scale);
+    glPixelTransferf(GL_ALPHA_SCALE, scale);
+}
+} // namespace
+
 int32_t TextureSide(int32_t n)
 {
     if (n <= 0)
@@ -474,7 +485,47 @@ void tGltexture::FreeStorage()
 
 void tGltexture::Bind() const { glBindTexture(GL_TEXTURE_2D, textureName_); }
 
-void tGltexture::UploadPage(const tPage* /*page*/, bool /*mipmaps*/)
+void tGltexture::UploadPage(const tPage* page, bool mipmaps)
 {
-    // Filled in with the page type.
+    if (!HasName() || !gl_)
+        return;
+    Assert(page != nullptr, "uOpenGL", 312);
+    GLenum format = GL_RGBA;
+    GLenum type = GL_UNSIGNED_BYTE;
+    switch (page->Format()) {
+    case pfRGBA:
+        break;
+    case pfBGRA:
+        format = GL_BGRA;
+        break;
+    case pfFloat4:
+        type = GL_FLOAT;
+        break;
+    default:
+        LogWarning(1, "Could not upload data video card as source format is not supported");
+        return;
+    }
+    SetSize(page->Width(), page->Height());
+    if (!IsValid() || !page->Pixels())
+        return;
+    Bind();
+    // Alignment 1 and the row length in pixels let padded rows go up uncopied.
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStoref(GL_UNPACK_ROW_LENGTH, static_cast<GLfloat>(page->Stride() * 8 / page->BitsPerPixel()));
+    // A mipmap chain rescales the picture to fill its own power-of-two
+    // square, which agrees with the storage only when the page has exactly
+    // the storage's size; other pages keep the corner upload so that their
+    // texture coordinates and the memory count stay true.
+    // Float pages hold 0..255 while OpenGL reads floats as 0..1: scale them
+    // on the way in, or every component above 1 would upload as full.
+    const GLfloat scale = type == GL_FLOAT ? 1.0f / 255.0f : 1.0f;
+    SetPixelTransferScale(scale);
+    if (mipmaps && page->Width() == width_ && page->Height() == height_) {
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 4, page->Width(), page->Height(), format, type, page->Pixels());
+    } else {
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, page->Width(), page->Height(), format, type, page->Pixels());
+    }
+    SetPixelTransferScale(1.0f);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    CheckGL("tGltexture.UploadPage");
 }

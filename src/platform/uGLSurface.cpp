@@ -1,5 +1,7 @@
 #include "uGLSurface.h"
 
+#include "uGuiApplication.h"
+
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
@@ -10,10 +12,7 @@
 #include <QWidget>
 #include <QWindow>
 
-#include <X11/Xlib.h>
-
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 
 // ---------------------------------------------------------------------------
@@ -21,21 +20,6 @@
 // ---------------------------------------------------------------------------
 
 namespace {
-
-bool DisplayReachable()
-{
-    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
-        return true;
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return false;
-    // The toolkit aborts the process on a dead display; ask the server first.
-    Display* display = XOpenDisplay(name);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
 
 QSurfaceFormat EngineFormat()
 {
@@ -56,21 +40,12 @@ QSurfaceFormat EngineFormat()
 
 void EnsureGLApplication()
 {
-    if (QCoreApplication::instance()) {
-        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            throw std::runtime_error("A non-graphical application object exists");
-        return;
-    }
-    if (!DisplayReachable())
+    if (!EnsureGuiApplication())
+        throw std::runtime_error("A non-graphical application object exists");
+    // Without a display the application runs on the windowless platform,
+    // which has no OpenGL windows.
+    if (QGuiApplication::platformName() == "offscreen")
         throw std::runtime_error("No display can be reached");
-    // The toolkit keeps references to argc and argv for the application's life.
-    static int argc = 1;
-    static char program[] = "quorex";
-    static char* argv[] = {program, nullptr};
-    // Never freed: tearing it down during static destruction would run after
-    // the toolkit's own globals are gone.
-    static QGuiApplication* application = new QGuiApplication(argc, argv);
-    (void)application;
 }
 
 // ---------------------------------------------------------------------------

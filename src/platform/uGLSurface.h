@@ -33,9 +33,10 @@ tWindowHandle WindowHandleFor(QWindow* window);
 /// to the widget, so the widget's own painting never overwrites a frame.
 tWindowHandle WindowHandleFor(QWidget* widget);
 
-/// Makes sure the toolkit's graphical application object exists (tests and
-/// tools have none of their own). Raises std::runtime_error when no display
-/// can be reached or a non-graphical application object exists already.
+/// Makes sure the toolkit's graphical application object exists on a display
+/// (tests and tools have none of their own; see EnsureGuiApplication).
+/// Raises std::runtime_error when no display can be reached or a
+/// non-graphical application object exists already.
 void EnsureGLApplication();
 
 /// A shown top-level window of the given client size with an OpenGL surface,
