@@ -1,0 +1,200 @@
+#pragma once
+// tPathBase: everything of a zoom path that needs no display. tPath
+// (uPath.h) adds the scene side: sprites, textures, placement and tilt.
+//
+// Sections of the class:
+//   - points and Evaluate: the camera between the points, with easing and
+//     the recursive smoothing window
+//   - the keyframe plan: GenerateKeyframes samples the camera every 0.1 s and
+//     places a keyframe wherever the magnification has changed by more than
+//     the keyframe ratio since the previous one (in either direction)
+//   - current keyframes A and B around the path time
+//   - rendering: strictly one keyframe at a time, from A on, in slices
+//   - Advance / CleanBuffers: passed keyframes give their pages back
+//   - what the display side needs: uploads with their cooldown, the blend
+//     factor, the on-screen placement of a keyframe, the tilt angles
+//
+// Memory stays fixed while paths are planned and rendered: 100 keyframe
+// objects made once, pages from the shared pool; only the generators are
+// made and freed per keyframe.
+#include "uKeyFrame.h"
+#include "uMath.h"
+#include "uScratchPages.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+/// 2^((1 - w) log2 b + w log2 a): a geometric blend from b (w = 0) to a
+/// (w = 1). None when a scale is not positive or the result is not finite.
+std::optional<extended> Lerp2(extended w, extended a, extended b);
+
+/// Where and how large a keyframe is drawn for a camera view.
+struct tKeyframePlacement {
+    extended scale = 0;  ///< display scale of the keyframe sprite
+    tVector2 position;   ///< screen position of the keyframe's centre pixel
+    extended angle = 0;  ///< degrees
+};
+
+/// Rotations of the viewport about x and y, degrees.
+struct tTilt {
+    extended x = 0;
+    extended y = 0;
+};
+
+class tPathBase {
+public:
+    static constexpr int32_t kMaxPoints = 100;    ///< at most 99 are ever added
+    static constexpr int32_t kMaxKeyframes = 100; ///< at most 99 are ever planned
+    static constexpr int32_t kPoolPages = 5;
+    /// Seconds between two uploads of a keyframe that is still rendering.
+    static constexpr float kUploadInterval = 0.2f;
+    /// Samples of the camera while keyframes are planned, seconds apart.
+    static constexpr extended kSampleStep = 0.1L;
+
+    /// With a pool (the other path's), shares it; without, makes a pool of 5
+    /// pages. A shared pool lives as long as the last path that uses it, so
+    /// the two paths may be destroyed in either order.
+    explicit tPathBase(std::shared_ptr<tScratchPageArray> pool = nullptr);
+    virtual ~tPathBase();
+    tPathBase(const tPathBase&) = delete;
+    tPathBase& operator=(const tPathBase&) = delete;
+
+    // ---- points and the camera
+
+    void ClearPoints();
+    /// Appends a point; the 100th gives the warning "Too many points in path"
+    /// and is dropped.
+    void AddPoint(int32_t easing, extended x, extended y, extended scale, extended angle, extended time);
+    void SetSmoothing(float seconds) { smoothing_ = seconds; }
+    float Smoothing() const { return smoothing_; }
+    int32_t PointCount() const { return pointCount_; }
+    const tPathPoint& Point(int32_t i) const { return points_[static_cast<size_t>(i)]; }
+    /// Time of the last point minus that of the first; 0 without points.
+    extended Duration() const;
+    extended Time() const { return time_; }
+    /// Sets the path time and picks the keyframes around it.
+    void SetTime(extended t);
+    /// The camera at time t (clamped to 0 … Duration). With a smoothing window
+    /// above 0.025 s the result is the mean of the camera half a window
+    /// before and after, each smoothed with half the window, so a window of
+    /// 1.5 s averages 64 plain evaluations 0.046875 s apart. Every field is
+    /// -1 for a path of fewer than two points (without smoothing).
+    tPathPoint Evaluate(extended t) const;
+
+    // ---- rendering parameters
+
+    void SetParams(const tPathRenderParams& newParams) { params = newParams; }
+    /// Sizes the pool's pages to the resolution (their content is lost).
+    virtual void ApplyResolution();
+    /// "Fractal rendering parameters:", " -resolution RxR", " -itterations N".
+    static void LogRenderParams(const tPathRenderParams& renderParams);
+
+    // ---- the keyframe plan
+
+    /// Plans the keyframes for the points (nothing with fewer than two points).
+    void GenerateKeyframes();
+    /// Appends a keyframe for the view; the 100th gives the warning "Too many
+    /// keyframes in path" and is dropped.
+    void AddKeyframe(const tPathPoint& view);
+    /// Releases every planned keyframe and forgets A, B and the uploads.
+    void ClearKeyframes();
+    /// A: the last keyframe at or before the path time (keyframe 0 before
+    /// it); B: the next one; both the last keyframe once it is passed.
+    void UpdateCurrentKeyframes();
+    int32_t KeyframeCount() const { return keyframeCount_; }
+    tFractalKeyFrame& Keyframe(int32_t i) const { return *keyframes_[static_cast<size_t>(i)]; }
+    tFractalKeyFrame* A() const { return a_; }
+    tFractalKeyFrame* B() const { return b_; }
+
+    // ---- a zoom on this path
+
+    /// Time 0, keyframes planned, nothing rendered yet.
+    virtual void StartPath();
+    /// Work on the first incomplete keyframe from A on; the pixel writes
+    /// done, 0 when nothing could be done (all done, or no free page).
+    int64_t RenderStep(int64_t budget);
+    float RenderProgress() const { return renderProgress_; }
+    /// True unless A and B both exist and one of them is incomplete.
+    bool BothKeyframesReady() const;
+    /// Mean progress of A and B (of the one that exists; 0 without).
+    float KeyframesProgress() const;
+    /// Counts down the upload cooldown, frees the pages of passed keyframes
+    /// and moves the path time on by dt × speed.
+    void Advance(extended dt);
+    /// Releases every keyframe before A that still holds a generator.
+    void CleanBuffers();
+    /// The back end of keyframe 0's generator; "?" without one.
+    std::string RenderMethodName() const;
+    int32_t RenderingIndex() const { return renderingIndex_; }
+
+    // ---- for the display
+
+    /// Uploads A's and B's pages to their texture slots: at once when the slot
+    /// shows another keyframe, else again while the upload was partial, at
+    /// most every 0.2 s (the cooldown is shared by both slots).
+    void UploadKeyframes();
+    /// 0 at the deeper of A and B, 1 at the shallower, logarithmic in the
+    /// magnification of cur between; 0 when A and B have the same time.
+    float BlendFactor(const tPathPoint& cur) const;
+    /// BlendFactor for the camera at the path time.
+    float BlendFactor() const { return BlendFactor(Evaluate(time_)); }
+    /// Display scale, position and angle of a keyframe for the camera cur, in
+    /// a window clientWidth pixels wide whose centre is half viewportSize.
+    /// None while the keyframe has no generator.
+    std::optional<tKeyframePlacement> KeyframePlacement(const tFractalKeyFrame& keyframe, const tPathPoint& cur,
+                                                        extended clientWidth, const tVector2& viewportSize) const;
+    /// Viewport rotations of the tilt mode at path time t; none for modes
+    /// outside 0 … 4.
+    static std::optional<tTilt> TiltAngles(int32_t mode, extended t);
+
+    tScratchPageArray* ScratchPool() const { return pool_.get(); }
+    /// For the second path, which shares this one's pool.
+    const std::shared_ptr<tScratchPageArray>& SharedScratchPool() const { return pool_; }
+    /// True when this path made its pool.
+    bool OwnsScratch() const { return ownsScratch_; }
+    const tFractalKeyFrame* ShownA() const { return shownA_; }
+    const tFractalKeyFrame* ShownB() const { return shownB_; }
+    bool PartialA() const { return partialA_; }
+    bool PartialB() const { return partialB_; }
+    float UploadCooldown() const { return uploadCooldown_; }
+
+    /// Playback speed factor (the frame loop and the debug window change it).
+    float speed = 1.0f;
+    /// Divides magnifications when keyframes are planned.
+    float scaleDivisor = 1.0f;
+    /// Plan one keyframe, the widest view (pans).
+    bool singleKeyframe = false;
+    /// Viewport tilt animation 0 … 4.
+    int32_t tiltMode = 0;
+    tPathRenderParams params;
+
+protected:
+    /// Puts a keyframe's page into texture slot 0 (A) or 1 (B).
+    virtual void UploadToSlot(int slot, const tPage& page);
+
+private:
+    tPathPoint EvaluateSmoothed(extended t, float window) const;
+    tPathPoint EvaluatePlain(extended t) const;
+    void UploadSlot(int slot, tFractalKeyFrame* keyframe, const tFractalKeyFrame*& shown, bool& partial);
+
+    std::array<tPathPoint, kMaxPoints> points_{};
+    int32_t pointCount_ = 0;
+    std::array<std::unique_ptr<tFractalKeyFrame>, kMaxKeyframes> keyframes_;
+    int32_t keyframeCount_ = 0;
+    extended time_ = 0;
+    tFractalKeyFrame* a_ = nullptr;
+    tFractalKeyFrame* b_ = nullptr;
+    const tFractalKeyFrame* shownA_ = nullptr;
+    const tFractalKeyFrame* shownB_ = nullptr;
+    bool partialA_ = false;
+    bool partialB_ = false;
+    float smoothing_ = 0;
+    float uploadCooldown_ = 0;
+    int32_t renderingIndex_ = 0;
+    float renderProgress_ = 0;
+    bool ownsScratch_ = false;
+    std::shared_ptr<tScratchPageArray> pool_;
+};

@@ -1,0 +1,142 @@
+#include "uPathSequence.h"
+
+#include "uColorMap.h"
+#include "uFormat.h"
+#include "uFractalPointFinder.h"
+#include "uGlobalSettings.h"
+#include "uLog.h"
+#include "uPathBase.h"
+#include "uRandom.h"
+
+#include <chrono>
+#include <cmath>
+#include <ctime>
+
+namespace {
+
+constexpr int64_t kDaysFrom1899To1970 = 25569;
+constexpr int64_t kDayCycle = 8;
+constexpr int64_t kStepsPerDay = 99;
+
+bool DeepZooming() { return GlobalSettings && GlobalSettings->zoomDeep; }
+float RotationSpeed() { return GlobalSettings ? GlobalSettings->zoomRotationSpeed : 1.5f; }
+
+/// Random(n) for a count that may come out below 1: Random(0) gives 0 (and
+/// still draws, like every Random call).
+uint32_t RandomBelow(int32_t n) { return Random(n > 0 ? static_cast<uint32_t>(n) : 0u); }
+
+} // namespace
+
+int64_t TodayDayNumber()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::chrono::year_month_day date{std::chrono::year{local.tm_year + 1900},
+                                           std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
+                                           std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+    return std::chrono::sys_days{date}.time_since_epoch().count() + kDaysFrom1899To1970;
+}
+
+tPathSequence::tPathSequence(tFractalPointFinder& finder) : finder_(finder) {}
+
+extended tPathSequence::ZoomDepth(float depth)
+{
+    return 10 * std::exp2(static_cast<extended>(depth) / 10 - 2);
+}
+
+void tPathSequence::ResetSequences()
+{
+    colorMaps_.Clear();
+    for (int i = 1; i <= 13; ++i)
+        colorMaps_.Add(i);
+    colorMaps_.Shuffle();
+
+    zoomKinds_.Clear();
+    if (DeepZooming())
+        zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kHugeZoom, kShortZoom});
+    else
+        zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kShortZoom});
+
+    tilts_.Clear();
+    tilts_.AddArray({1, 2, 4, 3, 4, 1, 4, 4, 3});
+
+    // Start the looks at a place that depends on the day and varies a little
+    // from run to run; the zoom kinds always start with a pan.
+    const int64_t day = ((today() % kDayCycle) + kDayCycle) % kDayCycle;
+    startSteps_ = static_cast<int64_t>(Random(4)) + day * kStepsPerDay;
+    for (int64_t i = 0; i < startSteps_; ++i) {
+        tilts_.Next();
+        colorMaps_.Next();
+    }
+}
+
+void tPathSequence::PlanPath(tPathBase& path)
+{
+    const bool deep = DeepZooming();
+    const int32_t deepest = deep ? kDeepestDepth : kDeepestShallowDepth;
+
+    tVector2 z;
+    finder_.FindPoint(z);
+    LogNote(1, "Zoom point = " + VectorText(z));
+
+    path.scaleDivisor = 1.0f;
+    path.singleKeyframe = false;
+    path.tiltMode = static_cast<int32_t>(tilts_.NextInt());
+    path.params.colorMap = ColorMapGenerator().GetPreset(static_cast<int>(colorMaps_.NextInt()));
+
+    int32_t kind = static_cast<int32_t>(zoomKinds_.NextInt());
+    if (kind == kHugeZoom && !deep) {
+        LogNote(1, "Huge zooms not supported with current settings, reverting to long zoom");
+        kind = kLongZoom;
+    }
+
+    path.SetSmoothing(1.5f);
+    path.ClearPoints();
+    const extended rotation = RotationSpeed();
+
+    if (kind == kPan) {
+        const extended duration = 20;
+        const float d = static_cast<float>(RandomBelow(deepest - 1) + 1);
+        const float q = static_cast<float>(ZoomDepth(d));
+        const float r = static_cast<float>(ZoomDepth(d + 3));
+        // Drift across the point by a tenth of the view width, dip 2^0.3
+        // deeper and back, and turn a little.
+        const tVector2 o = tVector2{0.1L / q, 0}.Rotated(Random(360));
+        path.singleKeyframe = true;
+        path.AddPoint(1, z.x + o.x, z.y + o.y, q, 0, 0);
+        path.AddPoint(1, z.x, z.y, r, duration * rotation * 0.5L, duration * 0.3L);
+        path.AddPoint(1, z.x - 0.3L * o.Rotated(45).x, z.y - 0.3L * o.Rotated(95).y, q,
+                      duration * rotation * 0.25L, duration);
+        return;
+    }
+
+    extended duration = 0;
+    int32_t span = 0;
+    uint32_t offset = 2;
+    switch (kind) {
+    case kShortZoom:
+        duration = 35;
+        span = 40;
+        offset = 1;
+        break;
+    case kLongZoom:
+        duration = 90;
+        span = 130;
+        break;
+    case kHugeZoom:
+        duration = 270;
+        span = 400;
+        break;
+    default:
+        LogWarning(1, "Unknown zoom kind " + IntToStr(kind));
+        return;
+    }
+    const float d = static_cast<float>(RandomBelow(deepest - span) + offset);
+    float q = static_cast<float>(ZoomDepth(d));
+    float r = static_cast<float>(ZoomDepth(d + static_cast<float>(span)));
+    if (Random(2) == 0)
+        std::swap(q, r); // zoom out instead of in
+    path.AddPoint(1, z.x, z.y, q, 0, 0);
+    path.AddPoint(1, z.x, z.y, r, duration * rotation, duration);
+}

@@ -1,0 +1,170 @@
+// A keyframe: its generator set up from the view and the path's parameters,
+// its page from the pool, an undersized page, no free page, completion with
+// the render time and the bitmap written when the settings ask for it.
+#include "uKeyFrame.h"
+
+#include "uAssert.h"
+#include "uColorMap.h"
+#include "uFormat.h"
+#include "uFractal.h"
+#include "uLog.h"
+#include "uPage.h"
+#include "uPathBase.h"
+
+#include "TestUtil.h"
+#include "ZoomTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+/// The process's current directory moved to a folder for the scope.
+class tScopedCurrentDir {
+public:
+    explicit tScopedCurrentDir(const std::string& path) : old_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(path);
+    }
+    ~tScopedCurrentDir() { std::filesystem::current_path(old_); }
+    tScopedCurrentDir(const tScopedCurrentDir&) = delete;
+    tScopedCurrentDir& operator=(const tScopedCurrentDir&) = delete;
+
+private:
+    std::filesystem::path old_;
+};
+
+int AssertionLine(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Unit(), "uPath");
+        return e.Line();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(KeyFrame, NeedsAPathAndAnIndexInsideItsArray)
+{
+    tPathBase path;
+    EXPECT_EQ(AssertionLine([] { tFractalKeyFrame k(nullptr, 0); }), 374);
+    EXPECT_EQ(AssertionLine([&] { tFractalKeyFrame k(&path, 100); }), 375);
+    EXPECT_EQ(AssertionLine([&] { tFractalKeyFrame k(&path, -1); }), 375);
+    const tFractalKeyFrame k(&path, 99);
+    EXPECT_EQ(k.Index(), 99);
+    EXPECT_EQ(k.Progress(), 0);
+    EXPECT_EQ(k.Page(), nullptr);
+}
+
+TEST(KeyFrame, StartRenderSetsUpAGeneratorOnAClearedPoolPage)
+{
+    tPathBase path;
+    tPathRenderParams p = SmallParams(48);
+    p.colorMap = ColorMapGenerator().GetPreset(3);
+    p.aa = tAASettings{0.5f, 3, 0.75f};
+    p.iterations = 200;
+    p.precision = 3;
+    path.SetParams(p);
+    path.ApplyResolution();
+    tPage* first = path.ScratchPool()->Page(0);
+    first->Clear(tFloatColor{10, 20, 30, 255});
+
+    tFractalKeyFrame& k = path.Keyframe(0);
+    k.view = tPathPoint{-0.75L, 0.125L, 300, 12, 4, 1};
+    ASSERT_TRUE(k.StartRender());
+    const tFractalMandelBrot* g = k.Generator();
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(k.Page(), first);
+    EXPECT_TRUE(path.ScratchPool()->InUse(0));
+    EXPECT_EQ(first->GetPixel(7, 9), 0u); // transparent black
+    EXPECT_EQ(g->centreRe, -0.75);
+    EXPECT_EQ(g->centreIm, 0.125);
+    EXPECT_EQ(g->zoom, 300);
+    EXPECT_TRUE(g->discMode);
+    EXPECT_EQ(g->colorMap, p.colorMap);
+    EXPECT_EQ(g->antiAliasing, p.aa);
+    EXPECT_EQ(g->IterationLimit(), 200);
+    EXPECT_EQ(g->Size(), 48);
+    EXPECT_EQ(g->precision, 3);
+    EXPECT_EQ(g->BackEndName().substr(0, 5), "FLT64");
+    EXPECT_EQ(k.Progress(), 0);
+    EXPECT_GT(k.renderStart, 0);
+    EXPECT_EQ(k.renderEnd, 0);
+
+    // Starting again gives the page back first.
+    ASSERT_TRUE(k.StartRender());
+    EXPECT_EQ(k.Page(), first);
+    EXPECT_EQ(path.ScratchPool()->FreeCount(), 4);
+    k.ReleaseRender();
+    EXPECT_EQ(k.Generator(), nullptr);
+    EXPECT_EQ(path.ScratchPool()->FreeCount(), 5);
+}
+
+TEST(KeyFrame, AnUndersizedPageIsResizedWithANote)
+{
+    tCapturedLog log;
+    tPathBase path;
+    path.SetParams(SmallParams(40)); // the pool's pages stay 512 × 512
+    tFractalKeyFrame& k = path.Keyframe(0);
+    k.view.scale = 2;
+    ASSERT_TRUE(k.StartRender());
+    EXPECT_TRUE(log.FileContains("Warning buffer / fractal size miss match... resizing to compensate"));
+    EXPECT_EQ(k.Page()->Width(), 40);
+    EXPECT_EQ(k.Page()->Height(), 40);
+}
+
+TEST(KeyFrame, WithoutAFreePageTheKeyframeStaysIdle)
+{
+    tPathBase path;
+    path.SetParams(SmallParams(32));
+    path.ApplyResolution();
+    for (int i = 0; i < 5; ++i)
+        path.ScratchPool()->AcquirePage();
+    tFractalKeyFrame& k = path.Keyframe(3);
+    k.view.scale = 2;
+    EXPECT_FALSE(k.StartRender());
+    EXPECT_EQ(k.RenderStep(128), 0);
+    EXPECT_EQ(k.Generator(), nullptr);
+    EXPECT_EQ(k.Progress(), 0);
+}
+
+TEST(KeyFrame, CompletionLogsTheTimeAndWritesABitmapWhenAsked)
+{
+    tTempDir dir;
+    tScopedCurrentDir cd(dir.Path());
+    tCapturedLog log;
+    tScopedSettings settings;
+    tPathBase path;
+    path.SetParams(SmallParams(32));
+    path.ApplyResolution();
+    PlanZoom(path, 4, 16, 10);
+    path.StartPath();
+
+    EXPECT_EQ(path.RenderStep(32), 0); // below one batch: nothing rendered
+    EXPECT_NE(path.Keyframe(0).Generator(), nullptr);
+    while (!path.Keyframe(0).Complete())
+        path.RenderStep(128);
+    const tFractalKeyFrame& k = path.Keyframe(0);
+    EXPECT_GT(k.renderEnd, k.renderStart);
+    EXPECT_EQ(k.renderDuration, k.renderEnd - k.renderStart);
+    EXPECT_EQ(log.FileCount("Keyframe rendered in "), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+
+    settings.settings.writeKeyFramesToDisk = true;
+    while (!path.Keyframe(1).Complete())
+        path.RenderStep(128);
+    const std::string name = "Fractal " + FloatToStr(path.Keyframe(1).view.x) + "-1.bmp";
+    EXPECT_EQ(name, "Fractal -0.7436-1.bmp");
+    ASSERT_TRUE(std::filesystem::exists(dir.File(name)));
+    // A 32 × 32 picture of 32-bit pixels behind the 54-byte header.
+    EXPECT_EQ(std::filesystem::file_size(dir.File(name)), 54u + 32u * 32u * 4u);
+    std::ifstream in(dir.File(name), std::ios::binary);
+    char magic[2] = {};
+    in.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+}
