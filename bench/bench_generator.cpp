@@ -10,6 +10,7 @@
 #include "uColorMap.h"
 #include "uCpuFeatures.h"
 #include "uFractal.h"
+#include "uLog.h"
 #include "uPage.h"
 
 #include <benchmark/benchmark.h>
@@ -121,4 +122,13 @@ BENCHMARK_CAPTURE(BareBackEnd, double, uint8_t{3})->Unit(benchmark::kMillisecond
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    SetLogFilePath(""); // no log file beside wherever the benchmark runs
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
