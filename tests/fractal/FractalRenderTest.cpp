@@ -61,7 +61,8 @@ TEST(FractalRender, WritesTheGeneratorsImageAndReportsItsWork)
                                  std::regex("backend=FLT80 FPU seconds=[0-9]+\\.[0-9]{3} writes=([0-9]+) iterations=([0-9]+)\n")))
         << run.output;
 
-    // The same render in this process.
+    // The same render in this process (its log notes go to a private file).
+    tCapturedLog log;
     tPage expected;
     expected.SetSize(64, 64, pfRGBA);
     tFractalMandelBrot f(&expected);
