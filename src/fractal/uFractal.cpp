@@ -157,7 +157,15 @@ void tFractal::AdvanceScan()
     }
     const extended pixels = static_cast<extended>(size_) * zoom;
     pointRe_ = scanX_ / pixels + centreRe;
-    pointIm_ = scanY_ / pixels + centreIm;
+    // The imaginary part changes only with the row (or the view): one
+    // division per row instead of one per pixel.
+    if (scanY_ != rowImY_ || !(pixels == rowImPixels_) || !(centreIm == rowImCentre_)) {
+        rowImY_ = scanY_;
+        rowImPixels_ = pixels;
+        rowImCentre_ = centreIm;
+        rowIm_ = scanY_ / pixels + centreIm;
+    }
+    pointIm_ = rowIm_;
 }
 
 // ---------------------------------------------------------------------------

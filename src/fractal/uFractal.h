@@ -140,6 +140,12 @@ private:
     tBackEndRoutine backEnd_ = nullptr;
     int32_t lanes_ = 0;
 
+    // The imaginary coordinate of the current row and what it was made from.
+    int32_t rowImY_ = 0;
+    extended rowImPixels_ = 0;
+    double rowImCentre_ = 0;
+    extended rowIm_ = 0;
+
     std::array<int32_t, kBatch> batchX_{};
     std::array<int32_t, kBatch> batchY_{};
     std::array<double, kBatch> batchRe_{};

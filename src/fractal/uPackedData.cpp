@@ -144,13 +144,6 @@ const uint8_t* tPackedData::ValueAddress(int32_t index) const
     return block_ + offset;
 }
 
-size_t tPackedData::IntOffset(int32_t lane, int32_t row) const
-{
-    const size_t offset = RowOffset(row) + 4 * static_cast<size_t>(lane);
-    Assert(lane >= 0 && row >= 0 && offset + 4 <= kBlockBytes, "uPackedData", __LINE__);
-    return offset;
-}
-
 double tPackedData::ReadValue(int32_t lane, int32_t row) const
 {
     if (elementSize_ == 0)
@@ -214,44 +207,55 @@ void tPackedData::StoreValue(int32_t index, double value)
     }
 }
 
-int32_t tPackedData::Int(int32_t lane, int32_t row) const
+namespace {
+
+template <typename T>
+inline void StoreAs(uint8_t* p, double value)
 {
-    int32_t v;
-    std::memcpy(&v, block_ + IntOffset(lane, row), 4);
-    return v;
+    const T v = static_cast<T>(value);
+    std::memcpy(p, &v, sizeof(T));
 }
 
-void tPackedData::SetInt(int32_t lane, int32_t row, int32_t value)
+} // namespace
+
+void tPackedData::StoreLane(int32_t lane, std::initializer_list<int32_t> rows, double value)
 {
-    std::memcpy(block_ + IntOffset(lane, row), &value, 4);
+    switch (elementType_) {
+    case kElementSingle:
+        for (int32_t row : rows)
+            StoreAs<float>(ValueAddress(lane + row * lanes_), value);
+        break;
+    case kElementDouble:
+        for (int32_t row : rows)
+            StoreAs<double>(ValueAddress(lane + row * lanes_), value);
+        break;
+    default:
+        for (int32_t row : rows)
+            StoreValue(lane + row * lanes_, value);
+        break;
+    }
 }
 
 void tPackedData::SetLaneDefaults(int32_t lane, double re, double im)
 {
-    StoreValue(lane + kRowZRe * lanes_, re);
-    StoreValue(lane + kRowCRe * lanes_, re);
-    StoreValue(lane + kRowZIm * lanes_, im);
-    StoreValue(lane + kRowCIm * lanes_, im);
-    StoreValue(lane + kRowZProduct * lanes_, 0);
+    StoreLane(lane, {kRowZRe, kRowCRe}, re);
+    StoreLane(lane, {kRowZIm, kRowCIm}, im);
+    StoreLane(lane, {kRowZProduct}, 0);
     SetInt(lane, kRowMasks, 0);
     SetInt(lane, kRowCount, 0);
-    StoreValue(lane + kRowBound * lanes_, kBound);
-    StoreValue(lane + kRowCounters * lanes_, kBound);
+    StoreLane(lane, {kRowBound, kRowCounters}, kBound);
 }
 
 void tPackedData::ClearLane(int32_t lane)
 {
-    for (int32_t row = kRowZRe; row <= kRowCIm; ++row)
-        StoreValue(lane + row * lanes_, 0);
+    StoreLane(lane, {kRowZRe, kRowZIm, kRowZProduct, kRowCRe, kRowCIm}, 0);
     SetInt(lane, kRowMasks, 0);
     SetInt(lane, kRowCount, -1);
 }
 
 void tPackedData::LoadPoint(int32_t lane, double re, double im)
 {
-    StoreValue(lane + kRowZRe * lanes_, re);
-    StoreValue(lane + kRowCRe * lanes_, re);
-    StoreValue(lane + kRowZIm * lanes_, im);
-    StoreValue(lane + kRowCIm * lanes_, im);
+    StoreLane(lane, {kRowZRe, kRowCRe}, re);
+    StoreLane(lane, {kRowZIm, kRowCIm}, im);
     SetInt(lane, kRowCount, 0);
 }

@@ -13,8 +13,12 @@
 //   2 z re * z im (work)            8 escape bound 4.0         15 int: escaped flags
 //   3 c re                          9 4.0; SIMD back ends leave their 16-bit
 //   4 c im                            counters and increments in it
+#include "uAssert.h"
+
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 #include <memory>
 
 /// Element types of the lane block.
@@ -104,8 +108,13 @@ public:
     void MarkEscaped(int32_t lane) { SetInt(lane, kRowEscaped, -1); }
 
     /// Int row access: the 32-bit integer of a lane (or slot) of an int row.
-    int32_t Int(int32_t lane, int32_t row) const;
-    void SetInt(int32_t lane, int32_t row, int32_t value);
+    int32_t Int(int32_t lane, int32_t row) const
+    {
+        int32_t v;
+        std::memcpy(&v, block_ + IntOffset(lane, row), 4);
+        return v;
+    }
+    void SetInt(int32_t lane, int32_t row, int32_t value) { std::memcpy(block_ + IntOffset(lane, row), &value, 4); }
 
     /// Start of the working block (16-byte aligned).
     uint8_t* Block() { return block_; }
@@ -125,7 +134,15 @@ public:
 private:
     uint8_t* ValueAddress(int32_t index);
     const uint8_t* ValueAddress(int32_t index) const;
-    size_t IntOffset(int32_t lane, int32_t row) const;
+    size_t IntOffset(int32_t lane, int32_t row) const
+    {
+        const size_t offset = RowOffset(row) + 4 * static_cast<size_t>(lane);
+        Assert(lane >= 0 && row >= 0 && offset + 4 <= kBlockBytes, "uPackedData", __LINE__);
+        return offset;
+    }
+    /// Writes one value in each of the given rows of a lane, converting once
+    /// for the element type.
+    void StoreLane(int32_t lane, std::initializer_list<int32_t> rows, double value);
 
     uint8_t* block_ = nullptr;
     std::unique_ptr<uint8_t[]> template_;

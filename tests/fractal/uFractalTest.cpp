@@ -144,6 +144,17 @@ TEST(Fractal, ScanOrderInDiscAndSquareMode)
     f.AdvanceScan();
     EXPECT_EQ(f.ScanY(), -4);
     EXPECT_EQ(f.PointIm(), -4 / 4.0L - 1.0L);
+    // A view changed in the middle of a row counts from the next pixel on.
+    f.AdvanceScan();
+    f.centreIm = 5.0;
+    f.AdvanceScan();
+    EXPECT_EQ(f.PointIm(), f.ScanY() / 4.0L + 5.0L);
+    f.zoom = 2.0;
+    f.AdvanceScan();
+    EXPECT_EQ(f.PointIm(), f.ScanY() / 16.0L + 5.0L);
+    EXPECT_EQ(f.PointRe(), f.ScanX() / 16.0L + 1.0L);
+    f.zoom = 0.5;
+    f.centreIm = -1.0;
 
     // Square mode: every row x = -radius .. radius - 1.
     f.discMode = false;
