@@ -571,19 +571,6 @@ TEST(PathRender, ReadinessAndProgressOfTheCurrentKeyframes)
     EXPECT_TRUE(path.BothKeyframesReady());
 }
 
-TEST(PathRender, AdvanceMovesTimeBySpeed)
-{
-    tPathBase path;
-    PlanZoom(path, 4, 64, 15);
-    path.StartPath();
-    path.speed = 0.5f;
-    path.Advance(2);
-    EXPECT_EQ(path.Time(), 1);
-    path.speed = 1;
-    path.Advance(0.25L);
-    EXPECT_EQ(path.Time(), 1.25L);
-}
-
 TEST(PathRender, LogRenderParamsWritesThreeLines)
 {
     tCapturedLog log;
@@ -799,20 +786,14 @@ TEST(PathDisplay, PlacementScalesAndTurnsAKeyframeAboutTheScreenCentre)
 
 TEST(PathDisplay, TiltModes)
 {
-    const tTilt none = *tPathBase::TiltAngles(0, 7);
-    EXPECT_EQ(none.x, 0);
-    EXPECT_EQ(none.y, 0);
+    EXPECT_EQ(tPathBase::TiltAngles(0, 7)->x, 0);
+    EXPECT_EQ(tPathBase::TiltAngles(0, 7)->y, 0);
     const tTilt one = *tPathBase::TiltAngles(1, 5);
-    EXPECT_NEAR(static_cast<double>(one.x), 15 * std::sin(1.0), 1e-15);
-    EXPECT_NEAR(static_cast<double>(one.y), 2 * std::sin(7.012 / 4), 1e-15);
     const tTilt two = *tPathBase::TiltAngles(2, 5);
-    EXPECT_EQ(two.x, one.y);
+    EXPECT_EQ(two.x, one.y); // modes 1 and 2 swap the axes
     EXPECT_EQ(two.y, one.x);
-    const tTilt three = *tPathBase::TiltAngles(3, 6 * kPi / 2);
-    EXPECT_NEAR(static_cast<double>(three.x), 15, 1e-12);
-    const tTilt four = *tPathBase::TiltAngles(4, 12 * kPi / 2 * 3);
-    EXPECT_NEAR(static_cast<double>(four.x), -15, 1e-12);
-    EXPECT_NEAR(static_cast<double>(four.y), 15 * std::sin((18 * kPi + 2.012) / 9), 1e-12);
+    EXPECT_NEAR(static_cast<double>(tPathBase::TiltAngles(3, 3 * kPi)->x), 15, 1e-12);
+    EXPECT_NEAR(static_cast<double>(tPathBase::TiltAngles(4, 18 * kPi)->x), -15, 1e-12);
     EXPECT_FALSE(tPathBase::TiltAngles(5, 1).has_value());
     EXPECT_FALSE(tPathBase::TiltAngles(-1, 1).has_value());
 }
