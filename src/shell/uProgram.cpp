@@ -3,6 +3,7 @@
 #include "uClock.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
+#include "uTimer.h"
 
 #include <memory>
 
@@ -16,7 +17,9 @@ void ProgramInitialisation()
     (void)HighResTime();
     // 2. x87: all exceptions masked, 64-bit precision, rounding to nearest.
     SetFloatingPointControl();
-    // 3-4. The engine's global timer and the mouse tracker join here with their subsystems.
+    // 3. The engine's global timer, started: every engine timer hangs under it.
+    CreateGlobalTimer();
+    // 4. The mouse tracker joins here with its subsystem.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
     // 6-7. The registry store, the colour-map preset generator and the keyboard table join here.
@@ -27,6 +30,7 @@ void ProgramInitialisation()
 void ProgramFinalisation()
 {
     gInstanceMutex.reset();
+    FreeGlobalTimer();
 }
 
 tMutex& InstanceMutex()
