@@ -14,11 +14,13 @@
 #include "uProgram.h"
 #include "uRunMode.h"
 #include "uScreenSaverForm.h"
+#include "uSystemInfo.h"
 
 #include <QApplication>
 
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -42,17 +44,19 @@ void PrepareLog()
     LogNote(1, " ");
 }
 
-// Windows of the run, owned here and destroyed in reverse order of creation
-// after the message loop.
+// Windows of the run and the system-information data module (not a
+// window), owned here and destroyed in reverse order of creation after the
+// message loop.
 struct tForms {
-    std::vector<std::unique_ptr<QWidget>> all;
+    std::vector<std::shared_ptr<void>> all;
 
     template <class T>
     T* Make()
     {
-        auto form = std::make_unique<T>();
+        auto form = std::make_shared<T>();
         T* raw = form.get();
-        RegisterForm(raw);
+        if constexpr (std::is_base_of_v<QWidget, T>)
+            RegisterForm(raw);
         all.push_back(std::move(form));
         return raw;
     }
@@ -92,6 +96,7 @@ int RunEntryBlock(int argc, char** argv)
     case rmDemo:
         HideFromTaskbar = false;
         forms.Make<TfScreenSaver>()->show();
+        forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
         forms.Make<TfDebug>();
         break;
@@ -100,6 +105,7 @@ int RunEntryBlock(int argc, char** argv)
         QApplication::setApplicationDisplayName("Quorex");
         forms.Make<TfScreenSaver>()->show();
         forms.Make<TfHideScreen>();
+        forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
         forms.Make<TAboutBox>();
         forms.Make<TfDebug>();
@@ -108,12 +114,14 @@ int RunEntryBlock(int argc, char** argv)
         const uint64_t handle = ConfigureHandleFromArgument(args[0]);
         if (handle != 0)
             OptionsParentWindow = ParentWindowOf(handle);
+        forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>()->show();
         forms.Make<TfDebug>();
         break;
     }
     case rmBenchmark:
         forms.Make<TfBenchmark>()->show();
+        forms.Make<TdmSystemInfo>();
         forms.Make<TfBenchmarkDisplay>()->show();
         forms.Make<TfOptions>();
         forms.Make<TfDebug>();
@@ -121,6 +129,7 @@ int RunEntryBlock(int argc, char** argv)
     case rmPreview: {
         HideFromTaskbar = true;
         auto* saver = forms.Make<TfScreenSaver>();
+        forms.Make<TdmSystemInfo>();
         forms.Make<TfHideScreen>();
         forms.Make<TfOptions>();
         forms.Make<TAboutBox>();

@@ -2,6 +2,7 @@
 // tParticle: an element that draws a sprite (or a circle) with a scale,
 // rotation, opacity and tint, and that can live for a limited time while its
 // scale and opacity move between two values.
+#include "uPage.h"
 #include "uUniverse.h"
 
 class tSprite;
@@ -19,6 +20,19 @@ public:
     /// " scale = ", the sprite's description, the opacity when it is not 1,
     /// then the element's description; marked "*" when nothing would show.
     std::string Describe() const override;
+
+    /// Only when live and visible: the sprite through the particle's draw
+    /// parameters (motion-blurred when both switches are on), or without a
+    /// sprite a circle of its radius (a solid's outline) in its colour.
+    virtual void Draw();
+    /// For a live particle that casts a shadow: Draw as a half-transparent
+    /// black copy one unit down and to the left.
+    virtual void DrawShadow();
+    /// A line from the position to where the velocity leads in 0.2 s, in the
+    /// interface's current draw colour.
+    virtual void DrawVelocity();
+    /// The draw parameters of one plain copy of the sprite.
+    tDrawParams SpriteParams() const;
 
     tParticle* AsParticle() override { return this; }
 
@@ -42,4 +56,8 @@ public:
     double opacityFrom = 1.0;
     double opacityTo = 1.0;
     int32_t interpolation = kLinear;
+
+private:
+    void DrawSpriteAt(const tDrawParams& params, tVector2 at);
+    void DrawBlurred(const tDrawParams& params);
 };

@@ -17,6 +17,7 @@
 
 #include "uAssert.h"
 #include "uFormat.h"
+#include "uOpenGL.h"
 
 #include <algorithm>
 #include <cmath>
@@ -320,8 +321,21 @@ void DebugLines(const std::vector<std::string>& lines)
     }
 }
 
+/// A closed outline has as many edges as vertices; two vertices make one line.
+size_t EdgeCount(const std::vector<tVector2>& w) { return w.size() > 2 ? w.size() : w.size() == 2 ? 1 : 0; }
+
 /// Draws both bodies and the impact point and presents the frame.
-void ShowCollision(const tSolid&, const tSolid&, tVector2) {}
+void ShowCollision(tSolid& a, tSolid& b, tVector2 point)
+{
+    tOpenGLInterface* gl = CurrentGL();
+    if (!gl)
+        return;
+    a.Draw();
+    b.Draw();
+    gl->drawColor = PackRGBA(255, 0, 0, 255);
+    gl->DrawCircle(point, 3);
+    gl->Present();
+}
 
 void DebugWait()
 {
@@ -482,6 +496,34 @@ std::vector<tVector2> tSolid::WorldVertices() const
         out.push_back(scaled.Rotated(angle) + position);
     }
     return out;
+}
+
+void tSolid::DrawOutline()
+{
+    tOpenGLInterface* gl = CurrentGL();
+    if (!gl)
+        return;
+    if (shape == kCircle) {
+        gl->DrawCircle(position, radius);
+    } else if (shape == kPolygon) {
+        const std::vector<tVector2> w = WorldVertices();
+        for (size_t i = 0; i < EdgeCount(w); ++i)
+            gl->DrawLine(w[i], w[(i + 1) % w.size()]);
+    }
+}
+
+void tSolid::DrawNormals()
+{
+    tOpenGLInterface* gl = CurrentGL();
+    if (!gl || shape != kPolygon)
+        return;
+    const std::vector<tVector2> w = WorldVertices();
+    for (size_t i = 0; i < EdgeCount(w); ++i) {
+        const tVector2 a = w[i];
+        const tVector2 b = w[(i + 1) % w.size()];
+        const tVector2 middle = (a + b) * 0.5L;
+        gl->DrawLine(middle, middle + Normalized(b - a).Rotated(-90) * 12);
+    }
 }
 
 tVector2 tSolid::PositionAt(double frameTime) const { return position + velocity * (frameTime - frameTime_); }

@@ -32,6 +32,13 @@ public:
     void Update(double dt) override;
     tSolid* AsSolid() override { return this; }
 
+    /// In the interface's current draw colour: the circle of the radius, or
+    /// the closed polygon of the placed vertices.
+    virtual void DrawOutline();
+    /// For polygons: a line of 12 units from the middle of each edge, along
+    /// the edge turned by -90 degrees.
+    virtual void DrawNormals();
+
     /// A shape, a collision kind and at least one push flag.
     bool TakesPartInCollisions() const;
     /// The outline vertices placed in the scene: scaled by (scale * aspect,

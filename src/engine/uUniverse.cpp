@@ -2,16 +2,13 @@
 
 #include "uAssert.h"
 #include "uFormat.h"
+#include "uOpenGL.h"
 #include "uParticle.h"
 #include "uSolid.h"
+#include "uViewPort.h"
 
 #include <algorithm>
 
-#if __has_include("uViewPort.h")
-#include "uViewPort.h"
-#else
-class tViewPortGL {};
-#endif
 
 bool SceneVerboseLogging = false;
 bool SceneDrawVelocities = false;
@@ -93,6 +90,15 @@ void tElementGroup::FreeAll()
         delete elements_.front();
 }
 
+void tElementGroup::DrawAll()
+{
+    if (!visible)
+        return;
+    for (int i = 0; i < Count(); ++i)
+        if (tParticle* p = elements_[static_cast<size_t>(i)]->AsParticle())
+            p->Draw();
+}
+
 void tElementGroup::Sweep()
 {
     for (tElement* e : elements_)
@@ -171,7 +177,7 @@ void tUniverse::Clear()
     }
 }
 
-void tUniverse::CreateViewport() {}
+void tUniverse::CreateViewport() { viewport_ = std::make_unique<tViewPortGL>(GetName() + " Viewport"); }
 
 void tUniverse::AddLayer(tElementLayer* layer)
 {
@@ -270,6 +276,29 @@ void tUniverse::Advance(double dt)
     totalTime_ += dt;
 }
 
+void tUniverse::Draw()
+{
+    viewport_->BeginFrame();
+    tOpenGLInterface* gl = CurrentGL();
+    if (clearBeforeDrawing && gl)
+        gl->Clear(clearColor);
+    for (auto& layer : layers_)
+        layer->DrawAll();
+
+    if (SceneDrawVelocities)
+        for (int i = 0; i < Count(); ++i)
+            if (tParticle* p = Element(i)->AsParticle())
+                p->DrawVelocity();
+    if (SceneDrawOutlines)
+        for (int i = 0; i < Count(); ++i)
+            if (tSolid* s = Element(i)->AsSolid())
+                s->DrawOutline();
+    if (SceneDrawNormals)
+        for (int i = 0; i < Count(); ++i)
+            if (tSolid* s = Element(i)->AsSolid())
+                s->DrawNormals();
+}
+
 // ---------------------------------------------------------------------------
 // tElement
 
@@ -323,8 +352,3 @@ void tElement::MoveToLayer(tElementLayer* layer)
     layer_ = layer;
     universe_->AddElement(this);
 }
-
-#if !__has_include("uViewPort.h")
-void tElementGroup::DrawAll() {}
-void tUniverse::Draw() {}
-#endif

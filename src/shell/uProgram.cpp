@@ -1,6 +1,8 @@
 #include "uProgram.h"
 
+#include "uAppRegistry.h"
 #include "uClock.h"
+#include "uColorMap.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
 #include "uTimer.h"
@@ -22,7 +24,11 @@ void ProgramInitialisation()
     // 4. The mouse tracker joins here with its subsystem.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
-    // 6-7. The registry store, the colour-map preset generator and the keyboard table join here.
+    // 6. The registry store and the colour-map preset generator (which builds
+    //    each preset on first use).
+    CreateAppRegistry();
+    (void)ColorMapGenerator();
+    // 7. The keyboard table joins here with its subsystem.
     // 8. The instance mutex, holding no name yet.
     gInstanceMutex = std::make_unique<tMutex>();
 }
@@ -30,6 +36,7 @@ void ProgramInitialisation()
 void ProgramFinalisation()
 {
     gInstanceMutex.reset();
+    FreeAppRegistry();
     FreeGlobalTimer();
 }
 

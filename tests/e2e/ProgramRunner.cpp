@@ -14,6 +14,7 @@ tProgramFolder::tProgramFolder()
 {
     std::filesystem::copy_file(FRACTAL_BINARY, Binary());
     std::filesystem::create_directories(dir_.File("runtime"));
+    std::filesystem::permissions(dir_.File("runtime"), std::filesystem::perms::owner_all); // as XDG requires
     std::filesystem::create_directories(dir_.File("config"));
 }
 

@@ -1,0 +1,134 @@
+// The generator rendering the benchmark view (1024 x 1024, disc mode, colour
+// map preset 4, no anti-aliasing, limit 1024), and for comparison the bare
+// back end iterating exactly the points the generator's scan visits, chunked
+// the same way. The difference of the two is the generator's own cost: scan,
+// colouring, rim alpha and page writes.
+//   s/image     seconds per image
+//   iter/s      sum of the escape counts per second
+// Each sum is checked after timing against the value of one untimed run.
+#include "BenchViews.h"
+#include "uColorMap.h"
+#include "uCpuFeatures.h"
+#include "uFractal.h"
+#include "uLog.h"
+#include "uPage.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+struct tGeneratorSetup {
+    explicit tGeneratorSetup(uint8_t precision) : fractal(&page)
+    {
+        page.SetSize(kBenchmarkView.size, kBenchmarkView.size, pfRGBA);
+        fractal.centreRe = kBenchmarkView.centreRe;
+        fractal.centreIm = kBenchmarkView.centreIm;
+        fractal.zoom = kBenchmarkView.zoom;
+        fractal.discMode = true;
+        fractal.colorMap = ColorMapGenerator().GetPreset(4);
+        fractal.SetMaxIterations(kBenchmarkView.limit);
+        fractal.SetSize(kBenchmarkView.size);
+        fractal.precision = precision;
+        fractal.SelectBackEnd();
+        fractal.escapeCountSum = &sum;
+    }
+    uint64_t Render()
+    {
+        sum = 0;
+        fractal.RenderAll();
+        return sum;
+    }
+    tPage page;
+    tFractalMandelBrot fractal;
+    uint64_t sum = 0;
+};
+
+/// The points of every batch the generator's disc scan renders, taken from
+/// the generator's own scan.
+tBenchPoints GeneratorScanPoints()
+{
+    tFractal scan;
+    scan.SetSize(kBenchmarkView.size);
+    scan.zoom = kBenchmarkView.zoom;
+    scan.centreRe = kBenchmarkView.centreRe;
+    scan.centreIm = kBenchmarkView.centreIm;
+    scan.discMode = true;
+    scan.Restart();
+    const int64_t pixels = static_cast<int64_t>(scan.Size()) * scan.Size();
+    tBenchPoints points;
+    do {
+        for (int32_t i = 0; i < tFractal::kBatch; ++i) {
+            scan.AdvanceScan();
+            points.re.push_back(static_cast<double>(scan.PointRe()));
+            points.im.push_back(static_cast<double>(scan.PointIm()));
+        }
+    } while (scan.ProgressCount() < pixels);
+    return points;
+}
+
+void SetCounters(benchmark::State& state, uint64_t sum, int64_t images)
+{
+    state.counters["s/image"] = benchmark::Counter(static_cast<double>(images), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["iter/s"] = benchmark::Counter(static_cast<double>(sum) * static_cast<double>(images), benchmark::Counter::kIsRate);
+    state.counters["iterations"] = static_cast<double>(sum);
+}
+
+void Generator(benchmark::State& state, uint8_t precision)
+{
+    tGeneratorSetup setup(precision);
+    state.SetLabel(setup.fractal.BackEndName());
+    const uint64_t expected = setup.Render();
+    uint64_t sum = 0;
+    int64_t images = 0;
+    for (auto _ : state) {
+        sum = setup.Render();
+        ++images;
+    }
+    if (sum != expected || sum == 0) {
+        state.SkipWithError("sum of escape counts differs from the untimed run");
+        return;
+    }
+    SetCounters(state, sum, images);
+}
+
+void BareBackEnd(benchmark::State& state, uint8_t precision)
+{
+    // The back end the generator picks, and the points it would give it.
+    tGeneratorSetup setup(precision);
+    const tBackEnd* backEnd = FindBackEnd(setup.fractal.BackEndName());
+    state.SetLabel(setup.fractal.BackEndName());
+    const tBenchPoints points = GeneratorScanPoints();
+    const uint64_t expected = setup.Render();
+    uint64_t sum = 0;
+    int64_t images = 0;
+    for (auto _ : state) {
+        sum = IterateChunked(*backEnd, kBenchmarkView.limit, points);
+        benchmark::DoNotOptimize(sum);
+        ++images;
+    }
+    if (sum != expected) {
+        state.SkipWithError("sum of escape counts differs from the generator's");
+        return;
+    }
+    SetCounters(state, sum, images);
+}
+
+BENCHMARK_CAPTURE(Generator, single, uint8_t{2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BareBackEnd, single, uint8_t{2})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Generator, double, uint8_t{3})->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BareBackEnd, double, uint8_t{3})->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    SetLogFilePath(""); // no log file beside wherever the benchmark runs
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

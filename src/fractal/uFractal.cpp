@@ -1,0 +1,411 @@
+// The Mandelbrot generator:
+//   - creation, size, limit and back-end installation
+//   - scan order (AdvanceScan) and progress
+//   - render step: batch, colouring, anti-aliasing, rim alpha, page writes
+//   - IteratePoints, the one path into the back ends
+//   - back-end choice of tFractalMandelBrot
+#include "uFractal.h"
+
+#include "uAssert.h"
+#include "uColorMap.h"
+#include "uCpuFeatures.h"
+#include "uLog.h"
+#include "uPage.h"
+#include "uRandom.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr const char* kUnit = "uFractal";
+constexpr size_t kMaxNameLength = 255;
+
+struct tOffset {
+    double dx;
+    double dy;
+};
+
+/// Fixed sample offsets (in units of the anti-aliasing radius) for 2 to 5
+/// samples per pixel; the pixel itself is the first sample.
+constexpr tOffset kPattern2[] = {{0.5, 0.5}};
+constexpr tOffset kPattern3[] = {{0.75, 0.25}, {-0.75, -0.25}};
+constexpr tOffset kPattern4[] = {{0.0, 0.5}, {0.5, 0.5}, {0.5, 0.0}};
+constexpr tOffset kPattern5[] = {{0.75, 0.75}, {-0.5, -0.5}, {-0.5, 0.75}, {0.75, -0.5}};
+
+std::span<const tOffset> FixedPattern(int32_t samples)
+{
+    switch (samples) {
+    case 2: return kPattern2;
+    case 3: return kPattern3;
+    case 4: return kPattern4;
+    case 5: return kPattern5;
+    default: return {};
+    }
+}
+
+int32_t ColourDifference(tPackedColor a, tPackedColor b)
+{
+    const int32_t dr = RedOf(a) - RedOf(b);
+    const int32_t dg = GreenOf(a) - GreenOf(b);
+    const int32_t db = BlueOf(a) - BlueOf(b);
+    return dr * dr + dg * dg + (db * db) / 9;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Creation and configuration
+
+tFractal::tFractal(tPage* page) : laneBlock_(std::make_unique<tFractalPackedData>())
+{
+    if (page) {
+        SetPage(page);
+        SetSize(page->Width());
+    } else {
+        SetSize(128);
+    }
+    SetMaxIterations(1024);
+    // Left at the centre, as created; callers restart before rendering.
+    scanX_ = 0;
+    scanY_ = 0;
+    pointRe_ = 0;
+    pointIm_ = 0;
+    // Virtual calls in a constructor stay in this class: a derived generator
+    // selects its own back end in its constructor.
+    tFractal::SelectBackEnd();
+}
+
+tFractal::~tFractal() = default;
+
+void tFractal::SetPage(tPage* page)
+{
+    Assert(page != nullptr, kUnit, 1171);
+    page_ = page;
+}
+
+void tFractal::SetSize(int32_t n)
+{
+    size_ = n;
+    radius_ = (n + 1) / 2;
+    radiusSquared_ = radius_ * radius_;
+    Restart();
+}
+
+void tFractal::SetMaxIterations(int32_t n)
+{
+    Assert(laneBlock_ != nullptr, kUnit, 1136);
+    laneBlock_->iterationLimit = n;
+    iterationLimit_ = n;
+}
+
+void tFractal::SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name)
+{
+    backEnd_ = routine;
+    lanes_ = lanes;
+    laneBlock_->SetLanes(lanes);
+    laneBlock_->SetElementType(elementType);
+    backEndName_ = name.substr(0, kMaxNameLength);
+}
+
+void tFractal::SelectBackEnd() { SetBackEnd(nullptr, 0, 0, "Not Assigned"); }
+
+// ---------------------------------------------------------------------------
+// Scan order and progress
+
+void tFractal::Restart()
+{
+    scanX_ = size_ / 2;
+    scanY_ = -(size_ / 2) - 1;
+    pointRe_ = 0;
+    pointIm_ = 0;
+}
+
+int64_t tFractal::ProgressCount() const
+{
+    return (static_cast<int64_t>(scanY_) + radius_) * size_ + scanX_ + radius_;
+}
+
+double tFractal::Progress() const
+{
+    return static_cast<double>(ProgressCount()) / (static_cast<double>(size_) * static_cast<double>(size_));
+}
+
+void tFractal::AdvanceScan()
+{
+    if (scanX_ == radius_ && scanY_ == radius_)
+        return;
+    ++scanX_;
+    if (scanX_ >= rowEnd_) {
+        ++scanY_;
+        if (discMode) {
+            rowEnd_ = std::abs(scanY_) > radius_
+                          ? 0
+                          : static_cast<int32_t>(Round(std::sqrt(static_cast<extended>(radiusSquared_) -
+                                                                 static_cast<extended>(scanY_) * scanY_)));
+            rowStart_ = -rowEnd_;
+        } else {
+            rowStart_ = -radius_;
+            rowEnd_ = radius_;
+        }
+        scanX_ = rowStart_;
+        if (scanY_ == radius_ + 1) {
+            scanX_ = radius_;
+            scanY_ = radius_;
+        }
+    }
+    const extended pixels = static_cast<extended>(size_) * zoom;
+    pointRe_ = scanX_ / pixels + centreRe;
+    // The imaginary part changes only with the row (or the view): one
+    // division per row instead of one per pixel.
+    if (scanY_ != rowImY_ || !(pixels == rowImPixels_) || !(centreIm == rowImCentre_)) {
+        rowImY_ = scanY_;
+        rowImPixels_ = pixels;
+        rowImCentre_ = centreIm;
+        rowIm_ = scanY_ / pixels + centreIm;
+    }
+    pointIm_ = rowIm_;
+}
+
+// ---------------------------------------------------------------------------
+// Rendering
+
+int64_t tFractal::RenderStep(int64_t count)
+{
+    try {
+        if (!page_)
+            return 0;
+        Assert(iterationLimit_ >= 1, kUnit, 729);
+        if (zoom == 0 || count < 0)
+            return 0;
+        const int64_t pixels = static_cast<int64_t>(size_) * size_;
+        if (ProgressCount() >= pixels)
+            return 0;
+        int64_t writes = 0;
+        for (int64_t batch = count / kBatch; batch > 0; --batch) {
+            RenderBatch();
+            writes += kBatch;
+            if (ProgressCount() >= pixels)
+                break;
+        }
+        return writes;
+    } catch (...) {
+        LogWarning(1, "Error on fractal render!");
+        return 0;
+    }
+}
+
+int64_t tFractal::RenderRest() { return RenderStep(static_cast<int64_t>(size_) * size_ - ProgressCount()); }
+
+int64_t tFractal::RenderAll()
+{
+    Restart();
+    return RenderRest();
+}
+
+void tFractal::RenderBatch()
+{
+    for (int32_t i = 0; i < kBatch; ++i) {
+        AdvanceScan();
+        batchX_[i] = scanX_;
+        batchY_[i] = scanY_;
+        batchRe_[i] = static_cast<double>(pointRe_);
+        batchIm_[i] = static_cast<double>(pointIm_);
+    }
+    IteratePoints(batchRe_, batchIm_, kBatch, batchCounts_);
+    const double limit = iterationLimit_;
+    for (int32_t i = 0; i < kBatch; ++i)
+        batchColours_[i] = ColourOf(batchCounts_[i] / limit);
+    if (AAEnabled(antiAliasing))
+        AntiAliasBatch();
+    WriteBatch();
+}
+
+void tFractal::WriteBatch()
+{
+    tPage& page = *page_;
+    // The working format is written straight into the buffer; the bounds
+    // test is the one SetPixel makes, so positions off the page are dropped
+    // all the same.
+    if (page.Format() == pfRGBA && page.Words() != nullptr) {
+        uint32_t* words = page.Words();
+        const int64_t pitch = page.Stride() / 4;
+        const uint32_t width = static_cast<uint32_t>(page.Width());
+        const uint32_t height = static_cast<uint32_t>(page.Height());
+        for (int32_t i = 0; i < kBatch; ++i) {
+            const int32_t px = batchX_[i] + radius_;
+            const int32_t py = batchY_[i] + radius_;
+            if (static_cast<uint32_t>(px) < width && static_cast<uint32_t>(py) < height)
+                words[py * pitch + px] = WithAlpha(batchColours_[i], EdgeAlpha(batchX_[i], batchY_[i]));
+        }
+        return;
+    }
+    for (int32_t i = 0; i < kBatch; ++i)
+        page.SetPixel(batchX_[i] + radius_, batchY_[i] + radius_,
+                      WithAlpha(batchColours_[i], EdgeAlpha(batchX_[i], batchY_[i])));
+}
+
+tPackedColor tFractal::ColourOf(double v) const
+{
+    if (!(v >= 0))
+        v = 0;
+    if (v > 1)
+        v = 1;
+    if (colorMap)
+        return colorMap->Lookup(static_cast<float>(v));
+    const auto scaled = [v](uint8_t channel) { return static_cast<uint8_t>(Round(channel * static_cast<extended>(v))); };
+    return PackRGBA(scaled(RedOf(fallbackColour)), scaled(GreenOf(fallbackColour)), scaled(BlueOf(fallbackColour)), 255);
+}
+
+uint8_t tFractal::EdgeAlpha(int32_t x, int32_t y) const
+{
+    const float d = static_cast<float>(static_cast<int64_t>(x) * x + static_cast<int64_t>(y) * y);
+    if (static_cast<double>(d) > static_cast<double>(radiusSquared_))
+        return 0;
+    const int64_t inner = static_cast<int64_t>(radius_) - 8;
+    if (static_cast<double>(d) < static_cast<double>(inner * inner))
+        return 255;
+    const extended ramp = std::clamp((radius_ - std::sqrt(static_cast<extended>(d))) * 32, 0.0L, 255.0L);
+    return static_cast<uint8_t>(Round(ramp));
+}
+
+// Adaptive anti-aliasing of the batch: a pixel whose colour differs from its
+// predecessor in the batch (the first pixel: from the second) by more than
+// the threshold gets samples - 1 extra samples around it; all samples of the
+// batch are iterated together, and each such pixel becomes the mean of
+// itself and its samples.
+void tFractal::AntiAliasBatch()
+{
+    batchFlags_.fill(false);
+    const int32_t samples = antiAliasing.samples;
+    const double bound = static_cast<double>(antiAliasing.threshold) * 256.0;
+    const double boundSquared = bound * bound;
+    const extended aaRadius = antiAliasing.radius;
+    const extended pixels = static_cast<extended>(size_) * zoom;
+    const std::span<const tOffset> fixed = FixedPattern(samples);
+
+    int32_t m = 0;
+    const auto addSample = [&](int32_t j, extended dx, extended dy) {
+        // The pool holds 512; the count goes on so that IteratePoints' capacity
+        // assertion reports an overfull batch, but nothing is written beyond it.
+        if (m < kSamplePool) {
+            sampleRe_[m] = static_cast<double>(batchRe_[j] + dx * aaRadius / pixels);
+            sampleIm_[m] = static_cast<double>(batchIm_[j] + dy * aaRadius / pixels);
+        }
+        ++m;
+    };
+    for (int32_t j = 0; j < kBatch; ++j) {
+        const int32_t k = j == 0 ? 1 : j - 1;
+        if (!(ColourDifference(batchColours_[j], batchColours_[k]) > boundSquared))
+            continue;
+        batchFlags_[j] = true;
+        if (samples >= 6) {
+            for (int32_t s = 1; s < samples; ++s) {
+                const extended dx = Random(100) / 100.0L;
+                const extended dy = Random(100) / 100.0L;
+                addSample(j, dx, dy);
+            }
+        } else {
+            for (const tOffset& o : fixed)
+                addSample(j, o.dx, o.dy);
+        }
+    }
+
+    IteratePoints(sampleRe_, sampleIm_, m, sampleCounts_);
+
+    const double limit = iterationLimit_;
+    int32_t next = 0;
+    for (int32_t j = 0; j < kBatch; ++j) {
+        if (!batchFlags_[j])
+            continue;
+        const tPackedColor own = batchColours_[j];
+        int32_t r = RedOf(own), g = GreenOf(own), b = BlueOf(own);
+        for (int32_t s = 1; s < samples; ++s) {
+            const tPackedColor c = ColourOf(sampleCounts_[next++] / limit);
+            r += RedOf(c);
+            g += GreenOf(c);
+            b += BlueOf(c);
+        }
+        batchColours_[j] = PackRGBA(static_cast<uint8_t>(r / samples), static_cast<uint8_t>(g / samples),
+                                    static_cast<uint8_t>(b / samples), 255);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The path into the back ends
+
+void tFractal::IteratePoints(std::span<const double> re, std::span<const double> im, int32_t n,
+                             std::span<int32_t> counts)
+{
+    if (n <= 0 || lanes_ <= 0)
+        return;
+    Assert(backEnd_ != nullptr, kUnit, 1044);
+    Assert(laneBlock_ != nullptr, kUnit, 1045);
+    const auto capacity = static_cast<size_t>(n);
+    Assert(capacity <= re.size(), kUnit, 1046);
+    Assert(capacity <= im.size(), kUnit, 1047);
+    Assert(capacity <= counts.size(), kUnit, 1048);
+
+    tFractalPackedData& block = *laneBlock_;
+    block.SetInt(kSlotSimdLimit, kRowSimdLimit, iterationLimit_);
+    for (int32_t lane = 0; lane < lanes_; ++lane) {
+        block.SetLaneDefaults(lane, 0, 0);
+        block.ClearLane(lane);
+    }
+    block.SaveTemplate();
+    // Unused lanes of a last, partial chunk keep c = 0, which never escapes,
+    // so that chunk runs to the limit; their counts are not read.
+    for (int32_t start = 0; start < n; start += lanes_) {
+        const int32_t k = std::min(lanes_, n - start);
+        block.RestoreTemplate();
+        for (int32_t j = 0; j < k; ++j)
+            block.LoadPoint(j, re[start + j], im[start + j]);
+        backEnd_(block);
+        for (int32_t j = 0; j < k; ++j)
+            counts[start + j] = block.Int(j, kRowCount);
+    }
+    if (escapeCountSum) {
+        for (int32_t i = 0; i < n; ++i)
+            *escapeCountSum += static_cast<uint64_t>(counts[i]);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// tFractalMandelBrot
+
+tFractalMandelBrot::tFractalMandelBrot(tPage* page) : tFractal(page) { SelectBackEnd(); }
+
+void tFractalMandelBrot::SelectBackEnd()
+{
+    SetBackEnd(nullptr, 0, 0, "Not Assigned");
+    const auto use = [this](const char* name) {
+        if (const tBackEnd* b = FindBackEnd(name))
+            SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
+    };
+    uint8_t p = precision;
+    if (p == 5)
+        p = 10000.0 >= zoom ? 2 : 3;
+    switch (p) {
+    case 2:
+        use("FLT32 FPU");
+        if (Has3DNow())
+            use("FLT32 3DN");
+        if (HasSSE())
+            use("FLT32 SSE");
+        break;
+    case 3:
+        use("FLT64 FPU");
+        if (HasSSE2())
+            use("FLT64 SSE2");
+        break;
+    case 4:
+        use("FLT80 FPU");
+        break;
+    default:
+        LogWarning(1, "Selected Percision is not supported by this fractal generator");
+        break;
+    }
+    if (precision == 5)
+        LogNote(3, "Using percision " + BackEndName());
+}

@@ -1,0 +1,172 @@
+#pragma once
+// The progressive Mandelbrot generator.
+//
+// A caller sets the view (centre, zoom, size), the colour map, the
+// anti-aliasing and the precision, then asks for pixels a slice at a time:
+// RenderStep(count) renders count div 64 batches of 64 pixels along a fixed
+// scan order and returns. Each batch goes through the lane block and one back
+// end (uBackEnds.h), is coloured by escape count, optionally supersampled
+// where neighbouring colours differ, and written to the page with an alpha
+// that fades the image out over the rim of a disc.
+//
+// Scan order: rows of increasing y, each in increasing x, counted in pixels
+// from the centre pixel; pixel (x, y) lands on page column x + radius, row
+// y + radius. In disc mode row y covers x = -e .. e - 1 with
+// e = Round(sqrt(radius^2 - y^2)) (only x = 0 when e is 0); in square mode
+// x = -radius .. radius - 1. The finished position (radius, radius) lies off
+// the page and is absorbing, so a batch that runs past the end writes
+// nothing visible.
+#include "uAASettings.h"
+#include "uBackEnds.h"
+#include "uColor.h"
+#include "uMath.h"
+#include "uPackedData.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+class tPage;
+class tColorMap;
+
+class tFractal {
+public:
+    static constexpr int32_t kBatch = 64;
+    static constexpr int32_t kSamplePool = 512;
+
+    /// Creates the lane block and the defaults; with a page, renders into it at
+    /// its width, else at size 128. The scan is left at the centre: call
+    /// Restart (or SetSize, or RenderAll) before rendering.
+    explicit tFractal(tPage* page = nullptr);
+    virtual ~tFractal();
+    tFractal(const tFractal&) = delete;
+    tFractal& operator=(const tFractal&) = delete;
+
+    /// Asserts a page is given ("uFractal", 1171) and renders into it from now on.
+    void SetPage(tPage* page);
+    /// size := n, radius := (n + 1) div 2, then Restart.
+    void SetSize(int32_t n);
+    /// Asserts the lane block exists ("uFractal", 1136); the limit of the
+    /// generator and of the lane block.
+    void SetMaxIterations(int32_t n);
+    /// Installs a back end; the lane block takes its lanes and element type
+    /// (each wipes the block). The name is cut to 255 characters.
+    void SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name);
+    /// Chooses the back end; here: none ("Not Assigned").
+    virtual void SelectBackEnd();
+
+    /// Puts the scan before the first pixel.
+    void Restart();
+    /// (scan y + radius) * size + scan x + radius.
+    int64_t ProgressCount() const;
+    /// ProgressCount / size^2; at least 1 once a disc-mode image is complete.
+    double Progress() const;
+    /// Renders count div 64 batches (stopping at the end of the image) and
+    /// returns the pixel writes, 64 per batch. Nothing without a page, at zoom
+    /// 0, for a negative count or a complete image. Any exception inside is
+    /// logged as "Error on fractal render!" and gives 0.
+    int64_t RenderStep(int64_t count);
+    /// RenderStep(size^2 - ProgressCount).
+    int64_t RenderRest();
+    /// Restart, then RenderRest.
+    int64_t RenderAll();
+
+    /// Moves the scan to the next pixel and computes its complex coordinate.
+    void AdvanceScan();
+    /// Iterates n points through the back end, lanes at a time, into counts.
+    /// Nothing for n <= 0 or a back end without lanes. Asserts ("uFractal",
+    /// 1044-1048) a usable back end and lane block and that n fits every array.
+    void IteratePoints(std::span<const double> re, std::span<const double> im, int32_t n, std::span<int32_t> counts);
+    /// Colour of an escape count as a fraction of the limit, v clamped to 0..1:
+    /// the colour map's entry, or the fallback colour times v (alpha 255).
+    tPackedColor ColourOf(double v) const;
+    /// Alpha of pixel (x, y): 255 inside radius - 8, 0 beyond the radius, a
+    /// ramp of 32 per pixel between.
+    uint8_t EdgeAlpha(int32_t x, int32_t y) const;
+
+    // Set by callers before rendering.
+    double zoom = 1.0; ///< one pixel spans 1 / (size * zoom); 0 renders nothing
+    double centreRe = 0.0;
+    double centreIm = 0.0;
+    bool discMode = false;
+    const tColorMap* colorMap = nullptr; ///< not owned; none: the fallback colour
+    tPackedColor fallbackColour = PackRGBA(255, 255, 128, 255);
+    tAASettings antiAliasing;
+    uint8_t precision = 2; ///< 2 single, 3 double, 4 extended, 5 automatic
+    /// When set, every escape count that IteratePoints returns is added here
+    /// (pixels and anti-aliasing samples): the work done, for tools and benchmarks.
+    uint64_t* escapeCountSum = nullptr;
+
+    int32_t IterationLimit() const { return iterationLimit_; }
+    int32_t Size() const { return size_; }
+    int32_t Radius() const { return radius_; }
+    int32_t RadiusSquared() const { return radiusSquared_; }
+    int32_t ScanX() const { return scanX_; }
+    int32_t ScanY() const { return scanY_; }
+    int32_t RowStart() const { return rowStart_; }
+    int32_t RowEnd() const { return rowEnd_; }
+    extended PointRe() const { return pointRe_; }
+    extended PointIm() const { return pointIm_; }
+    tPage* Page() const { return page_; }
+    const std::string& BackEndName() const { return backEndName_; }
+    tBackEndRoutine BackEnd() const { return backEnd_; }
+    int32_t Lanes() const { return lanes_; }
+    tFractalPackedData& LaneBlock() { return *laneBlock_; }
+
+    // The last batch, for inspection.
+    const std::array<int32_t, kBatch>& BatchCounts() const { return batchCounts_; }
+    const std::array<bool, kBatch>& BatchFlags() const { return batchFlags_; }
+
+private:
+    void RenderBatch();
+    void AntiAliasBatch();
+    void WriteBatch();
+
+    int32_t iterationLimit_ = 1024;
+    std::unique_ptr<tFractalPackedData> laneBlock_;
+    int32_t scanX_ = 0;
+    int32_t scanY_ = 0;
+    extended pointRe_ = 0;
+    extended pointIm_ = 0;
+    int32_t radius_ = 0;
+    int32_t radiusSquared_ = 0;
+    int32_t rowStart_ = 0;
+    int32_t rowEnd_ = 0;
+    int32_t size_ = 0;
+    tPage* page_ = nullptr;
+    std::string backEndName_ = "Not Assigned";
+    tBackEndRoutine backEnd_ = nullptr;
+    int32_t lanes_ = 0;
+
+    // The imaginary coordinate of the current row and what it was made from.
+    int32_t rowImY_ = 0;
+    extended rowImPixels_ = 0;
+    double rowImCentre_ = 0;
+    extended rowIm_ = 0;
+
+    std::array<int32_t, kBatch> batchX_{};
+    std::array<int32_t, kBatch> batchY_{};
+    std::array<double, kBatch> batchRe_{};
+    std::array<double, kBatch> batchIm_{};
+    std::array<int32_t, kBatch> batchCounts_{};
+    std::array<bool, kBatch> batchFlags_{};
+    std::array<tPackedColor, kBatch> batchColours_{};
+    std::array<double, kSamplePool> sampleRe_{};
+    std::array<double, kSamplePool> sampleIm_{};
+    std::array<int32_t, kSamplePool> sampleCounts_{};
+};
+
+/// The Mandelbrot generator: chooses its back end by precision and processor.
+class tFractalMandelBrot : public tFractal {
+public:
+    /// As tFractal, then SelectBackEnd (a single-precision back end).
+    explicit tFractalMandelBrot(tPage* page = nullptr);
+
+    /// Precision 2: "FLT32 SSE" with SSE, else "FLT32 3DN" with 3DNow!, else
+    /// "FLT32 FPU"; 3: "FLT64 SSE2" with SSE2, else "FLT64 FPU"; 4: "FLT80 FPU";
+    /// 5: single up to zoom 10 000, double beyond (and a note of the choice);
+    /// any other code: a warning, and no back end.
+    void SelectBackEnd() override;
+};

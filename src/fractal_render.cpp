@@ -1,0 +1,209 @@
+// fractal-render: renders one view of the Mandelbrot set with the screen
+// saver's generator into a PNG file, without any display, and reports the
+// back end, the time, the pixel writes and the iterations (the sum of the
+// escape counts).
+#include "uAASettings.h"
+#include "uClock.h"
+#include "uColorMap.h"
+#include "uFractal.h"
+#include "uLog.h"
+#include "uNumberParser.h"
+#include "uPage.h"
+#include "uRandom.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <iterator>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: fractal-render OUT.png [--centre RE,IM] [--zoom Z] [--size N] [--iterations N]\n"
+    "                      [--preset N] [--precision CODE] [--aa THRESHOLD,SAMPLES,RADIUS]\n"
+    "                      [--square] [--seed N]\n"
+    "  --centre RE,IM   centre of the view (default 0.371540195428848,0.167646706104279)\n"
+    "  --zoom Z         magnification, > 0: the image spans 1/Z (default 100000)\n"
+    "  --size N         edge length in pixels, 1..16384 (default 1024)\n"
+    "  --iterations N   iteration limit, >= 1 (default 1024)\n"
+    "  --preset N       colour map preset 1..14, 0 for the plain fallback colour (default 4)\n"
+    "  --precision CODE 2 single, 3 double, 4 extended, 5 automatic (default 2)\n"
+    "  --aa T,S,R       anti-aliasing threshold, samples (1..9), radius (default off)\n"
+    "  --square         render the whole square instead of the disc\n"
+    "  --seed N         seed of the pseudo-random generator (sample patterns of 6+ samples)\n";
+
+struct tOptions {
+    std::string output;
+    double centreRe = 0.371540195428848;
+    double centreIm = 0.167646706104279;
+    double zoom = 100000.0;
+    int32_t size = 1024;
+    int32_t iterations = 1024;
+    int32_t preset = 4;
+    uint8_t precision = 2;
+    tAASettings aa;
+    bool square = false;
+    std::optional<uint32_t> seed;
+};
+
+/// Warnings of the generator and the page go to standard error.
+class tStderrLog : public tLogList {
+public:
+    bool HasParent() const override { return true; }
+    void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+};
+
+std::vector<std::string> SplitCommas(const std::string& text)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == ',')
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out)
+{
+    return TryStrToInt(text, out) && out >= low && out <= high;
+}
+
+/// Fills the options; false (after a message naming the problem) on anything
+/// it does not understand.
+bool ParseOptions(int argc, char** argv, tOptions& o)
+{
+    const auto bad = [](const std::string& what) {
+        std::fprintf(stderr, "fractal-render: %s\n", what.c_str());
+        return false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--square") {
+            o.square = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            if (!o.output.empty())
+                return bad("more than one output file");
+            o.output = arg;
+            continue;
+        }
+        static const std::string kValued[] = {"--centre", "--zoom", "--size", "--iterations",
+                                              "--preset", "--precision", "--aa", "--seed"};
+        if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued))
+            return bad("unknown option " + arg);
+        if (i + 1 >= argc)
+            return bad("missing value for " + arg);
+        const std::string value = argv[++i];
+        const std::vector<std::string> parts = SplitCommas(value);
+        int64_t n = 0;
+        if (arg == "--centre") {
+            if (parts.size() != 2 || !TryStrToFloat(parts[0], o.centreRe) || !TryStrToFloat(parts[1], o.centreIm))
+                return bad("--centre needs RE,IM");
+        } else if (arg == "--zoom") {
+            if (!TryStrToFloat(value, o.zoom) || !(o.zoom > 0))
+                return bad("--zoom needs a number above 0");
+        } else if (arg == "--size") {
+            if (!ParseInt(value, 1, 16384, n))
+                return bad("--size needs a whole number from 1 to 16384");
+            o.size = static_cast<int32_t>(n);
+        } else if (arg == "--iterations") {
+            if (!ParseInt(value, 1, 1 << 30, n))
+                return bad("--iterations needs a whole number of at least 1");
+            o.iterations = static_cast<int32_t>(n);
+        } else if (arg == "--preset") {
+            if (!ParseInt(value, 0, 14, n))
+                return bad("--preset needs a whole number from 0 to 14");
+            o.preset = static_cast<int32_t>(n);
+        } else if (arg == "--precision") {
+            if (!ParseInt(value, 2, 5, n))
+                return bad("--precision needs 2, 3, 4 or 5");
+            o.precision = static_cast<uint8_t>(n);
+        } else if (arg == "--aa") {
+            double threshold = 0, radius = 0;
+            if (parts.size() != 3 || !TryStrToFloat(parts[0], threshold) || !ParseInt(parts[1], 1, 9, n) ||
+                !TryStrToFloat(parts[2], radius) || threshold < 0 || radius < 0)
+                return bad("--aa needs THRESHOLD,SAMPLES,RADIUS with samples from 1 to 9");
+            o.aa = {static_cast<float>(threshold), static_cast<int32_t>(n), static_cast<float>(radius)};
+        } else if (arg == "--seed") {
+            if (!ParseInt(value, 0, UINT32_MAX, n))
+                return bad("--seed needs a whole number from 0 to 4294967295");
+            o.seed = static_cast<uint32_t>(n);
+        } else {
+            return bad("unknown option " + arg);
+        }
+    }
+    if (o.output.empty())
+        return bad("no output file");
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    tOptions options;
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    // No log file from a tool; its warnings go to standard error.
+    tStderrLog warnings;
+    SetLogFilePath("");
+    SetLogWarningsList(&warnings);
+    if (options.seed)
+        SetRandSeed(*options.seed);
+
+    tPage page;
+    page.SetName("fractal-render");
+    page.SetSize(options.size, options.size, pfRGBA);
+    tFractalMandelBrot fractal(&page);
+    fractal.centreRe = options.centreRe;
+    fractal.centreIm = options.centreIm;
+    fractal.zoom = options.zoom;
+    fractal.discMode = !options.square;
+    fractal.colorMap = options.preset > 0 ? ColorMapGenerator().GetPreset(options.preset) : nullptr;
+    fractal.antiAliasing = options.aa;
+    fractal.SetMaxIterations(options.iterations);
+    fractal.precision = options.precision;
+    fractal.SelectBackEnd();
+    uint64_t iterations = 0;
+    fractal.escapeCountSum = &iterations;
+
+    const extended start = HighResTime();
+    fractal.Restart();
+    int64_t writes = 0;
+    if (options.square) {
+        // A square scan never reports completion: ask once for every pixel,
+        // rounded up to whole batches.
+        const int64_t pixels = static_cast<int64_t>(options.size) * options.size;
+        writes = fractal.RenderStep((pixels + tFractal::kBatch - 1) / tFractal::kBatch * tFractal::kBatch);
+    } else {
+        while (fractal.Progress() < 1.0) {
+            const int64_t step = fractal.RenderStep(64 * 1024);
+            if (step == 0)
+                break;
+            writes += step;
+        }
+    }
+    const double seconds = static_cast<double>(HighResTime() - start);
+
+    const bool saved = page.SaveToPngFile(options.output);
+    SetLogWarningsList(nullptr);
+    if (!saved)
+        return 1;
+    std::printf("backend=%s seconds=%.3f writes=%" PRId64 " iterations=%" PRIu64 "\n", fractal.BackEndName().c_str(),
+                seconds, writes, iterations);
+    return 0;
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The two user choices that survive between runs, in the registry store:
+// "DetailLevel" (fallback 6, the request to auto-detect) and "ZoomDeep"
+// (fallback true). One process-wide instance, made during program
+// initialisation.
+#include "uRegistry.h"
+
+#include <cstdint>
+#include <memory>
+
+/// The key of the program's values.
+inline constexpr char kAppRegistryKey[] = "\\Software\\Halvornet\\Fractal\\";
+
+class tAppRegistry {
+public:
+    /// Opens (creating when needed) the program's key. When that fails the
+    /// store carries on: reads give their fallbacks and writes raise, and the
+    /// warning "Could not create registry key" (level 2) is logged once, at
+    /// the first read or write: the store is made during program
+    /// initialisation, before the log has its file.
+    tAppRegistry();
+    tAppRegistry(const tAppRegistry&) = delete;
+    tAppRegistry& operator=(const tAppRegistry&) = delete;
+
+    int32_t ReadDetailLevel() const;
+    /// Raises ERegistryException when the store cannot be written.
+    void WriteDetailLevel(uint8_t level);
+    /// Any non-zero value reads as true.
+    bool ReadZoomDeep() const;
+    /// Stores 1 or 0; raises ERegistryException when the store cannot be written.
+    void WriteZoomDeep(bool on);
+
+    const tRegistryEx& Registry() const { return *registry_; }
+
+private:
+    void WarnIfClosed() const;
+
+    std::unique_ptr<tRegistryEx> registry_;
+    mutable bool warned_ = false;
+};
+
+/// Makes the process-wide store (replacing one that exists).
+void CreateAppRegistry();
+void FreeAppRegistry();
+/// The process-wide store; made on first use when initialisation has not.
+tAppRegistry& AppRegistry();

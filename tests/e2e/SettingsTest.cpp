@@ -1,0 +1,97 @@
+// The settings load seen from outside: the system details, the first start
+// that measures the machine and stores the level, the starts after it, the
+// ini file beside the program, and a store that cannot be written.
+#include "ProgramRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+namespace {
+const std::string kApplying = "Applying detail level: ";
+
+int Count(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// Polls the log until the text occurs at least n times.
+bool WaitForCount(const tProgramFolder& folder, const std::string& text, int n,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(60))
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Count(folder.Log(), text) >= n)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::string StoreOf(const tProgramFolder& folder)
+{
+    return ReadTextFile(folder.Folder() + "/config/Halvornet/Fractal/registry");
+}
+} // namespace
+
+TEST(Settings, TheFirstStartMeasuresTheMachineAndTheNextOnesDoNot)
+{
+    tProgramFolder folder;
+    {
+        tRunningProgram options(folder, {"/c"});
+        ASSERT_TRUE(WaitForCount(folder, kApplying, 1)) << folder.Log();
+        EXPECT_EQ(options.Terminate(), 0);
+    }
+    const std::string first = folder.Log();
+    for (const char* line : {"SYSTEM DETAILS:", "CPU: ", "MEMORY: ", "PLATFORM: Linux V", "Loading setings...",
+                             "Auto detecting settings...", " -CPU score = ", " -Total RAM = ", "Auto detection complete"})
+        EXPECT_NE(first.find(line), std::string::npos) << line << "\n" << first;
+    EXPECT_LT(first.find("PLATFORM: "), first.find("Loading setings...")) << "details come first";
+
+    std::smatch level;
+    const std::string store = StoreOf(folder);
+    ASSERT_TRUE(std::regex_search(store, level, std::regex("DetailLevel=dword:([1-5])\n"))) << store;
+    EXPECT_NE(store.find("ZoomDeep=dword:0\n"), std::string::npos) << store;
+    EXPECT_NE(first.find(kApplying + level[1].str()), std::string::npos);
+
+    {
+        tRunningProgram again(folder, {"/c"});
+        ASSERT_TRUE(WaitForCount(folder, kApplying, 2)) << folder.Log();
+        EXPECT_EQ(again.Terminate(), 0);
+    }
+    const std::string both = folder.Log();
+    EXPECT_EQ(Count(both, "Auto detecting settings..."), 1) << both;
+    EXPECT_EQ(Count(both, kApplying + level[1].str()), 2);
+    EXPECT_EQ(Count(both, "Loading setings..."), 2);
+}
+
+TEST(Settings, TheIniFileBesideTheProgramForcesALevel)
+{
+    tProgramFolder folder;
+    WriteTextFile(folder.Folder() + "/fractal.ini", "[advanced]\nforceDetailLevel = 2\n");
+    tRunningProgram options(folder, {"/c"});
+    ASSERT_TRUE(WaitForCount(folder, kApplying, 1)) << folder.Log();
+    EXPECT_EQ(options.Terminate(), 0);
+    EXPECT_NE(folder.Log().find(kApplying + "2"), std::string::npos);
+    EXPECT_EQ(folder.Log().find("Auto detecting settings..."), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(folder.Folder() + "/config/Halvornet/Fractal/registry"))
+        << "nothing to store";
+}
+
+TEST(Settings, AStoreThatCannotBeWrittenEndsTheProgramAfterDetection)
+{
+    tProgramFolder folder;
+    WriteTextFile(folder.Folder() + "/plain", "not a folder");
+    tRunningProgram saver(folder, {"/c"}, {"FRACTAL_REGISTRY=" + folder.Folder() + "/plain/registry"});
+    EXPECT_EQ(saver.Wait(std::chrono::seconds(60)), 0);
+    const std::string log = folder.Log();
+    EXPECT_EQ(Count(log, "Could not create registry key"), 1) << log;
+    EXPECT_NE(log.find("Auto detection complete"), std::string::npos) << log;
+    EXPECT_NE(log.find(" - error loading settings"), std::string::npos) << log;
+    EXPECT_EQ(log.find(kApplying), std::string::npos);
+}

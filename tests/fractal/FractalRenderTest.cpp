@@ -1,0 +1,105 @@
+// The fractal-render tool, run as a program.
+#include "TestUtil.h"
+#include "uColorMap.h"
+#include "uFiles.h"
+#include "uFractal.h"
+#include "uPage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct tRun {
+    int exitCode = -1;
+    std::string output; // stdout and stderr
+};
+
+tRun RunTool(const std::string& arguments)
+{
+    tRun run;
+    const std::string command = std::string(FRACTAL_RENDER_BINARY) + " " + arguments + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        run.output += buffer;
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace
+
+TEST(FractalRender, BadOptionsGiveUsageAndExitCode2)
+{
+    tTempDir dir;
+    const std::string out = dir.File("x.png");
+    for (const std::string& args : {std::string(""), out + " --bogus", out + " --size 0", out + " --size", out + " --zoom -1",
+                                    out + " --aa 0.5,10,1", out + " --precision 7", out + " --centre 1", out + " --preset 15",
+                                    out + " " + out}) {
+        const tRun run = RunTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.output.find("usage: fractal-render"), std::string::npos) << args;
+    }
+    EXPECT_FALSE(FileExists(out));
+}
+
+TEST(FractalRender, WritesTheGeneratorsImageAndReportsItsWork)
+{
+    tTempDir dir;
+    const std::string out = dir.File("whole.png");
+    const tRun run = RunTool(out + " --centre -0.5,0.25 --zoom 0.5 --size 64 --precision 4 --preset 9 --aa 0.2,3,1");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(run.output, m,
+                                 std::regex("backend=FLT80 FPU seconds=[0-9]+\\.[0-9]{3} writes=([0-9]+) iterations=([0-9]+)\n")))
+        << run.output;
+
+    // The same render in this process (its log notes go to a private file).
+    tCapturedLog log;
+    tPage expected;
+    expected.SetSize(64, 64, pfRGBA);
+    tFractalMandelBrot f(&expected);
+    f.centreRe = -0.5;
+    f.centreIm = 0.25;
+    f.zoom = 0.5;
+    f.discMode = true;
+    f.colorMap = ColorMapGenerator().GetPreset(9);
+    f.antiAliasing = {0.2f, 3, 1.0f};
+    f.precision = 4;
+    f.SelectBackEnd();
+    uint64_t sum = 0;
+    f.escapeCountSum = &sum;
+    const int64_t writes = f.RenderAll();
+    EXPECT_EQ(m[1].str(), std::to_string(writes));
+    EXPECT_EQ(m[2].str(), std::to_string(sum));
+
+    tPage written;
+    ASSERT_TRUE(written.LoadFromPng(out));
+    ASSERT_EQ(written.Width(), 64);
+    ASSERT_EQ(written.Height(), 64);
+    int differing = 0;
+    for (int32_t y = 0; y < 64; ++y)
+        for (int32_t x = 0; x < 64; ++x)
+            differing += written.GetPixel(x, y) != expected.GetPixel(x, y);
+    EXPECT_EQ(differing, 0);
+}
+
+TEST(FractalRender, SquareModeCoversTheWholePage)
+{
+    tTempDir dir;
+    const std::string out = dir.File("square.png");
+    const tRun run = RunTool(out + " --centre 0,0 --zoom 0.25 --size 40 --square --preset 0 --precision 3");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("writes=1600 "), std::string::npos) << run.output;
+    tPage written;
+    ASSERT_TRUE(written.LoadFromPng(out));
+    EXPECT_EQ(written.GetPixel(0, 0), PackRGBA(0, 0, 0, 0)) << "corner: escapes at once, transparent";
+    EXPECT_EQ(written.GetPixel(20, 20), PackRGBA(255, 255, 128, 255)) << "c = 0 in the fallback colour";
+}
