@@ -23,6 +23,8 @@ protected:
     void SetUp() override
     {
         tGLTest::SetUp();
+        if (HasFatalFailure())
+            return;
         CreateGlobalTimer();
         system = std::make_unique<tGuiSystem>();
         from = std::make_unique<tGuiInterface>("from");
@@ -65,6 +67,7 @@ protected:
         return Frame();
     }
 
+    tCapturedLog log; // Finish notes the render textures it frees
     std::unique_ptr<tGuiSystem> system;
     std::unique_ptr<tGuiInterface> from;
     std::unique_ptr<tGuiInterface> to;
@@ -150,7 +153,6 @@ TEST_F(Transitions, NothingIsDrawnWithoutRenderTextures)
 
 TEST_F(Transitions, ComplexModeWithoutRenderTextureWarns)
 {
-    tCapturedLog log;
     from->Scene()->Viewport()->DisableRenderTexture();
     gl->ClearBlack();
     from->Draw();

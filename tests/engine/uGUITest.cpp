@@ -182,6 +182,7 @@ TEST(Gui, NegativeOrUndefinedFrameTimeAdvancesNothing)
 
 TEST(Gui, TransitionFinishesAndFreesRemoveMe)
 {
+    tCapturedLog log;
     tGlobalTimerScope timers;
     tGuiSystem system;
     auto from = std::make_unique<tGuiInterface>("outgoing");
@@ -212,6 +213,7 @@ TEST(Gui, TransitionFinishesAndFreesRemoveMe)
     EXPECT_EQ(t.to, nullptr); // freed, and gone from the system
     EXPECT_EQ(system.Count(), 1);
     EXPECT_EQ(system.Interface(0), from.get());
+    EXPECT_TRUE(log.FileContains("Disableing render texture on Viewport \"outgoing Viewport\""));
 }
 
 TEST(Gui, TransitionForgetsInterfacesThatGo)
