@@ -310,6 +310,23 @@ void ReplaceAtomically(const std::string& storePath, const std::string& content)
         ::fsync(dir.Get());
 }
 
+// The stored text of a value of the given type; raises like the platform
+// registry for a closed key, a missing value or a value of another type.
+std::string ReadTypedData(bool open, const std::string& path, const std::string& name, const std::string& type)
+{
+    if (!open)
+        throw ERegistryException("Failed to get data for '" + name + "': key not open");
+    std::string text;
+    LoadStore(path, text);
+    const std::vector<tStoreLine> lines = ParseStore(text);
+    const tStoreLine* value = FindValue(lines, name);
+    if (!value)
+        throw ERegistryException("Failed to get data for '" + name + "': no such value");
+    if (value->type != type)
+        throw ERegistryException("Invalid data type for '" + name + "'");
+    return value->data;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ tRegistry
@@ -404,17 +421,7 @@ bool tRegistry::ValueExists(const std::string& name) const
 
 int32_t tRegistry::ReadInteger(const std::string& name) const
 {
-    if (!open_)
-        throw ERegistryException("Failed to get data for '" + name + "': key not open");
-    std::string text;
-    LoadStore(path_, text);
-    const std::vector<tStoreLine> lines = ParseStore(text);
-    const tStoreLine* value = FindValue(lines, name);
-    if (!value)
-        throw ERegistryException("Failed to get data for '" + name + "': no such value");
-    if (value->type != kTypeDword)
-        throw ERegistryException("Invalid data type for '" + name + "'");
-    const auto v = ParseDword(value->data);
+    const auto v = ParseDword(ReadTypedData(open_, path_, name, kTypeDword));
     if (!v)
         throw ERegistryException("Invalid data for '" + name + "'");
     return static_cast<int32_t>(*v);
@@ -422,17 +429,7 @@ int32_t tRegistry::ReadInteger(const std::string& name) const
 
 std::string tRegistry::ReadString(const std::string& name) const
 {
-    if (!open_)
-        throw ERegistryException("Failed to get data for '" + name + "': key not open");
-    std::string text;
-    LoadStore(path_, text);
-    const std::vector<tStoreLine> lines = ParseStore(text);
-    const tStoreLine* value = FindValue(lines, name);
-    if (!value)
-        throw ERegistryException("Failed to get data for '" + name + "': no such value");
-    if (value->type != kTypeString)
-        throw ERegistryException("Invalid data type for '" + name + "'");
-    return Unescape(value->data);
+    return Unescape(ReadTypedData(open_, path_, name, kTypeString));
 }
 
 void tRegistry::WriteInteger(const std::string& name, int32_t value)

@@ -5,6 +5,7 @@
 #include "uColorMap.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
+#include "uTimer.h"
 
 #include <memory>
 
@@ -18,7 +19,9 @@ void ProgramInitialisation()
     (void)HighResTime();
     // 2. x87: all exceptions masked, 64-bit precision, rounding to nearest.
     SetFloatingPointControl();
-    // 3-4. The engine's global timer and the mouse tracker join here with their subsystems.
+    // 3. The engine's global timer, started: every engine timer hangs under it.
+    CreateGlobalTimer();
+    // 4. The mouse tracker joins here with its subsystem.
     // 5. The 100 profile timers.
     (void)ProfileTimers();
     // 6. The registry store and the colour-map preset generator (which builds
@@ -34,6 +37,7 @@ void ProgramFinalisation()
 {
     gInstanceMutex.reset();
     FreeAppRegistry();
+    FreeGlobalTimer();
 }
 
 tMutex& InstanceMutex()

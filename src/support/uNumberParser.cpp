@@ -166,7 +166,11 @@ bool EvaluateNumber(const std::string& text, extended& value)
     return true;
 }
 
-bool TryStrToInt(const std::string& text, int64_t& value)
+namespace {
+// Converts the whole trimmed text (an optional leading '+' allowed) with
+// from_chars; anything left over, or nothing at all, is a failure.
+template <class T, class... Format>
+bool ConvertWhole(const std::string& text, T& out, Format... format)
 {
     const std::string t = Trim(text);
     if (t.empty())
@@ -175,26 +179,21 @@ bool TryStrToInt(const std::string& text, int64_t& value)
     const char* last = t.data() + t.size();
     if (*first == '+')
         ++first;
-    int64_t v = 0;
-    auto res = std::from_chars(first, last, v);
+    T v{};
+    auto res = std::from_chars(first, last, v, format...);
     if (res.ec != std::errc() || res.ptr != last)
         return false;
-    value = v;
+    out = v;
     return true;
 }
+} // namespace
+
+bool TryStrToInt(const std::string& text, int64_t& value) { return ConvertWhole(text, value); }
 
 bool TryStrToFloat(const std::string& text, double& value)
 {
-    const std::string t = Trim(text);
-    if (t.empty())
-        return false;
-    const char* first = t.data();
-    const char* last = t.data() + t.size();
-    if (*first == '+')
-        ++first;
     double v = 0;
-    auto res = std::from_chars(first, last, v, std::chars_format::general);
-    if (res.ec != std::errc() || res.ptr != last || !std::isfinite(v))
+    if (!ConvertWhole(text, v, std::chars_format::general) || !std::isfinite(v))
         return false;
     value = v;
     return true;
