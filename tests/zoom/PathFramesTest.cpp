@@ -1,0 +1,67 @@
+// The path-frames tool, run as a program on the (virtual) display.
+#include "TestUtil.h"
+#include "uPage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct tRun {
+    int exitCode = -1;
+    std::string output; // stdout and stderr
+};
+
+tRun RunTool(const std::string& arguments)
+{
+    tRun run;
+    const std::string command = std::string(PATH_FRAMES_BINARY) + " " + arguments + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        run.output += buffer;
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+} // namespace
+
+TEST(PathFrames, BadOptionsGiveUsageAndExitCode2)
+{
+    tTempDir dir;
+    for (const std::string& args : {std::string(""), dir.Path() + " --kind spiral", dir.Path() + " --window 10x10",
+                                    dir.Path() + " --times 1,-2", dir.Path() + " --resolution", dir.Path() + " --bogus"}) {
+        const tRun run = RunTool(args);
+        EXPECT_EQ(run.exitCode, 2) << args;
+        EXPECT_NE(run.output.find("usage: path-frames"), std::string::npos) << args;
+    }
+}
+
+TEST(PathFrames, WritesOneComposedFramePerTime)
+{
+    tTempDir dir;
+    const tRun run = RunTool(dir.Path() + " --kind short --seed 3 --resolution 48 --iterations 96 --window 96x64"
+                                          " --times 3,20 --keyframes");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("kind=short seed=3 duration=35"), std::string::npos) << run.output;
+    for (const char* name : {"frame-short-00.png", "frame-short-01.png"}) {
+        tPage frame;
+        ASSERT_TRUE(frame.LoadFromPng(dir.File(name))) << name;
+        EXPECT_EQ(frame.Width(), 96);
+        EXPECT_EQ(frame.Height(), 64);
+        // The keyframes cover the middle of the frame with the fractal.
+        int lit = 0;
+        for (int y = 16; y < 48; ++y)
+            for (int x = 24; x < 72; ++x)
+                lit += (frame.GetPixel(x, y) & 0xFFFFFFu) != 0;
+        EXPECT_GT(lit, 0) << name;
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.File("keyframe-0.png")));
+}
