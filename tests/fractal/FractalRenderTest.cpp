@@ -10,30 +10,12 @@
 #include <cstdio>
 #include <regex>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-
-struct tRun {
-    int exitCode = -1;
-    std::string output; // stdout and stderr
-};
-
-tRun RunTool(const std::string& arguments)
+tCommandResult RunTool(const std::string& arguments)
 {
-    tRun run;
-    const std::string command = std::string(FRACTAL_RENDER_BINARY) + " " + arguments + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        run.output += buffer;
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunCommand(std::string(FRACTAL_RENDER_BINARY) + " " + arguments);
 }
-
 } // namespace
 
 TEST(FractalRender, BadOptionsGiveUsageAndExitCode2)
@@ -43,7 +25,7 @@ TEST(FractalRender, BadOptionsGiveUsageAndExitCode2)
     for (const std::string& args : {std::string(""), out + " --bogus", out + " --size 0", out + " --size", out + " --zoom -1",
                                     out + " --aa 0.5,10,1", out + " --precision 7", out + " --centre 1", out + " --preset 15",
                                     out + " " + out}) {
-        const tRun run = RunTool(args);
+        const tCommandResult run = RunTool(args);
         EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_NE(run.output.find("usage: fractal-render"), std::string::npos) << args;
     }
@@ -54,7 +36,7 @@ TEST(FractalRender, WritesTheGeneratorsImageAndReportsItsWork)
 {
     tTempDir dir;
     const std::string out = dir.File("whole.png");
-    const tRun run = RunTool(out + " --centre -0.5,0.25 --zoom 0.5 --size 64 --precision 4 --preset 9 --aa 0.2,3,1");
+    const tCommandResult run = RunTool(out + " --centre -0.5,0.25 --zoom 0.5 --size 64 --precision 4 --preset 9 --aa 0.2,3,1");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     std::smatch m;
     ASSERT_TRUE(std::regex_match(run.output, m,
@@ -95,7 +77,7 @@ TEST(FractalRender, SquareModeCoversTheWholePage)
 {
     tTempDir dir;
     const std::string out = dir.File("square.png");
-    const tRun run = RunTool(out + " --centre 0,0 --zoom 0.25 --size 40 --square --preset 0 --precision 3");
+    const tCommandResult run = RunTool(out + " --centre 0,0 --zoom 0.25 --size 40 --square --preset 0 --precision 3");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("writes=1600 "), std::string::npos) << run.output;
     tPage written;

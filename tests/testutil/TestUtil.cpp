@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 
 tTempDir::tTempDir()
 {
@@ -134,3 +135,17 @@ tDecimalCommaLocale::tDecimalCommaLocale()
 }
 
 tDecimalCommaLocale::~tDecimalCommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
+
+tCommandResult RunCommand(const std::string& commandLine)
+{
+    tCommandResult run;
+    std::FILE* pipe = ::popen((commandLine + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return run;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        run.output += buffer;
+    const int status = ::pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}

@@ -81,5 +81,12 @@ private:
     bool active_ = false;
 };
 
+struct tCommandResult {
+    int exitCode = -1;  // -1 when the command could not run or did not exit normally
+    std::string output; // standard output and standard error
+};
+/// Runs a shell command line to its end and collects its output.
+tCommandResult RunCommand(const std::string& commandLine);
+
 std::string ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& content);

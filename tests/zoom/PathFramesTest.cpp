@@ -7,30 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
-
-struct tRun {
-    int exitCode = -1;
-    std::string output; // stdout and stderr
-};
-
-tRun RunTool(const std::string& arguments)
+tCommandResult RunTool(const std::string& arguments)
 {
-    tRun run;
-    const std::string command = std::string(PATH_FRAMES_BINARY) + " " + arguments + " 2>&1";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe))
-        run.output += buffer;
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return RunCommand(std::string(PATH_FRAMES_BINARY) + " " + arguments);
 }
-
 } // namespace
 
 TEST(PathFrames, BadOptionsGiveUsageAndExitCode2)
@@ -38,7 +20,7 @@ TEST(PathFrames, BadOptionsGiveUsageAndExitCode2)
     tTempDir dir;
     for (const std::string& args : {std::string(""), dir.Path() + " --kind spiral", dir.Path() + " --window 10x10",
                                     dir.Path() + " --times 1,-2", dir.Path() + " --resolution", dir.Path() + " --bogus"}) {
-        const tRun run = RunTool(args);
+        const tCommandResult run = RunTool(args);
         EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_NE(run.output.find("usage: path-frames"), std::string::npos) << args;
     }
@@ -47,7 +29,7 @@ TEST(PathFrames, BadOptionsGiveUsageAndExitCode2)
 TEST(PathFrames, WritesOneComposedFramePerTime)
 {
     tTempDir dir;
-    const tRun run = RunTool(dir.Path() + " --kind short --seed 3 --resolution 48 --iterations 96 --window 96x64"
+    const tCommandResult run = RunTool(dir.Path() + " --kind short --seed 3 --resolution 48 --iterations 96 --window 96x64"
                                           " --times 3,20 --keyframes");
     ASSERT_EQ(run.exitCode, 0) << run.output;
     EXPECT_NE(run.output.find("kind=short seed=3 duration=35"), std::string::npos) << run.output;
