@@ -29,9 +29,9 @@ tCpuFeatures DetectCpuFeatures()
     return f;
 }
 
-tCpuFeatures ApplyCpuFeatureSpec(tCpuFeatures f, const std::string& spec)
+tCpuFeatures ApplyCpuFeatureList(tCpuFeatures f, const std::string& modifiers)
 {
-    std::stringstream words(spec);
+    std::stringstream words(modifiers);
     std::string word;
     while (std::getline(words, word, ',')) {
         word = LowerCase(Trim(word));
@@ -65,8 +65,8 @@ tCpuFeatures CurrentCpuFeatures()
     if (gOverride)
         return *gOverride;
     static const tCpuFeatures fromEnvironment = [] {
-        const char* spec = std::getenv("FRACTAL_CPU");
-        return ApplyCpuFeatureSpec(DetectCpuFeatures(), spec ? spec : "");
+        const char* modifiers = std::getenv("FRACTAL_CPU");
+        return ApplyCpuFeatureList(DetectCpuFeatures(), modifiers ? modifiers : "");
     }();
     return fromEnvironment;
 }

@@ -25,7 +25,7 @@ bool Has3DNow();
 tCpuFeatures DetectCpuFeatures();
 /// Applies a FRACTAL_CPU-style list of modifiers to a feature set. Unknown
 /// words are ignored.
-tCpuFeatures ApplyCpuFeatureSpec(tCpuFeatures base, const std::string& spec);
+tCpuFeatures ApplyCpuFeatureList(tCpuFeatures base, const std::string& modifiers);
 /// The features the program uses: the override when set, else the detected
 /// ones with FRACTAL_CPU applied.
 tCpuFeatures CurrentCpuFeatures();

@@ -14,18 +14,6 @@
 
 namespace {
 
-template <class F>
-void ExpectAssertion(F&& f, const char* unit, int line)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no assertion raised, expected " << unit << " line " << line;
-    } catch (const EAssertionFailed& e) {
-        EXPECT_EQ(e.Unit(), unit);
-        EXPECT_EQ(e.Line(), line);
-    }
-}
-
 /// The global timer for the life of a test.
 struct tGlobalTimerScope {
     tGlobalTimerScope() { CreateGlobalTimer(); }

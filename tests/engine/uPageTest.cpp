@@ -55,7 +55,7 @@ struct tPngFile {
 };
 
 // Plain data only in the frame that calls setjmp.
-bool WritePngRaw(FILE* file, const tPngFile* spec, png_bytep* rows)
+bool WritePngRaw(FILE* file, const tPngFile* picture, png_bytep* rows)
 {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -64,15 +64,15 @@ bool WritePngRaw(FILE* file, const tPngFile* spec, png_bytep* rows)
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, spec->width, spec->height, spec->bitDepth, spec->colorType,
-                 spec->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, picture->width, picture->height, picture->bitDepth, picture->colorType,
+                 picture->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec->palette.empty())
-        png_set_PLTE(png, info, spec->palette.data(), static_cast<int>(spec->palette.size()));
-    if (!spec->paletteAlpha.empty())
-        png_set_tRNS(png, info, spec->paletteAlpha.data(), static_cast<int>(spec->paletteAlpha.size()), nullptr);
-    if (spec->colourKeyed)
-        png_set_tRNS(png, info, nullptr, 0, &spec->colourKey);
+    if (!picture->palette.empty())
+        png_set_PLTE(png, info, picture->palette.data(), static_cast<int>(picture->palette.size()));
+    if (!picture->paletteAlpha.empty())
+        png_set_tRNS(png, info, picture->paletteAlpha.data(), static_cast<int>(picture->paletteAlpha.size()), nullptr);
+    if (picture->colourKeyed)
+        png_set_tRNS(png, info, nullptr, 0, &picture->colourKey);
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);
@@ -80,14 +80,14 @@ bool WritePngRaw(FILE* file, const tPngFile* spec, png_bytep* rows)
     return true;
 }
 
-void WritePng(const std::string& path, tPngFile spec)
+void WritePng(const std::string& path, tPngFile picture)
 {
     std::vector<png_bytep> rows;
-    for (auto& row : spec.rows)
+    for (auto& row : picture.rows)
         rows.push_back(row.data());
     FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    const bool ok = WritePngRaw(file, &spec, rows.data());
+    const bool ok = WritePngRaw(file, &picture, rows.data());
     std::fclose(file);
     ASSERT_TRUE(ok);
 }

@@ -32,18 +32,6 @@ bool Contains(const std::vector<std::string>& lines, const std::string& text)
     return false;
 }
 
-template <class F>
-void ExpectAssertion(F&& f, const char* unit, int line)
-{
-    try {
-        f();
-        ADD_FAILURE() << "no assertion raised, expected " << unit << " line " << line;
-    } catch (const EAssertionFailed& e) {
-        EXPECT_EQ(e.Unit(), unit);
-        EXPECT_EQ(e.Line(), line);
-    }
-}
-
 /// Sets a global flag for the life of a test.
 struct tSwitch {
     bool& flag;

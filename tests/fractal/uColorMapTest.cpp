@@ -91,16 +91,7 @@ void ExpectSameEntries(const tColorMap& map, const tModel& model)
     }
 }
 
-template <typename F> void ExpectAssertion(F&& f, int line)
-{
-    try {
-        f();
-        ADD_FAILURE() << "expected the assertion of line " << line;
-    } catch (const EAssertionFailed& e) {
-        EXPECT_EQ(e.Unit(), "uColorMap");
-        EXPECT_EQ(e.Line(), line);
-    }
-}
+template <typename F> void ExpectColorMapAssertion(F&& f, int line) { ExpectAssertion(f, "uColorMap", line); }
 
 constexpr tFloatColor kBlack{0, 0, 0, 255};
 
@@ -219,15 +210,15 @@ TEST(ColorMap, ReversedRangesAndBadStopArraysFailAssertions)
 {
     tColorMap map;
     const tFloatColor w{255, 255, 255, 255};
-    ExpectAssertion([&] { map.Gradient(10, 5, kBlack, w); }, 98);
-    ExpectAssertion([&] { map.Gradient(5000, 6000, kBlack, w); }, 98); // empty after clamping
-    ExpectAssertion([&] { map.AddGradient(10, 5, kBlack, w); }, 115);
-    ExpectAssertion([&] { map.AddGradient(-9, -1, kBlack, w); }, 115);
-    ExpectAssertion([&] { map.MultiGradient({0, 0.5, 1}, {kBlack, w}); }, 137);
-    ExpectAssertion([&] { map.MultiGradient({0}, {kBlack}); }, 138);
-    ExpectAssertion([&] { map.MultiAddGradient({0, 1}, {kBlack}); }, 147);
-    ExpectAssertion([&] { map.MultiAddGradient({}, {}); }, 148);
-    ExpectAssertion([&] { map.MultiGradient({0.5, 0.25}, {kBlack, w}); }, 98);
+    ExpectColorMapAssertion([&] { map.Gradient(10, 5, kBlack, w); }, 98);
+    ExpectColorMapAssertion([&] { map.Gradient(5000, 6000, kBlack, w); }, 98); // empty after clamping
+    ExpectColorMapAssertion([&] { map.AddGradient(10, 5, kBlack, w); }, 115);
+    ExpectColorMapAssertion([&] { map.AddGradient(-9, -1, kBlack, w); }, 115);
+    ExpectColorMapAssertion([&] { map.MultiGradient({0, 0.5, 1}, {kBlack, w}); }, 137);
+    ExpectColorMapAssertion([&] { map.MultiGradient({0}, {kBlack}); }, 138);
+    ExpectColorMapAssertion([&] { map.MultiAddGradient({0, 1}, {kBlack}); }, 147);
+    ExpectColorMapAssertion([&] { map.MultiAddGradient({}, {}); }, 148);
+    ExpectColorMapAssertion([&] { map.MultiGradient({0.5, 0.25}, {kBlack, w}); }, 98);
     map.Gradient(7, 7, w, kBlack); // a single entry is a valid range
     EXPECT_EQ(map.Entry(7), PackRGBA(255, 255, 255));
 }

@@ -16,17 +16,17 @@ TEST(CpuFeatures, OverrideIsSeenByEveryQuestion)
         EXPECT_TRUE(HasSSE2());
         EXPECT_FALSE(Has3DNow());
     }
-    EXPECT_EQ(CurrentCpuFeatures(), ApplyCpuFeatureSpec(DetectCpuFeatures(), ""));
+    EXPECT_EQ(CurrentCpuFeatures(), ApplyCpuFeatureList(DetectCpuFeatures(), ""));
 }
 
 TEST(CpuFeatures, SpecModifiersApplyInOrder)
 {
     const tCpuFeatures all{true, true, true};
-    EXPECT_EQ(ApplyCpuFeatureSpec(all, "nosse2"), (tCpuFeatures{true, false, true}));
-    EXPECT_EQ(ApplyCpuFeatureSpec(all, "none,3dnow"), (tCpuFeatures{false, false, true}));
-    EXPECT_EQ(ApplyCpuFeatureSpec({}, " SSE , sse2 "), (tCpuFeatures{true, true, false}));
-    EXPECT_EQ(ApplyCpuFeatureSpec(all, "bogus"), all);
-    EXPECT_EQ(ApplyCpuFeatureSpec({}, "all,no3dnow,nosse"), (tCpuFeatures{false, true, false}));
+    EXPECT_EQ(ApplyCpuFeatureList(all, "nosse2"), (tCpuFeatures{true, false, true}));
+    EXPECT_EQ(ApplyCpuFeatureList(all, "none,3dnow"), (tCpuFeatures{false, false, true}));
+    EXPECT_EQ(ApplyCpuFeatureList({}, " SSE , sse2 "), (tCpuFeatures{true, true, false}));
+    EXPECT_EQ(ApplyCpuFeatureList(all, "bogus"), all);
+    EXPECT_EQ(ApplyCpuFeatureList({}, "all,no3dnow,nosse"), (tCpuFeatures{false, true, false}));
 }
 
 #if defined(__x86_64__)

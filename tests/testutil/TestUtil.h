@@ -1,7 +1,10 @@
 #pragma once
 // Shared helpers of the tests: temporary folders, environment overrides and
 // a capture of the log.
+#include "uAssert.h"
 #include "uLog.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -87,6 +90,20 @@ struct tCommandResult {
 };
 /// Runs a shell command line to its end and collects its output.
 tCommandResult RunCommand(const std::string& commandLine);
+
+/// Runs f and reports a failure unless it fails the assertion of the given
+/// unit and line.
+template <class F>
+void ExpectAssertion(F&& f, const char* unit, int line)
+{
+    try {
+        f();
+        ADD_FAILURE() << "no assertion raised, expected " << unit << " line " << line;
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Unit(), unit);
+        EXPECT_EQ(e.Line(), line);
+    }
+}
 
 std::string ReadTextFile(const std::string& path);
 void WriteTextFile(const std::string& path, const std::string& content);
