@@ -5,6 +5,7 @@
 #include "uAASettings.h"
 #include "uClock.h"
 #include "uColorMap.h"
+#include "uFormat.h"
 #include "uFractal.h"
 #include "uLog.h"
 #include "uNumberParser.h"
@@ -51,24 +52,6 @@ struct tOptions {
 };
 
 /// Warnings of the generator and the page go to standard error.
-class tStderrLog : public tLogList {
-public:
-    bool HasParent() const override { return true; }
-    void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
-};
-
-std::vector<std::string> SplitCommas(const std::string& text)
-{
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == ',')
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
-}
-
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out)
 {
     return TryStrToInt(text, out) && out >= low && out <= high;
@@ -101,7 +84,7 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
         if (i + 1 >= argc)
             return bad("missing value for " + arg);
         const std::string value = argv[++i];
-        const std::vector<std::string> parts = SplitCommas(value);
+        const std::vector<std::string> parts = SplitText(value, ',');
         int64_t n = 0;
         if (arg == "--centre") {
             if (parts.size() != 2 || !TryStrToFloat(parts[0], o.centreRe) || !TryStrToFloat(parts[1], o.centreIm))
@@ -158,10 +141,7 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    // No log file from a tool; its warnings go to standard error.
-    tStderrLog warnings;
-    SetLogFilePath("");
-    SetLogWarningsList(&warnings);
+    SendLogToStandardError();
     if (options.seed)
         SetRandSeed(*options.seed);
 

@@ -67,24 +67,6 @@ struct tOptions {
 
 const char* const kKindNames[] = {"", "pan", "short", "long", "huge"};
 
-class tStderrLog : public tLogList {
-public:
-    bool HasParent() const override { return true; }
-    void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
-};
-
-std::vector<std::string> Split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts(1);
-    for (char c : text) {
-        if (c == separator)
-            parts.emplace_back();
-        else
-            parts.back() += c;
-    }
-    return parts;
-}
-
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t& out)
 {
     int64_t n = 0;
@@ -134,13 +116,13 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                 if (!ParseInt(value, 1, 1 << 20, o.iterations))
                     return bad("--iterations needs a whole number from 1 to 1048576");
             } else if (arg == "--window") {
-                const auto parts = Split(value, 'x');
+                const auto parts = SplitText(value, 'x');
                 if (parts.size() != 2 || !ParseInt(parts[0], 16, 4096, o.width) ||
                     !ParseInt(parts[1], 16, 4096, o.height))
                     return bad("--window needs WxH, each from 16 to 4096");
             } else if (arg == "--times") {
                 o.times.clear();
-                for (const std::string& part : Split(value, ',')) {
+                for (const std::string& part : SplitText(value, ',')) {
                     double t = 0;
                     if (!TryStrToFloat(part, t) || t < 0)
                         return bad("--times needs seconds of at least 0, separated by commas");
@@ -297,9 +279,7 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stderr);
         return 2;
     }
-    tStderrLog warnings;
-    SetLogFilePath("");
-    SetLogWarningsList(&warnings);
+    SendLogToStandardError();
     int status = 1;
     try {
         status = Run(options);

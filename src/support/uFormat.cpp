@@ -46,6 +46,18 @@ std::string FormatThousands(int64_t value)
 
 std::string VectorText(const tVector2& v) { return "[" + FloatToStr(v.x) + "," + FloatToStr(v.y) + "]"; }
 
+std::vector<std::string> SplitText(const std::string& text, char separator)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
 std::string PadLeft(const std::string& text, size_t width)
 {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 std::string IntToStr(int64_t value);
 /// Fixed notation with the given number of decimals ("1.500").
@@ -17,6 +18,9 @@ std::string FloatToStr(extended value);
 std::string FormatThousands(int64_t value);
 /// "[x,y]" with both coordinates in the general form.
 std::string VectorText(const tVector2& v);
+
+/// The pieces between separators ("a,,b" gives "a", "", "b"; "" gives one empty piece).
+std::vector<std::string> SplitText(const std::string& text, char separator);
 
 std::string PadLeft(const std::string& text, size_t width);
 std::string PadRight(const std::string& text, size_t width);

@@ -50,6 +50,18 @@ std::string LogTimeStamp()
     return PadRight(gClockText ? gClockText() : LocaleTimeOfDay(), 12);
 }
 
+void SendLogToStandardError()
+{
+    class tStandardErrorList : public tLogList {
+    public:
+        bool HasParent() const override { return true; }
+        void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+    };
+    static tStandardErrorList list;
+    SetLogFilePath("");
+    SetLogWarningsList(&list);
+}
+
 void LogNote(uint8_t level, const std::string& text)
 {
     const std::string stamp = LogTimeStamp();

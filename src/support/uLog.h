@@ -40,5 +40,8 @@ std::string LogTimeStamp();
 /// function restores the real clock.
 void SetLogClockText(std::function<std::string()> source);
 
+/// For command-line tools: no log file, and warnings go to standard error.
+void SendLogToStandardError();
+
 void LogNote(uint8_t level, const std::string& text);
 void LogWarning(uint8_t level, const std::string& text);

@@ -166,13 +166,8 @@ int main(int argc, char** argv)
             gl->drawColor = PackRGBA(255, 255, 255, 255);
             u.Draw();
 
-            const tFrame frame = ReadFrame(kWidth, kHeight);
-            tPage shot;
-            shot.SetSize(kWidth, kHeight, pfRGBA);
-            for (int y = 0; y < kHeight; ++y)
-                for (int x = 0; x < kWidth; ++x)
-                    shot.SetPixel(x, y, WithAlpha(frame.At(x, y), 255));
-            if (!shot.SaveToPngFile(argv[1])) {
+            const bool saved = SaveFrameToPng(kWidth, kHeight, argv[1]);
+            if (!saved) {
                 std::fprintf(stderr, "could not write %s\n", argv[1]);
                 return 1;
             }
