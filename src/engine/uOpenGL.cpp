@@ -152,6 +152,12 @@ tOpenGLInterface::~tOpenGLInterface()
     }
 }
 
+bool tOpenGLInterface::MakeCurrent()
+{
+    SetCurrentGL(this);
+    return context_ && (context_->IsCurrent() || context_->MakeCurrent());
+}
+
 void tOpenGLInterface::SetupOrtho(int32_t width, int32_t height)
 {
     width_ = width;

@@ -51,6 +51,12 @@ public:
     static std::unique_ptr<tOpenGLInterface> CreateOnForm(tWindowHandle form);
     ~tOpenGLInterface();
     tOpenGLInterface(const tOpenGLInterface&) = delete;
+
+    /// Makes this interface the one pages, sprites and viewports draw with
+    /// and its context current on this thread. Every window that draws
+    /// calls it first, since several GL windows may exist at once. False
+    /// when the context cannot be made current (its window is gone).
+    bool MakeCurrent();
     tOpenGLInterface& operator=(const tOpenGLInterface&) = delete;
 
     /// 2-D pixel coordinates, origin at the top left, y downwards. Takes the
