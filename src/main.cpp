@@ -7,6 +7,7 @@
 #include "uBenchmarkForm.h"
 #include "uDebugForm.h"
 #include "uFiles.h"
+#include "uGlobalSettings.h"
 #include "uHideScreenForm.h"
 #include "uLog.h"
 #include "uOptionsForm.h"
@@ -76,6 +77,7 @@ int RunEntryBlock(int argc, char** argv)
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     InstallTerminationHandler();
+    InstallInputWatchers();
 
     LogNote(1, "Starting Quorex V1.4.0 (24/10/2007)");
     LogNote(1, " -Parameters: \"" + JoinArguments(args) + "\"");
@@ -93,23 +95,29 @@ int RunEntryBlock(int argc, char** argv)
 
     tForms forms;
     switch (RunMode) {
-    case rmDemo:
+    case rmDemo: {
         HideFromTaskbar = false;
-        forms.Make<TfScreenSaver>()->show();
+        auto* saver = forms.Make<TfScreenSaver>();
+        saver->show();
         forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
-        forms.Make<TfDebug>();
+        saver->UseSettings(*GlobalSettings);
+        saver->SetDebugWindow(forms.Make<TfDebug>());
         break;
-    case rmScreenSaver:
+    }
+    case rmScreenSaver: {
         HideFromTaskbar = true;
         QApplication::setApplicationDisplayName("Quorex");
-        forms.Make<TfScreenSaver>()->show();
-        forms.Make<TfHideScreen>();
+        auto* saver = forms.Make<TfScreenSaver>();
+        saver->show();
+        saver->AddCoverWindow(forms.Make<TfHideScreen>());
         forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
+        saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
-        forms.Make<TfDebug>();
+        saver->SetDebugWindow(forms.Make<TfDebug>());
         break;
+    }
     case rmConfigure: {
         const uint64_t handle = ConfigureHandleFromArgument(args[0]);
         if (handle != 0)
@@ -130,17 +138,18 @@ int RunEntryBlock(int argc, char** argv)
         HideFromTaskbar = true;
         auto* saver = forms.Make<TfScreenSaver>();
         forms.Make<TdmSystemInfo>();
-        forms.Make<TfHideScreen>();
+        saver->AddCoverWindow(forms.Make<TfHideScreen>());
         forms.Make<TfOptions>();
+        saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
-        forms.Make<TfDebug>();
+        saver->SetDebugWindow(forms.Make<TfDebug>());
         const std::string second = args.size() > 1 ? args[1] : std::string();
         const uint64_t handle = PreviewHandleFromArgument(second);
-        if (handle == 0) {
+        // A number that names no window is as invalid as no number.
+        if (handle == 0 || !saver->EmbedInto(handle)) {
             LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
             return kExitInvalidPreviewHandle;
         }
-        saver->EmbedInto(handle);
         saver->show();
         break;
     }

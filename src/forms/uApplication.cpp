@@ -1,7 +1,13 @@
 #include "uApplication.h"
 
+#include "uInputWatch.h"
+#include "uKeyCodes.h"
+
 #include <QApplication>
 #include <QEvent>
+#include <QHash>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -71,4 +77,94 @@ void InstallTerminationHandler()
     sa.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &sa, nullptr);
+}
+
+namespace {
+
+QHash<const QWidget*, tInputSink*> gSinks;
+
+tInputSink* SinkOf(QObject* receiver)
+{
+    if (gSinks.isEmpty() || !receiver->isWidgetType())
+        return nullptr;
+    return gSinks.value(static_cast<QWidget*>(receiver)->window(), nullptr);
+}
+
+/// Keys and mouse of the whole application. Events travel from a window to
+/// its widgets and on to their parents, so a filter sees one input several
+/// times: everything done here may be repeated without harm.
+class tInputFilter : public QObject {
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool down = event->type() == QEvent::KeyPress;
+            // Held keys repeat as release-press pairs; the key stays down.
+            if (!down && key->isAutoRepeat())
+                break;
+            const uint32_t code = VirtualKeyOf(key->key());
+            if (code != 0)
+                KeyboardHook().KeyEvent(code, down);
+            if (down)
+                if (tInputSink* sink = SinkOf(receiver)) {
+                    const bool alt = key->modifiers().testFlag(Qt::AltModifier);
+                    sink->FormKeyDown(code, alt);
+                    if (!key->text().isEmpty() && !alt)
+                        sink->FormKeyPress();
+                }
+            break;
+        }
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            const QPointF at = mouse->globalPosition();
+            tMouse& tracker = MouseTracker();
+            tracker.x = at.x();
+            tracker.y = at.y();
+            if (event->type() != QEvent::MouseMove) {
+                const bool down = event->type() == QEvent::MouseButtonPress;
+                if (mouse->button() == Qt::LeftButton)
+                    tracker.leftDown = down;
+                else if (mouse->button() == Qt::RightButton)
+                    tracker.rightDown = down;
+            } else if (tInputSink* sink = SinkOf(receiver)) {
+                sink->FormMouseMove(static_cast<int>(at.x()), static_cast<int>(at.y()));
+            }
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void InstallInputWatchers()
+{
+    static tInputFilter* filter = nullptr;
+    if (filter || !qApp)
+        return;
+    filter = new tInputFilter(qApp);
+    qApp->installEventFilter(filter);
+}
+
+void RouteInput(QWidget* window, tInputSink* sink)
+{
+    if (!window)
+        return;
+    if (!sink) {
+        gSinks.remove(window);
+        return;
+    }
+    if (!gSinks.contains(window))
+        QObject::connect(window, &QObject::destroyed, [window] { gSinks.remove(window); });
+    gSinks.insert(window, sink);
 }

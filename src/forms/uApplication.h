@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QWidget>
 
+#include <cstdint>
+
 class QSocketNotifier;
 
 /// Makes w the main window unless one is set already.
@@ -25,3 +27,23 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+/// Receives the input of a window: its own, and that of windows that
+/// forward theirs to it (the cover windows).
+class tInputSink {
+public:
+    virtual ~tInputSink() = default;
+    /// The mouse moved to a screen position.
+    virtual void FormMouseMove(int screenX, int screenY) = 0;
+    /// A key went down (auto-repeats included).
+    virtual void FormKeyDown(uint32_t virtualKey, bool altHeld) = 0;
+    /// A key that types a character was pressed.
+    virtual void FormKeyPress() = 0;
+};
+
+/// The application-wide event filter that feeds the key table and the mouse
+/// tracker and hands the input of routed windows to their sinks. Installed
+/// once, right after the application object is made.
+void InstallInputWatchers();
+/// Sends the input of the top-level window to the sink (none: stops).
+void RouteInput(QWidget* window, tInputSink* sink);

@@ -1,11 +1,18 @@
 #include "uHideScreenForm.h"
 
+#include "uRunMode.h"
+
 #include <QPalette>
 
 TfHideScreen::TfHideScreen(QWidget* parent) : QWidget(parent)
 {
     setWindowTitle("Blank");
-    setWindowFlag(Qt::FramelessWindowHint);
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::Tool;
+    if (RunMode == rmScreenSaver) {
+        flags |= Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint;
+        setCursor(Qt::BlankCursor);
+    }
+    setWindowFlags(flags);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);

@@ -1,47 +1,78 @@
 #include "uScreenSaverForm.h"
 
+#include "uForeignWindow.h"
+#include "uGlobalSettings.h"
 #include "uLog.h"
+#include "uOpenGL.h"
+#include "uPlatform.h"
 #include "uRunMode.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPalette>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
+
 namespace {
+
 constexpr int kDesignWidth = 876;
 constexpr int kDesignHeight = 824;
 constexpr QPoint kDesignPosition{1473, 120};
+/// How often a hosting window is checked while the zoom is not pumping events.
+constexpr int kHostWatchMs = 100;
+
+bool Embedded() { return RunMode == rmPreview || RunMode == rmHosted; }
+
+QRect VirtualDesktop()
+{
+    QRect all;
+    for (const QScreen* screen : QGuiApplication::screens())
+        all = all.united(screen->geometry());
+    return all;
+}
+
 } // namespace
 
 TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
 {
-    setWindowTitle("Quorex - Mandelbrot zoom screen saver V1.4.0");
-    setWindowFlag(Qt::FramelessWindowHint);
+    setWindowTitle("Quorex - Mandelbrot zoom screen saver by Halvornet V1.4.0");
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
     setPalette(pal);
     setAutoFillBackground(true);
-    if (HideFromTaskbar)
-        setWindowFlag(Qt::Tool);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    RouteInput(this, this);
 
+    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
+    if (HideFromTaskbar)
+        flags |= Qt::Tool;
     QScreen* screen = QGuiApplication::primaryScreen();
     switch (RunMode) {
     case rmScreenSaver:
+        // Above everything, panels included, and out of the window manager's
+        // hands; the keyboard is grabbed once shown.
+        flags |= Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint;
         if (screen)
-            setGeometry(QRect(QPoint(0, 0), screen->geometry().size() + QSize(1, 1)));
-        setWindowFlag(Qt::WindowStaysOnTopHint);
+            setGeometry(QRect(screen->geometry().topLeft(), screen->geometry().size() + QSize(1, 1)));
         setCursor(Qt::BlankCursor);
         break;
     case rmPreview:
+    case rmHosted:
         break;
     default: {
+        flags |= Qt::WindowStaysOnTopHint;
         // The design-time place lies right of a 1280-pixel screen; keep the
         // window's size but move it onto the screen it would otherwise miss.
         QRect r(kDesignPosition, QSize(kDesignWidth, kDesignHeight));
         if (screen) {
             const QRect avail = screen->availableGeometry();
+            r.setSize(r.size().boundedTo(avail.size()));
             if (!avail.contains(r)) {
                 r.moveLeft(std::max(avail.left(), std::min(r.left(), avail.right() - r.width() + 1)));
                 r.moveTop(std::max(avail.top(), std::min(r.top(), avail.bottom() - r.height() + 1)));
@@ -51,18 +82,67 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
         break;
     }
     }
+    setWindowFlags(flags);
 }
 
-void TfScreenSaver::EmbedInto(uint64_t windowId)
+TfScreenSaver::~TfScreenSaver()
 {
+    // The zoom draws on a window that is a child of this one: it goes first.
+    runner_.reset();
+    surface_.reset();
+    unsetCursor();
+}
+
+void TfScreenSaver::AddCoverWindow(QWidget* cover)
+{
+    if (!cover)
+        return;
+    covers_.append(cover);
+    cover->setMouseTracking(true);
+    RouteInput(cover, this);
+}
+
+bool TfScreenSaver::EmbedInto(uint64_t windowId)
+{
+    if (!WindowIdExists(windowId))
+        return false;
     QWindow* host = QWindow::fromWinId(static_cast<WId>(windowId));
     if (!host)
-        return;
-    setWindowFlag(Qt::FramelessWindowHint);
-    winId(); // creates the native window so that it can be reparented
+        return false;
+    hostWindow_ = std::make_unique<tForeignWindow>(windowId);
+    winId(); // the native window must exist to be given a parent
     windowHandle()->setParent(host);
-    setGeometry(QRect(QPoint(0, 0), host->geometry().size()));
+    setGeometry(0, 0, std::max(hostWindow_->Width(), 1), std::max(hostWindow_->Height(), 1));
+    // Until the zoom pumps events itself a timer keeps an eye on the host.
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, &TfScreenSaver::WatchHostWindow);
+    watch->start(kHostWatchMs);
+    return true;
 }
+
+void TfScreenSaver::WatchHostWindow()
+{
+    if (!hostWindow_)
+        return;
+    if (!hostWindow_->Exists()) {
+        hostWindow_.reset();
+        LogNote(1, "The host window has gone, closing");
+        close();
+        return;
+    }
+    const QSize hostSize(std::max(hostWindow_->Width(), 1), std::max(hostWindow_->Height(), 1));
+    // The host's size is in device pixels; the window's in the toolkit's.
+    const qreal ratio = devicePixelRatioF();
+    const QSize wanted(static_cast<int>(hostSize.width() / ratio), static_cast<int>(hostSize.height() / ratio));
+    if (size() != wanted)
+        setGeometry(QRect(QPoint(0, 0), wanted));
+}
+
+int TfScreenSaver::SaverState() const { return runner_ ? runner_->Status().state : ssBeforeStart; }
+
+// ---------------------------------------------------------------------------
+// Window events
+// ---------------------------------------------------------------------------
 
 void TfScreenSaver::showEvent(QShowEvent* event)
 {
@@ -70,11 +150,158 @@ void TfScreenSaver::showEvent(QShowEvent* event)
     if (RunMode == rmScreenSaver) {
         raise();
         activateWindow();
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                grabKeyboard();
+        });
+    }
+    if (!started_) {
+        started_ = true;
+        QTimer::singleShot(1, this, &TfScreenSaver::Timer2Timer);
     }
 }
 
 void TfScreenSaver::closeEvent(QCloseEvent* event)
 {
-    LogNote(1, "Starting shutdown process");
+    if (runner_) {
+        runner_->RequestClose();
+    } else if (!closed_) {
+        LogNote(1, "Starting shutdown process");
+    }
+    closed_ = true;
+    releaseKeyboard();
     event->accept();
+}
+
+void TfScreenSaver::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (runner_)
+        runner_->Resize();
+}
+
+void TfScreenSaver::Timer2Timer()
+{
+    ::ProcessMessages();
+    if (closed_ || !settings_)
+        return;
+    runner_ = std::make_unique<tZoomRunner>(*settings_, static_cast<tZoomHost&>(*this), RunMode);
+    runner_->showFramesPerSecond = showFramesPerSecond_;
+    if (stopBeforeStart_)
+        runner_->BeginStop();
+    runner_->Run();
+    close();
+}
+
+// ---------------------------------------------------------------------------
+// Input
+// ---------------------------------------------------------------------------
+
+void TfScreenSaver::FormMouseMove(int screenX, int screenY)
+{
+    if (mouseRule_.Moved(screenX, screenY, RunMode, SaverState()) && runner_)
+        runner_->BeginStop();
+}
+
+void TfScreenSaver::FormKeyDown(uint32_t virtualKey, bool altHeld)
+{
+    if (!altHeld || virtualKey != 0x0D || !runner_ || !runner_->GL())
+        return;
+    tOpenGLInterface* gl = runner_->GL();
+    if (gl->IsFullScreen())
+        gl->LeaveFullScreen();
+    else
+        gl->SwitchToFullScreen();
+}
+
+void TfScreenSaver::FormKeyPress()
+{
+    if (!KeyPressStops(RunMode))
+        return;
+    if (runner_)
+        runner_->BeginStop();
+    else
+        stopBeforeStart_ = true;
+}
+
+// ---------------------------------------------------------------------------
+// What the zoom needs of the window
+// ---------------------------------------------------------------------------
+
+const tWindowHandle& TfScreenSaver::Surface()
+{
+    if (!surface_)
+        surface_ = WindowHandleFor(static_cast<QWidget*>(this));
+    return surface_;
+}
+
+std::unique_ptr<tOpenGLInterface> TfScreenSaver::OpenGL() { return tOpenGLInterface::CreateOnForm(Surface()); }
+
+int TfScreenSaver::ScreenDepth() { return ::ScreenDepth(Surface()); }
+
+int TfScreenSaver::ScreenRefreshRate() { return ::ScreenRefreshRate(Surface()); }
+
+void TfScreenSaver::ProcessMessages()
+{
+    ::ProcessMessages();
+    WatchHostWindow();
+}
+
+void TfScreenSaver::SetStayOnTop(bool onTop)
+{
+    // Changing the flags of a shown widget would make its native window
+    // anew, and with it the OpenGL surface; the native window takes them
+    // in place.
+    if (Embedded() || !windowHandle())
+        return;
+    windowHandle()->setFlag(Qt::WindowStaysOnTopHint, onTop);
+}
+
+void TfScreenSaver::BringToFront()
+{
+    if (Embedded())
+        return;
+    SetStayOnTop(true);
+    raise();
+}
+
+void TfScreenSaver::PlaceForms()
+{
+    if (QGuiApplication::screens().size() > 1)
+        for (QWidget* cover : covers_)
+            if (cover)
+                cover->setGeometry(VirtualDesktop());
+    if (RunMode == rmScreenSaver) {
+        // The other screens go black behind the saver.
+        if (QGuiApplication::screens().size() > 1)
+            for (QWidget* cover : covers_)
+                if (cover)
+                    cover->show();
+        BringToFront();
+        activateWindow();
+    } else if (Embedded()) {
+        WatchHostWindow();
+        show();
+    }
+}
+
+void TfScreenSaver::ShowDebugWindow(bool shown)
+{
+    if (debug_)
+        debug_->setVisible(shown);
+}
+
+void TfScreenSaver::ShowOverlayText(const std::string& text)
+{
+    if (!overlay_) {
+        // A native child of its own stays above the OpenGL child window.
+        overlay_ = new QLabel(this);
+        overlay_->setAttribute(Qt::WA_NativeWindow);
+        overlay_->setStyleSheet("QLabel { background: black; color: white; padding: 2px 6px; }");
+        overlay_->move(8, 8);
+    }
+    overlay_->setText(QString::fromStdString(text));
+    overlay_->adjustSize();
+    overlay_->setVisible(!text.empty());
+    overlay_->raise();
 }

@@ -1,16 +1,89 @@
 #pragma once
-// The window the zoom runs in (Demo, Screen Saver and Preview modes).
+// The window the zoom runs in (Demo, Screen Saver, Preview and Hosted modes).
+// The zoom itself is a tZoomRunner; this window gives it an OpenGL surface,
+// the screen's facts and the window events, places itself and the cover
+// windows for the run mode, and turns mouse and keys into stop requests.
+#include "uApplication.h"
+#include "uGLSurface.h"
+#include "uInputWatch.h"
+#include "uZoomRunner.h"
+
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
-class TfScreenSaver : public QWidget {
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class tForeignWindow;
+class tGlobalSettings;
+
+class TfScreenSaver : public QWidget, public tInputSink, private tZoomHost {
     Q_OBJECT
 public:
     explicit TfScreenSaver(QWidget* parent = nullptr);
+    /// Frees the zoom: the GUI, the paths, the OpenGL interface.
+    ~TfScreenSaver() override;
 
-    /// Preview mode: draws inside the host's window with the given X11 id.
-    void EmbedInto(uint64_t windowId);
+    /// The settings the zoom runs with (loaded by the options dialog, which
+    /// is made after this window).
+    void UseSettings(tGlobalSettings& settings) { settings_ = &settings; }
+    /// The debug window the settings show or hide.
+    void SetDebugWindow(QWidget* debug) { debug_ = debug; }
+    /// A blank window over the other screens; it forwards its input here.
+    void AddCoverWindow(QWidget* cover);
+    /// Preview and Hosted modes: draws inside the X11 window with this id,
+    /// follows its size and ends when it is destroyed. False when the id
+    /// names no window.
+    bool EmbedInto(uint64_t windowId);
+    /// Shows the frame rate over the zoom.
+    void SetShowFramesPerSecond(bool shown) { showFramesPerSecond_ = shown; }
+
+    /// The running zoom; none before the window's timer started it and
+    /// after the window is gone.
+    tZoomRunner* Runner() const { return runner_.get(); }
+
+    // Input of this window and of the cover windows.
+    void FormMouseMove(int screenX, int screenY) override;
+    void FormKeyDown(uint32_t virtualKey, bool altHeld) override;
+    void FormKeyPress() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    /// The whole life of the zoom, 1 ms after the window is first shown.
+    void Timer2Timer();
+    void WatchHostWindow();
+    int SaverState() const;
+
+    // tZoomHost
+    std::unique_ptr<tOpenGLInterface> OpenGL() override;
+    int ScreenDepth() override;
+    int ScreenRefreshRate() override;
+    void ProcessMessages() override;
+    void SetStayOnTop(bool onTop) override;
+    void BringToFront() override;
+    void PlaceForms() override;
+    void ShowDebugWindow(bool shown) override;
+    void ShowOverlayText(const std::string& text) override;
+
+    const tWindowHandle& Surface();
+
+    tGlobalSettings* settings_ = nullptr;
+    std::unique_ptr<tZoomRunner> runner_;
+    tWindowHandle surface_;
+    tMouseStopRule mouseRule_;
+    QPointer<QWidget> debug_;
+    QList<QPointer<QWidget>> covers_;
+    std::unique_ptr<tForeignWindow> hostWindow_;
+    QLabel* overlay_ = nullptr;
+    bool showFramesPerSecond_ = false;
+    bool started_ = false;
+    bool closed_ = false;
+    /// A stop asked for before the zoom existed.
+    bool stopBeforeStart_ = false;
 };

@@ -3,6 +3,7 @@
 #include "uAppRegistry.h"
 #include "uClock.h"
 #include "uColorMap.h"
+#include "uInputWatch.h"
 #include "uPlatform.h"
 #include "uProfileTimer.h"
 #include "uTimer.h"
@@ -21,14 +22,14 @@ void ProgramInitialisation()
     SetFloatingPointControl();
     // 3. The engine's global timer, started: every engine timer hangs under it.
     CreateGlobalTimer();
-    // 4. The mouse tracker joins here with its subsystem.
+    // 4. and 7. The mouse tracker and the key table.
+    CreateInputWatchers();
     // 5. The 100 profile timers.
     (void)ProfileTimers();
     // 6. The registry store and the colour-map preset generator (which builds
     //    each preset on first use).
     CreateAppRegistry();
     (void)ColorMapGenerator();
-    // 7. The keyboard table joins here with its subsystem.
     // 8. The instance mutex, holding no name yet.
     gInstanceMutex = std::make_unique<tMutex>();
 }

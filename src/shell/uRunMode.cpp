@@ -9,8 +9,8 @@ uint64_t OptionsParentWindow = 0;
 
 std::string RunModeName(int mode)
 {
-    static const char* const names[] = {"Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview"};
-    return mode >= 1 && mode <= 6 ? names[mode - 1] : "";
+    static const char* const names[] = {"Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview", "Hosted"};
+    return mode >= 1 && mode <= 7 ? names[mode - 1] : "";
 }
 
 std::string RunModeMutexName(int mode)

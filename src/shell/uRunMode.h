@@ -11,6 +11,9 @@ enum tRunModeValue : int {
     rmConfigure = 4,
     rmBenchmark = 5,
     rmPreview = 6,
+    /// Drawing into a window a screen-saver host made (xscreensaver and the
+    /// desktops that follow its conventions).
+    rmHosted = 7,
 };
 
 /// Written only by the entry block; 2 before the command line is read.

@@ -1,0 +1,9 @@
+#pragma once
+// The program keeps its key table by Windows virtual-key codes; the toolkit
+// reports its own key numbers.
+#include <cstdint>
+
+/// The virtual-key code of a toolkit key number (letters, digits, Shift,
+/// Control, Alt, arrows, Escape, Enter, Space, editing and function keys);
+/// 0 for keys without one.
+uint32_t VirtualKeyOf(int toolkitKey);
