@@ -63,6 +63,25 @@ void CheckGL(const char* after)
 tOpenGLInterface* CurrentGL() { return currentGL; }
 void SetCurrentGL(tOpenGLInterface* gl) { currentGL = gl; }
 
+void ReadBackBuffer(int32_t width, int32_t height, tPage& page)
+{
+    page.SetSize(width, height, pfRGBA);
+    std::vector<uint32_t> bottomUp(static_cast<size_t>(width) * height);
+    glFinish();
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    CheckGL("ReadBackBuffer");
+    uint32_t* rows = page.Words();
+    for (int32_t y = 0; y < height; ++y) {
+        const uint32_t* source = bottomUp.data() + static_cast<size_t>(height - 1 - y) * width;
+        uint32_t* target = rows + static_cast<size_t>(y) * (page.Stride() / 4);
+        for (int32_t x = 0; x < width; ++x)
+            target[x] = source[x] | 0xFF000000u;
+    }
+}
+
 double GLVersionStep(const std::string& versionText)
 {
     int major = 0;

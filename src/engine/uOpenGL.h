@@ -154,6 +154,10 @@ tOpenGLInterface* CurrentGL();
 /// Replaces the current interface; interfaces set and clear it themselves.
 void SetCurrentGL(tOpenGLInterface* gl);
 
+/// The current context's back buffer, top row first and opaque, as a
+/// pfRGBA page of width × height pixels from the window's top-left corner.
+void ReadBackBuffer(int32_t width, int32_t height, tPage& page);
+
 /// The steps 1.0 … 1.5 for a GL_VERSION text ("4.5 (Compatibility Profile)
 /// Mesa 22.3.6" gives 1.5); 1.0 for anything unreadable.
 double GLVersionStep(const std::string& versionText);

@@ -229,6 +229,33 @@ void tPage::Clear(const tFloatColor& color)
     FillRect(0, 0, color, height_ - 1, width_ - 1);
 }
 
+void tPage::BleedIntoTransparentEdges()
+{
+    if (format_ != pfRGBA || !buffer_)
+        return;
+    constexpr uint32_t kAlpha = 0xFF000000u;
+    const int32_t rowWords = stride_ / 4;
+    uint32_t* words = buffer_.get();
+    // A pixel that takes a colour stays transparent, so colours never spread
+    // beyond the first ring around the visible part.
+    const auto visibleAt = [&](int32_t x, int32_t y, uint32_t& colour) {
+        if (x < 0 || y < 0 || x >= width_ || y >= height_)
+            return false;
+        colour = words[y * rowWords + x];
+        return (colour & kAlpha) != 0;
+    };
+    for (int32_t y = 0; y < height_; ++y)
+        for (int32_t x = 0; x < width_; ++x) {
+            uint32_t& pixel = words[y * rowWords + x];
+            if ((pixel & kAlpha) != 0)
+                continue;
+            uint32_t colour = 0;
+            if (visibleAt(x - 1, y, colour) || visibleAt(x + 1, y, colour) || visibleAt(x, y - 1, colour) ||
+                visibleAt(x, y + 1, colour))
+                pixel = colour & ~kAlpha;
+        }
+}
+
 void tPage::CopyToPageSlow(const tRect& source, tPage& dest, int32_t destX, int32_t destY) const
 {
     LogNote(3, "Drawing tPage to tPage using slow pixel method.");

@@ -115,6 +115,12 @@ public:
     void FillRect(int32_t x1, int32_t y1, const tFloatColor& color, int32_t y2, int32_t x2);
     /// The whole page; pfRGBA pages fill every word, row padding included.
     void Clear(const tFloatColor& color);
+    /// pfRGBA pages: fully transparent pixels next to visible ones (in the
+    /// same row or column) take the colour of such a neighbour, still fully
+    /// transparent. A picture that fades out at its rim then keeps its rim's
+    /// colour when a texture filter blends it with the pixels beyond, instead
+    /// of darkening towards black.
+    void BleedIntoTransparentEdges();
     /// Copies the inclusive source rectangle pixel by pixel through the float
     /// colour (so between any formats with pixel access) to the destination,
     /// its corner at (destX, destY). Source pixels outside this page are skipped.

@@ -455,6 +455,8 @@ bool tZoomRunner::Frame()
     Idle(frameStart);
     profile[kIdleSlot].End();
 
+    if (beforePresent)
+        beforePresent();
     profile[kDisplaySlot].Begin("Display");
     guiSystem_->Display();
     profile[kDisplaySlot].End();

@@ -144,6 +144,9 @@ public:
 
     /// Keeps the host's overlay text showing the frame rate.
     bool showFramesPerSecond = false;
+    /// Called when a frame is drawn, just before it is presented (tools that
+    /// read the frame back).
+    std::function<void()> beforePresent;
     /// Called after every frame (benchmarks and tools).
     std::function<void(const tFrameReport&)> onFrame;
     /// Called at the point the desktop fade-out runs (state 2). Without it

@@ -68,6 +68,9 @@ int64_t tFractalKeyFrame::RenderStep(int64_t budget)
         if (GlobalSettings && GlobalSettings->writeKeyFramesToDisk)
             generator_->Page()->SaveToBitmapFile("Fractal " + FloatToStr(view.x) + "-" +
                                                  IntToStr(path_->RenderingIndex()) + ".bmp");
+        // Drawn scaled, the texture filter blends the disc's rim with the
+        // pixels beyond it; in black those would leave a dark ring.
+        generator_->Page()->BleedIntoTransparentEdges();
     }
     return result;
 }

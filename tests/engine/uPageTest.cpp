@@ -341,6 +341,23 @@ TEST(Page, ClearOnRgbaWritesThePaddingToo)
     EXPECT_EQ(padding[0], 0) << "other formats clear only the page's own pixels";
 }
 
+TEST(Page, TransparentPixelsBesideVisibleOnesTakeTheirColour)
+{
+    tPage page;
+    page.SetSize(5, 5, pfRGBA);
+    const tPackedColor rim = PackRGBA(200, 100, 50, 40);
+    page.SetPixel(2, 2, rim);
+    page.SetPixel(4, 4, PackRGBA(9, 9, 9, 0)); // transparent already, alone
+    page.BleedIntoTransparentEdges();
+    EXPECT_EQ(page.GetPixel(2, 2), rim);
+    for (const auto& [x, y] : {std::pair{1, 2}, {3, 2}, {2, 1}, {2, 3}})
+        EXPECT_EQ(page.GetPixel(x, y), PackRGBA(200, 100, 50, 0)) << x << "," << y;
+    // Diagonal and farther pixels stay as they were: colours spread one ring only.
+    EXPECT_EQ(page.GetPixel(1, 1), 0u);
+    EXPECT_EQ(page.GetPixel(0, 2), 0u);
+    EXPECT_EQ(page.GetPixel(4, 4), PackRGBA(9, 9, 9, 0));
+}
+
 TEST(Page, HLineAndFillRectTakeEitherOrderAndClip)
 {
     const tPackedColor ink = PackRGBA(1, 2, 3, 255);

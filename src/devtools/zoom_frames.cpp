@@ -1,0 +1,341 @@
+// zoom-frames: runs the screen saver's own zoom (the frame loop of the
+// saver window, on a window of its own) for a while and looks at every frame
+// it presents: how much each frame differs from the one before, most of all
+// where the zoom hands over from one keyframe to the next, and whether an
+// edge row or column of a frame stays black. Frames can be written as PNG
+// files to look at them.
+//
+// By default the clock is real, as in the saver, so slow keyframe rendering
+// slows the zoom exactly as it does there. --fixed-step runs the loop on a
+// made-up clock of 60 frames a second instead: every frame then moves the
+// zoom by the same step and keyframes are always ready, which isolates the
+// composition of the frames from the speed of the machine.
+#include "uClock.h"
+#include "uFormat.h"
+#include "uGLSurface.h"
+#include "uGlobalSettings.h"
+#include "uLog.h"
+#include "uNumberParser.h"
+#include "uOpenGL.h"
+#include "uPage.h"
+#include "uPath.h"
+#include "uPlatform.h"
+#include "uRunMode.h"
+#include "uZoomRunner.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zoom-frames [--seconds S] [--window WxH] [--detail 1-5] [--resolution N] [--iterations N]\n"
+    "                   [--seed N] [--fixed-step] [--out DIR] [--every N] [--around-handovers N]\n"
+    "  --seconds S          how long the zoom runs (default 60)\n"
+    "  --window WxH         size of the window (default 640x480)\n"
+    "  --detail L           detail level whose settings the zoom uses (default 1)\n"
+    "  --resolution N       keyframe edge in pixels instead of the level's\n"
+    "  --iterations N       iteration limit instead of the level's\n"
+    "  --seed N             pattern seed (default 1)\n"
+    "  --fixed-step         a made-up clock of exactly 60 frames a second\n"
+    "  --out DIR            write frames there as frame-NNNNN.png\n"
+    "  --every N            with --out: every Nth frame (default 30)\n"
+    "  --around-handovers N with --out: also the N frames before and after every hand-over\n"
+    "Prints one line per keyframe hand-over (frame, keyframe, difference to the frame\n"
+    "before, median difference of the neighbouring steps, their ratio) and a summary.\n";
+
+struct tOptions {
+    double seconds = 60;
+    int32_t width = 640;
+    int32_t height = 480;
+    int32_t detail = 1;
+    int32_t resolution = 0;
+    int32_t iterations = 0;
+    int32_t seed = 1;
+    bool fixedStep = false;
+    std::string outDir;
+    int32_t every = 30;
+    int32_t around = 0;
+};
+
+bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t& out)
+{
+    int64_t n = 0;
+    if (!TryStrToInt(text, n) || n < low || n > high)
+        return false;
+    out = static_cast<int32_t>(n);
+    return true;
+}
+
+bool ParseOptions(int argc, char** argv, tOptions& o)
+{
+    const auto bad = [](const std::string& what) {
+        std::fprintf(stderr, "zoom-frames: %s\n", what.c_str());
+        return false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--fixed-step") {
+            o.fixedStep = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return bad(arg.rfind("--", 0) == 0 ? "missing value for " + arg : "unexpected " + arg);
+        const std::string value = argv[++i];
+        if (arg == "--seconds") {
+            double s = 0;
+            if (!TryStrToFloat(value, s) || !(s > 0) || s > 86400)
+                return bad("--seconds needs a number of seconds above 0");
+            o.seconds = s;
+        } else if (arg == "--window") {
+            const auto parts = SplitText(value, 'x');
+            if (parts.size() != 2 || !ParseInt(parts[0], 64, 4096, o.width) || !ParseInt(parts[1], 64, 4096, o.height))
+                return bad("--window needs WxH, each from 64 to 4096");
+        } else if (arg == "--detail") {
+            if (!ParseInt(value, 1, 5, o.detail))
+                return bad("--detail needs a level from 1 to 5");
+        } else if (arg == "--resolution") {
+            if (!ParseInt(value, 16, 4096, o.resolution))
+                return bad("--resolution needs a whole number from 16 to 4096");
+        } else if (arg == "--iterations") {
+            if (!ParseInt(value, 1, 1 << 20, o.iterations))
+                return bad("--iterations needs a whole number from 1 to 1048576");
+        } else if (arg == "--seed") {
+            if (!ParseInt(value, 1, INT32_MAX, o.seed))
+                return bad("--seed needs a whole number from 1 to 2147483647");
+        } else if (arg == "--out") {
+            o.outDir = value;
+        } else if (arg == "--every") {
+            if (!ParseInt(value, 1, 1000000, o.every))
+                return bad("--every needs a whole number of at least 1");
+        } else if (arg == "--around-handovers") {
+            if (!ParseInt(value, 0, 100, o.around))
+                return bad("--around-handovers needs a whole number from 0 to 100");
+        } else {
+            return bad("unknown option " + arg);
+        }
+    }
+    return true;
+}
+
+/// A test window standing in for the saver's, on a real or a made-up clock.
+class tToolHost : public tZoomHost {
+public:
+    tToolHost(const tOptions& o) : options_(o) {}
+
+    std::unique_ptr<tOpenGLInterface> OpenGL() override
+    {
+        return tOpenGLInterface::Create(CreateTestWindow(options_.width, options_.height));
+    }
+    int ScreenDepth() override { return 24; }
+    int ScreenRefreshRate() override { return 60; }
+    void ProcessMessages() override { ::ProcessMessages(); }
+    extended Now() override { return options_.fixedStep ? fakeNow_ : HighResTime(); }
+    void SleepOneMs() override
+    {
+        if (options_.fixedStep)
+            fakeNow_ += 0.001L;
+        else
+            SleepMs(1);
+    }
+    /// The made-up clock moves on by one 60 Hz frame per presented frame.
+    void FrameDone() { fakeNow_ = frameStart_ += 1.0L / 60; }
+
+private:
+    const tOptions& options_;
+    extended fakeNow_ = 1000;
+    extended frameStart_ = 1000;
+};
+
+/// Root mean square difference of two frames' colours, on a scale of 0 to 1.
+double Difference(const tPage& a, const tPage& b)
+{
+    double sum = 0;
+    const int32_t n = a.Width() * a.Height();
+    const uint8_t* p = a.Pixels();
+    const uint8_t* q = b.Pixels();
+    for (int32_t i = 0; i < n; ++i)
+        for (int c = 0; c < 3; ++c) {
+            const double d = (p[4 * i + c] - q[4 * i + c]) / 255.0;
+            sum += d * d;
+        }
+    return std::sqrt(sum / (3.0 * n));
+}
+
+/// Brightest channel of a row (dy = 0) or column (dx = 0) of the frame.
+int Brightest(const tPage& page, int32_t x, int32_t y, int32_t dx, int32_t dy, int32_t count)
+{
+    int most = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const tPackedColor c = page.GetPixel(x + i * dx, y + i * dy);
+        most = std::max({most, static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                         static_cast<int>((c >> 16) & 0xFF)});
+    }
+    return most;
+}
+
+/// True when an edge row or column is black while the one inside it is not:
+/// a seam the picture does not reach.
+bool HasBlackEdge(const tPage& f)
+{
+    const int32_t w = f.Width();
+    const int32_t h = f.Height();
+    const auto seam = [](int edge, int inner) { return edge <= 2 && inner > 16; };
+    return seam(Brightest(f, 0, 0, 1, 0, w), Brightest(f, 0, 1, 1, 0, w)) ||
+           seam(Brightest(f, 0, h - 1, 1, 0, w), Brightest(f, 0, h - 2, 1, 0, w)) ||
+           seam(Brightest(f, 0, 0, 0, 1, h), Brightest(f, 1, 0, 0, 1, h)) ||
+           seam(Brightest(f, w - 1, 0, 0, 1, h), Brightest(f, w - 2, 0, 0, 1, h));
+}
+
+double Median(std::vector<double> v)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+int Run(const tOptions& o)
+{
+    tGlobalSettings settings;
+    settings.detailLevel = static_cast<uint8_t>(o.detail);
+    settings.ApplyDetailLevel();
+    if (o.resolution > 0)
+        settings.FractalResolution = o.resolution;
+    if (o.iterations > 0)
+        settings.fractalItterations = o.iterations;
+    settings.PatternSeed = o.seed;
+    GlobalSettings = &settings;
+    if (!o.outDir.empty())
+        std::filesystem::create_directories(o.outDir);
+
+    EnsureGLApplication();
+    tToolHost host(o);
+    tZoomRunner runner(settings, host, rmDemo);
+
+    struct tFrameInfo {
+        double difference = 0;
+        bool handover = false;
+        int32_t keyframe = -1;
+        bool blackEdge = false;
+    };
+    std::vector<tFrameInfo> frames;
+    std::vector<tPage> recent(static_cast<size_t>(o.around) + 1); // ring of the last frames
+    auto previousFrame = std::make_unique<tPage>();
+    auto currentFrame = std::make_unique<tPage>();
+    int32_t lastKeyframe = -1;
+    int32_t swaps = 0;
+    uint64_t pendingAfter = 0;
+    extended started = 0;
+
+    const auto save = [&](const tPage& page, uint64_t frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame-%05llu.png", static_cast<unsigned long long>(frame));
+        page.SaveToPngFile(o.outDir + name);
+    };
+
+    runner.beforePresent = [&] {
+        ReadBackBuffer(o.width, o.height, *currentFrame);
+        tFrameInfo info;
+        info.difference =
+            previousFrame->Width() == currentFrame->Width() ? Difference(*previousFrame, *currentFrame) : 0;
+        info.blackEdge = HasBlackEdge(*currentFrame);
+        frames.push_back(info);
+        std::swap(previousFrame, currentFrame);
+    };
+    runner.onFrame = [&](const tFrameReport& report) {
+        tFrameInfo& info = frames.back();
+        // The frame presented now was drawn before this frame's update: its
+        // keyframes are the ones the previous frame placed.
+        info.keyframe = lastKeyframe;
+        if (frames.size() >= 2 && frames[frames.size() - 2].keyframe != lastKeyframe)
+            info.handover = true;
+        // A keyframe is told apart from one of the same number on the next path.
+        swaps += report.pathSwapped;
+        lastKeyframe = report.keyframeA < 0 ? -1 : swaps * 1000 + report.keyframeA;
+        const tPage& previous = *previousFrame;
+        if (!o.outDir.empty()) {
+            const uint64_t n = frames.size() - 1;
+            if (n % static_cast<uint64_t>(o.every) == 0 || n <= pendingAfter)
+                save(previous, n);
+            if (o.around > 0) {
+                if (info.handover) {
+                    for (size_t k = 0; k < recent.size() - 1; ++k)
+                        if (n > k && recent[(n - 1 - k) % recent.size()].Width() > 0)
+                            save(recent[(n - 1 - k) % recent.size()], n - 1 - k);
+                    save(previous, n);
+                    pendingAfter = n + static_cast<uint64_t>(o.around);
+                }
+                tPage& slot = recent[n % recent.size()];
+                slot.SetSize(previous.Width(), previous.Height(), pfRGBA);
+                std::copy_n(previous.Words(), static_cast<size_t>(previous.Stride() / 4) * previous.Height(),
+                            slot.Words());
+            }
+        }
+        if (o.fixedStep)
+            host.FrameDone();
+        if (host.Now() - started >= o.seconds)
+            runner.RequestClose();
+    };
+
+    started = host.Now();
+    runner.Initialise();
+    started = host.Now();
+    runner.RunFrameLoop();
+
+    // Hand-overs: the step into the new keyframe against the steps around it.
+    int handovers = 0;
+    double worst = 0;
+    for (size_t i = 1; i < frames.size(); ++i) {
+        if (!frames[i].handover || frames[i].keyframe < 0 || frames[i - 1].keyframe < 0)
+            continue;
+        std::vector<double> around;
+        for (size_t k = (i > 5 ? i - 5 : 1); k <= std::min(i + 5, frames.size() - 1); ++k)
+            if (k != i && !frames[k].handover)
+                around.push_back(frames[k].difference);
+        const double median = Median(around);
+        const double ratio = median > 0 ? frames[i].difference / median : 0;
+        worst = std::max(worst, ratio);
+        ++handovers;
+        std::printf("handover frame=%zu keyframe=%d difference=%.4f neighbours=%.4f ratio=%.2f\n", i,
+                    frames[i].keyframe, frames[i].difference, median, ratio);
+    }
+    std::vector<double> all;
+    int blackEdges = 0;
+    for (const tFrameInfo& f : frames) {
+        all.push_back(f.difference);
+        blackEdges += f.blackEdge;
+    }
+    std::printf("frames=%zu seconds=%s handovers=%d worst-ratio=%.2f median-difference=%.4f black-edge-frames=%d\n",
+                frames.size(), Format3(o.seconds).c_str(), handovers, worst, Median(all), blackEdges);
+    GlobalSettings = nullptr;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    tOptions options;
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!ParseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    SendLogToStandardError();
+    try {
+        return Run(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "zoom-frames: %s\n", e.what());
+    }
+    return 1;
+}
