@@ -2,6 +2,7 @@
 
 #include "uForeignWindow.h"
 #include "uGlobalSettings.h"
+#include "uHideScreenForm.h"
 #include "uLog.h"
 #include "uOpenGL.h"
 #include "uPlatform.h"
@@ -17,6 +18,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -27,14 +29,6 @@ constexpr QPoint kDesignPosition{1473, 120};
 constexpr int kHostWatchMs = 100;
 
 bool Embedded() { return RunMode == rmPreview || RunMode == rmHosted; }
-
-QRect VirtualDesktop()
-{
-    QRect all;
-    for (const QScreen* screen : QGuiApplication::screens())
-        all = all.united(screen->geometry());
-    return all;
-}
 
 } // namespace
 
@@ -189,7 +183,12 @@ void TfScreenSaver::Timer2Timer()
     runner_->showFramesPerSecond = showFramesPerSecond_;
     if (stopBeforeStart_)
         runner_->BeginStop();
-    runner_->Run();
+    try {
+        runner_->Run();
+    } catch (const std::exception& e) {
+        // Nothing of the zoom can go on; the window closes as at any end.
+        LogWarning(1, std::string("The zoom stopped: ") + e.what());
+    }
     close();
 }
 
@@ -267,16 +266,26 @@ void TfScreenSaver::BringToFront()
 
 void TfScreenSaver::PlaceForms()
 {
-    if (QGuiApplication::screens().size() > 1)
-        for (QWidget* cover : covers_)
-            if (cover)
-                cover->setGeometry(VirtualDesktop());
+    // One cover window on every screen but the saver's own; screens of one
+    // desktop side by side and screens of their own (separate X screens) alike.
+    QScreen* own = screen();
+    int used = 0;
+    for (QScreen* other : QGuiApplication::screens()) {
+        if (other == own)
+            continue;
+        if (used == covers_.size())
+            AddCoverWindow(new TfHideScreen(this));
+        QWidget* cover = covers_[used++];
+        if (!cover)
+            continue;
+        cover->setScreen(other);
+        cover->setGeometry(other->geometry());
+    }
     if (RunMode == rmScreenSaver) {
-        // The other screens go black behind the saver.
-        if (QGuiApplication::screens().size() > 1)
-            for (QWidget* cover : covers_)
-                if (cover)
-                    cover->show();
+        // The other screens go black while the saver runs.
+        for (int i = 0; i < used; ++i)
+            if (covers_[i])
+                covers_[i]->show();
         BringToFront();
         activateWindow();
     } else if (Embedded()) {

@@ -31,7 +31,8 @@ public:
     void UseSettings(tGlobalSettings& settings) { settings_ = &settings; }
     /// The debug window the settings show or hide.
     void SetDebugWindow(QWidget* debug) { debug_ = debug; }
-    /// A blank window over the other screens; it forwards its input here.
+    /// A blank window for another screen; it forwards its input here. More
+    /// are made when there are more screens.
     void AddCoverWindow(QWidget* cover);
     /// Preview and Hosted modes: draws inside the X11 window with this id,
     /// follows its size and ends when it is destroyed. False when the id

@@ -125,7 +125,9 @@ void tZoomRunner::Run()
 {
     status_.stop = false;
     Initialise();
-    RunFrameLoop();
+    // A close request while starting up ends the run without a frame.
+    if (!status_.stop)
+        RunFrameLoop();
     LogNote(1, "Fractal closing...");
     status_.state = ssClosing;
 }
@@ -146,23 +148,37 @@ void tZoomRunner::LogDuration(extended since) const
 // Initialisation
 // ---------------------------------------------------------------------------
 
+bool tZoomRunner::CloseRequested()
+{
+    // Start-up takes a while; a host that ends the saver at once (window
+    // closed, SIGTERM) should not wait for it.
+    host_.ProcessMessages();
+    return status_.stop;
+}
+
 void tZoomRunner::Initialise()
 {
     tProfileTimer& whole = ProfileTimers()[kDrawSlot];
     whole.Start();
 
     StartEngine();
+    if (CloseRequested())
+        return;
     CreateSceneObjects();
 
     LogNote(2, "Placing forms");
     host_.PlaceForms();
 
     ApplySettings();
+    if (CloseRequested())
+        return;
 
     LogNote(2, "Setting up zoom path");
     extended started = host_.Now();
     SetupZoomPaths();
     LogDuration(started);
+    if (CloseRequested())
+        return;
 
     host_.ProcessMessages();
     LogNote(3, "Initilization completed in " + Format3(whole.Elapsed()) + " seconds");

@@ -96,7 +96,7 @@ public:
     void Run();
     /// Every start-up step: graphics, scene objects, settings, the first two
     /// zooms, scene textures; ends with a cleared frame, state 2 (or still
-    /// closing when a stop came first).
+    /// closing when a stop came first). A close request cuts it short.
     void Initialise();
     /// The frame loop: state 3 unless a stop came first, then frames until
     /// the stop flag is set.
@@ -155,6 +155,8 @@ public:
 
 private:
     void LogDuration(extended since) const;
+    /// Pumps window events; true when the window asked to close meanwhile.
+    bool CloseRequested();
     void SetState(int state);
     int64_t GenerateStep();
     void Idle(extended frameStart);

@@ -38,7 +38,12 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
                                  const std::vector<std::string>& extraEnv)
 {
     std::vector<std::string> env = folder.Environment();
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    // An extra entry replaces one of the same name.
+    for (const std::string& extra : extraEnv) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(extra);
+    }
     std::vector<std::string> argStrings{folder.Binary()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
 

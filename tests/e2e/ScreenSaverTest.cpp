@@ -1,0 +1,240 @@
+// The zoom as a user meets it: the built program on the virtual display,
+// looked at through screenshots and driven with the mouse and keys.
+#include "ProgramRunner.h"
+#include "X11Session.h"
+
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+/// The lowest detail level and a fixed seed keep the runs short and alike.
+void WriteQuickSettings(const tProgramFolder& folder, const std::string& extra = "")
+{
+    WriteTextFile(folder.Folder() + "/fractal.ini",
+                  "[ADVANCED]\nforceDetailLevel=1\nPatternSeed=3\n" + extra);
+}
+
+bool WaitRunning(const tProgramFolder& folder)
+{
+    return WaitForText(folder.LogPath(), "Fractal running...", 90s);
+}
+
+/// Polls until the area shows a varied picture (the zoom, not a fade).
+tScreenShot WaitForPicture(const tX11Session& x, int left, int top, int width, int height,
+                           std::chrono::seconds timeout = 60s)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    tScreenShot shot;
+    do {
+        shot = x.Shot(left, top, width, height);
+        if (shot.Colours() > 200)
+            return shot;
+        std::this_thread::sleep_for(250ms);
+    } while (std::chrono::steady_clock::now() < end);
+    return shot;
+}
+
+/// Waits for the exit; -1 when the program still runs after the timeout.
+int ExitWithin(tRunningProgram& program, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (program.Running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(20ms);
+    return program.Running() ? -1 : program.Wait(1s);
+}
+
+/// Each test has a display of its own: tests running side by side must not
+/// see each other's windows or take each other's keys.
+struct tOwnDisplay {
+    tPrivateDisplay server{"-screen 0 1280x1024x24"};
+    tX11Session x{server.Name()};
+    std::vector<std::string> Env(std::vector<std::string> more = {}) const
+    {
+        more.push_back("DISPLAY=" + server.Name());
+        return more;
+    }
+};
+
+bool InOrder(const std::string& log, const std::vector<std::string>& lines)
+{
+    size_t at = 0;
+    for (const std::string& line : lines) {
+        const size_t found = log.find(line, at);
+        if (found == std::string::npos) {
+            ADD_FAILURE() << "missing or out of order: " << line;
+            return false;
+        }
+        at = found;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(Demo, ShowsAMovingZoomIgnoresInputAndEndsCleanlyOnSigterm)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram demo(folder, {"/d"}, own.Env());
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+
+    // The Demo window (876 x 824) is moved onto the right of the screen.
+    const int left = x.Width() - 876;
+    const tScreenShot first = WaitForPicture(x, left + 200, 320, 476, 300);
+    ASSERT_GT(first.Colours(), 200) << "no zoom on the screen";
+    std::this_thread::sleep_for(3s);
+    const tScreenShot later = x.Shot(left + 200, 320, 476, 300);
+    EXPECT_GT(Difference(first, later), 0.01) << "the picture does not move";
+
+    // Mouse and keys do not end a Demo.
+    x.MoveMouse(left + 100, 300);
+    x.MoveMouse(left + 400, 500);
+    x.Tap("a");
+    x.Tap("space");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(demo.Running());
+
+    EXPECT_EQ(demo.Terminate(), 0);
+    const std::string log = folder.Log();
+    InOrder(log, {"Initilizing", " [1/2] Open OpenGL interface", " [2/2] Setup graphics engine",
+                  "Creating scene objects", "Placing forms", "Applying Settings", "Setting up zoom path",
+                  "Initilization completed in ", "Generating scene textures", " render method",
+                  "Fractal rendering parameters:", " -resolution 640x640", " -itterations ", "Screen refresh rate: ",
+                  "Fractal running...", "Starting shutdown process", "Fractal closing...", "Releasing GUI",
+                  "Releasing Paths", "Releasing openGL interface"});
+    EXPECT_EQ(log.find("stop event triggered"), std::string::npos);
+}
+
+TEST(ScreenSaver, CoversTheScreenAndAMouseMoveEndsIt)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    x.MoveMouse(10, 10);
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram saver(folder, {"/s"}, own.Env());
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+
+    bool covered = false;
+    for (const auto& w : x.MappedWindows())
+        covered = covered || (w[0] <= 0 && w[1] <= 0 && w[0] + w[2] >= x.Width() && w[1] + w[3] >= x.Height());
+    EXPECT_TRUE(covered) << "no window covers the screen";
+    EXPECT_GT(WaitForPicture(x, 0, 0, x.Width(), x.Height()).Colours(), 200);
+
+    x.MoveMouse(200, 200);
+    EXPECT_EQ(ExitWithin(saver, 2s), 0);
+    EXPECT_NE(folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
+}
+
+TEST(ScreenSaver, ShiftAndTheSamePlaceDoNotEndItALetterDoes)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    x.MoveMouse(30, 30);
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram saver(folder, {"/s"}, own.Env());
+    ASSERT_TRUE(WaitForText(folder.LogPath(), "Initilizing", 30s));
+    // While it starts, a move only tells the saver where the mouse is.
+    x.MoveMouse(300, 300);
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    x.MoveMouse(300, 300);
+    x.Key("Shift_L", true);
+    std::this_thread::sleep_for(1500ms);
+    x.Key("Shift_L", false);
+    EXPECT_TRUE(saver.Running()) << folder.Log();
+
+    x.Tap("q");
+    EXPECT_EQ(ExitWithin(saver, 3s), 0);
+    EXPECT_NE(folder.Log().find("Fractal closing..."), std::string::npos);
+}
+
+TEST(ScreenSaver, AKeyWhileItStartsStillEndsIt)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram saver(folder, {"/s"}, own.Env());
+    ASSERT_TRUE(WaitForText(folder.LogPath(), "Initilizing", 30s));
+    x.Tap("k");
+    EXPECT_EQ(ExitWithin(saver, 30s), 0) << folder.Log();
+    EXPECT_NE(folder.Log().find("Fractal closing..."), std::string::npos);
+}
+
+TEST(Preview, DrawsInsideTheHostWindowAndEndsWithIt)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    const uint64_t host = x.CreateWindow(40, 60, 320, 240);
+    tProgramFolder folder;
+    WriteQuickSettings(folder, "FractalResolution=400\n");
+    tRunningProgram preview(folder, {"/p", std::to_string(host)}, own.Env());
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    EXPECT_NE(folder.Log().find(" -resolution 100x100"), std::string::npos) << "a quarter of the resolution";
+    EXPECT_GT(WaitForPicture(x, 40 + 60, 60 + 40, 200, 160).Colours(), 200) << "no zoom inside the host window";
+    // Outside the host window the screen stays as it was.
+    EXPECT_LT(x.Shot(400, 400, 100, 100).Colours(), 5);
+
+    x.DestroyWindow(host);
+    EXPECT_EQ(ExitWithin(preview, 5s), 0) << folder.Log();
+
+    // A number that names no window is an invalid handle.
+    tProgramFolder other;
+    tRunningProgram invalid(other, {"/p", "123"}, own.Env());
+    EXPECT_EQ(invalid.Wait(), 42);
+}
+
+TEST(ScreenSaver, BlacksOutTheOtherScreens)
+{
+    tPrivateDisplay twoScreens("-retro -screen 0 800x600x24 -screen 1 640x480x24");
+    ASSERT_TRUE(twoScreens.Valid());
+    tX11Session x(twoScreens.Name() + ".0");
+    tX11Session secondScreen(twoScreens.Name() + ".1");
+    ASSERT_TRUE(x.Valid() && secondScreen.Valid());
+    // Before, the second screen shows the server's woven background.
+    ASSERT_GT(secondScreen.Shot().Colours(), 1);
+
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram saver(folder, {"/s"}, {"DISPLAY=" + twoScreens.Name()});
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    EXPECT_GT(WaitForPicture(x, 0, 0, 800, 600).Colours(), 200) << "the zoom is on the primary screen";
+    const tScreenShot second = secondScreen.Shot();
+    EXPECT_EQ(second.Colours(), 1);
+    EXPECT_EQ(second.At(10, 10), 0u) << "the second screen is black";
+    EXPECT_EQ(saver.Terminate(), 0);
+}
+
+TEST(Demo, DrawsInDevicePixelsOnAScaledScreen)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    tProgramFolder folder;
+    WriteQuickSettings(folder);
+    tRunningProgram demo(folder, {"/d"}, own.Env({"QT_SCALE_FACTOR=2"}));
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    // Level 1 is half the screen's width in device pixels, not in scaled ones.
+    EXPECT_NE(folder.Log().find(" -resolution " + std::to_string(x.Width() / 2) + "x"), std::string::npos)
+        << folder.Log();
+    // The window now fills the screen; the zoom reaches its right and top
+    // parts too (an OpenGL viewport in scaled pixels would cover only the
+    // lower left quarter).
+    EXPECT_GT(WaitForPicture(x, x.Width() * 3 / 4 - 100, x.Height() / 4 - 100, 200, 200).Colours(), 100);
+    EXPECT_EQ(demo.Terminate(), 0);
+}

@@ -1,0 +1,202 @@
+#include "X11Session.h"
+
+#include "uPage.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+int tScreenShot::Colours() const { return static_cast<int>(std::set<uint32_t>(pixels.begin(), pixels.end()).size()); }
+
+tScreenShot tScreenShot::Part(int x, int y, int w, int h) const
+{
+    tScreenShot part;
+    x = std::clamp(x, 0, width);
+    y = std::clamp(y, 0, height);
+    part.width = std::clamp(w, 0, width - x);
+    part.height = std::clamp(h, 0, height - y);
+    for (int j = 0; j < part.height; ++j)
+        for (int i = 0; i < part.width; ++i)
+            part.pixels.push_back(At(x + i, y + j));
+    return part;
+}
+
+bool tScreenShot::Save(const std::string& path) const
+{
+    tPage page;
+    page.SetSize(width, height, pfRGBA);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint32_t c = At(x, y);
+            page.SetPixel(x, y, PackRGBA((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF, 255));
+        }
+    return page.SaveToPngFile(path);
+}
+
+double Difference(const tScreenShot& a, const tScreenShot& b)
+{
+    if (a.pixels.size() != b.pixels.size() || a.pixels.empty())
+        return 1;
+    double sum = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        for (int shift : {0, 8, 16}) {
+            const double d = (static_cast<int>((a.pixels[i] >> shift) & 0xFF) -
+                              static_cast<int>((b.pixels[i] >> shift) & 0xFF)) / 255.0;
+            sum += d * d;
+        }
+    return std::sqrt(sum / (3.0 * static_cast<double>(a.pixels.size())));
+}
+
+namespace {
+Display* D(void* d) { return static_cast<Display*>(d); }
+int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
+} // namespace
+
+tX11Session::tX11Session(const std::string& display)
+{
+    display_ = XOpenDisplay(display.empty() ? nullptr : display.c_str());
+    if (display_)
+        XSetErrorHandler(IgnoreErrors);
+}
+
+tX11Session::~tX11Session()
+{
+    if (display_)
+        XCloseDisplay(D(display_));
+}
+
+int tX11Session::Width() const { return DisplayWidth(D(display_), DefaultScreen(D(display_))); }
+int tX11Session::Height() const { return DisplayHeight(D(display_), DefaultScreen(D(display_))); }
+
+tScreenShot tX11Session::Shot(int x, int y, int width, int height) const
+{
+    tScreenShot shot;
+    XImage* image = XGetImage(D(display_), DefaultRootWindow(D(display_)), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (!image)
+        return shot;
+    shot.width = width;
+    shot.height = height;
+    shot.pixels.reserve(static_cast<size_t>(width) * height);
+    for (int j = 0; j < height; ++j)
+        for (int i = 0; i < width; ++i)
+            shot.pixels.push_back(static_cast<uint32_t>(XGetPixel(image, i, j)) & 0xFFFFFFu);
+    XDestroyImage(image);
+    return shot;
+}
+
+void tX11Session::MoveMouse(int x, int y)
+{
+    XTestFakeMotionEvent(D(display_), DefaultScreen(D(display_)), x, y, CurrentTime);
+    XSync(D(display_), False);
+}
+
+void tX11Session::Key(const std::string& name, bool down)
+{
+    const KeySym sym = XStringToKeysym(name.c_str());
+    const KeyCode code = XKeysymToKeycode(D(display_), sym);
+    XTestFakeKeyEvent(D(display_), code, down ? True : False, CurrentTime);
+    XSync(D(display_), False);
+}
+
+void tX11Session::Tap(const std::string& name)
+{
+    Key(name, true);
+    Key(name, false);
+}
+
+uint64_t tX11Session::CreateWindow(int x, int y, int width, int height)
+{
+    Display* d = D(display_);
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
+                                         static_cast<unsigned>(height), 0, 0, 0);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+}
+
+void tX11Session::DestroyWindow(uint64_t window)
+{
+    XDestroyWindow(D(display_), static_cast<Window>(window));
+    XSync(D(display_), False);
+}
+
+std::vector<std::vector<int>> tX11Session::MappedWindows() const
+{
+    std::vector<std::vector<int>> found;
+    Display* d = D(display_);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return found;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a{};
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+            found.push_back({a.x, a.y, a.width, a.height});
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+tPrivateDisplay::tPrivateDisplay(const std::string& arguments)
+{
+    // Servers started at the same moment by other test programs can pick the
+    // same number; a server that cannot be reached is ended and started anew.
+    for (int attempt = 0; attempt < 5 && name_.empty(); ++attempt) {
+        Start(arguments);
+        if (name_.empty())
+            continue;
+        if (Display* d = XOpenDisplay(name_.c_str())) {
+            XCloseDisplay(d);
+            break;
+        }
+        Stop();
+        name_.clear();
+    }
+}
+
+void tPrivateDisplay::Start(const std::string& arguments)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        ::close(fds[0]);
+        const std::string command = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -nolisten tcp -noreset " +
+                                    arguments + " >/dev/null 2>&1";
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(fds[1]);
+    char buffer[32] = {};
+    // Xvfb writes its display number once it accepts connections.
+    const ssize_t n = pid_ > 0 ? ::read(fds[0], buffer, sizeof buffer - 1) : 0;
+    ::close(fds[0]);
+    if (n > 0) {
+        std::string number(buffer, static_cast<size_t>(n));
+        number.erase(number.find_last_not_of(" \n") + 1);
+        name_ = ":" + number;
+    }
+}
+
+void tPrivateDisplay::Stop()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+}
+
+tPrivateDisplay::~tPrivateDisplay() { Stop(); }
