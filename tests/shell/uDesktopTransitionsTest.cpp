@@ -3,7 +3,9 @@
 #include "DesktopPictures.h"
 #include "GLTestUtil.h"
 #include "TestUtil.h"
+#include "uClock.h"
 #include "uPathBase.h"
+#include "uPlatform.h"
 #include "uTimer.h"
 #include "uViewPort.h"
 
@@ -99,6 +101,30 @@ protected:
 };
 
 } // namespace
+
+TEST_F(DesktopTransitions, TheCaptureIsAnOpaqueRgbaPageOfTheScreen)
+{
+    // The fixture's window shows a colour whose red and blue differ, so a
+    // swapped byte order cannot pass.
+    const tPackedColor shown = PackRGBA(230, 120, 20);
+    const tRect r = WindowRect(window);
+    std::unique_ptr<tPage> page;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        gl->Clear(shown);
+        gl->Present();
+        ProcessMessages();
+        page = CaptureDesktopPage(r);
+        if (page && ColorNear(page->GetPixel(10, 10), shown, 0))
+            break;
+        SleepMs(10);
+    }
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->Format(), pfRGBA);
+    EXPECT_EQ(page->Width(), windowWidth);
+    EXPECT_EQ(page->Height(), windowHeight);
+    EXPECT_EQ(page->GetPixel(10, 10), shown) << ColorText(page->GetPixel(10, 10));
+    EXPECT_EQ(page->GetPixel(windowWidth - 1, windowHeight - 1), shown);
+}
 
 TEST(DesktopTransitionsWithoutCapture, LogTheirLinesAndReturn)
 {
