@@ -228,6 +228,12 @@ void tOpenGLInterface::SetupFog()
     CheckGL("SetupFog");
 }
 
+void tOpenGLInterface::DisableFog()
+{
+    glDisable(GL_FOG);
+    CheckGL("DisableFog");
+}
+
 int32_t tOpenGLInterface::WindowWidth() const
 {
     Assert(window_ != nullptr, "uOpenGL", 693);

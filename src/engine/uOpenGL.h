@@ -69,6 +69,8 @@ public:
     void SetupPerspective(int32_t width, int32_t height);
     /// Exponential black fog.
     void SetupFog();
+    /// Turns the fog off again for the draws that follow.
+    void DisableFog();
 
     /// Width and height of the window's rectangle counted inclusively:
     /// one more than the drawable width and height.
