@@ -6,7 +6,6 @@
 #include "uBenchmarkDisplayForm.h"
 #include "uBenchmarkForm.h"
 #include "uDebugForm.h"
-#include "uFiles.h"
 #include "uHideScreenForm.h"
 #include "uLog.h"
 #include "uOptionsForm.h"
@@ -32,13 +31,12 @@ enum tExitCode : int {
     kExitPreviousInstance = 20,
     kExitUnknownSwitch = 24,
     kExitInvalidPreviewHandle = 42,
+    kExitNoDisplay = 101,
 };
 
 void PrepareLog()
 {
-    SetLogFilePath(ExecutableFolder() + "fractal.log");
-    if (FileSize(LogFilePath()) > kLogSizeLimit)
-        DeleteFileAt(LogFilePath());
+    StartLogFile(ExecutableFolder() + "fractal.log", kLogSizeLimit);
     LogNote(1, " ");
     LogNote(1, std::string(55, '-'));
     LogNote(1, " ");
@@ -69,16 +67,20 @@ struct tForms {
 
 int RunEntryBlock(int argc, char** argv)
 {
-    // Qt takes its own switches out of argv; the log shows what we were given.
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Qt takes its own switches out of argv; the log shows what we were
+    // given, the mode comes from what is left.
+    const std::vector<std::string> given(argv + 1, argv + argc);
 
     PrepareLog();
+    if (!DisplayAvailable(argc, argv))
+        return kExitNoDisplay;
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    InstallTerminationHandler();
+    WatchTerminationRequests();
+    const std::vector<std::string> args(argv + 1, argv + argc);
 
     LogNote(1, "Starting Quorex V1.4.0 (24/10/2007)");
-    LogNote(1, " -Parameters: \"" + JoinArguments(args) + "\"");
+    LogNote(1, " -Parameters: \"" + JoinArguments(given) + "\"");
 
     RunMode = rmDemo;
     RunMode = RunModeFromArguments(args);
@@ -156,6 +158,7 @@ int RunEntryBlock(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    InstallTerminationHandler();
     ProgramInitialisation();
     const int code = RunEntryBlock(argc, argv);
     ProgramFinalisation();
