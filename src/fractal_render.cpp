@@ -5,6 +5,7 @@
 #include "uAASettings.h"
 #include "uClock.h"
 #include "uColorMap.h"
+#include "uFiles.h"
 #include "uFormat.h"
 #include "uFractal.h"
 #include "uLog.h"
@@ -141,6 +142,12 @@ int main(int argc, char** argv)
         return 2;
     }
 
+    // Before the render, which can take long: a picture that cannot be
+    // written is said at once.
+    if (const std::string why = CannotCreateFileAt(options.output); !why.empty()) {
+        std::fprintf(stderr, "fractal-render: cannot write %s: %s\n", options.output.c_str(), why.c_str());
+        return 1;
+    }
     SendLogToStandardError();
     if (options.seed)
         SetRandSeed(*options.seed);

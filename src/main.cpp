@@ -6,7 +6,6 @@
 #include "uBenchmarkDisplayForm.h"
 #include "uBenchmarkForm.h"
 #include "uDebugForm.h"
-#include "uFiles.h"
 #include "uGlobalSettings.h"
 #include "uHideScreenForm.h"
 #include "uLog.h"
@@ -33,13 +32,12 @@ enum tExitCode : int {
     kExitPreviousInstance = 20,
     kExitUnknownSwitch = 24,
     kExitInvalidPreviewHandle = 42,
+    kExitNoDisplay = 101,
 };
 
 void PrepareLog()
 {
-    SetLogFilePath(ExecutableFolder() + "fractal.log");
-    if (FileSize(LogFilePath()) > kLogSizeLimit)
-        DeleteFileAt(LogFilePath());
+    StartLogFile(ExecutableFolder() + "fractal.log", kLogSizeLimit);
     LogNote(1, " ");
     LogNote(1, std::string(55, '-'));
     LogNote(1, " ");
@@ -70,17 +68,21 @@ struct tForms {
 
 int RunEntryBlock(int argc, char** argv)
 {
-    // Qt takes its own switches out of argv; the log shows what we were given.
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Qt takes its own switches out of argv; the log shows what we were
+    // given, the mode comes from what is left.
+    const std::vector<std::string> given(argv + 1, argv + argc);
 
     PrepareLog();
+    if (!DisplayAvailable(argc, argv))
+        return kExitNoDisplay;
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
-    InstallTerminationHandler();
+    WatchTerminationRequests();
     InstallInputWatchers();
+    const std::vector<std::string> args(argv + 1, argv + argc);
 
     LogNote(1, "Starting Quorex V1.4.0 (24/10/2007)");
-    LogNote(1, " -Parameters: \"" + JoinArguments(args) + "\"");
+    LogNote(1, " -Parameters: \"" + JoinArguments(given) + "\"");
 
     RunMode = rmDemo;
     RunMode = RunModeFromArguments(args);
@@ -165,6 +167,7 @@ int RunEntryBlock(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    InstallTerminationHandler();
     ProgramInitialisation();
     const int code = RunEntryBlock(argc, argv);
     ProgramFinalisation();

@@ -520,21 +520,19 @@ bool tPage::SaveToPngFile(const std::string& fileName) const
             row[4 * x + 3] = AlphaOf(c);
         }
     }
-    FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (!file)
-        return fail(std::strerror(errno));
-    tPngEncode job;
-    job.file = file;
-    job.width = static_cast<uint32_t>(width_);
-    job.height = static_cast<uint32_t>(height_);
-    job.rows = rows.data();
-    const bool encoded = EncodePng(&job);
-    const bool closed = std::fclose(file) == 0;
-    if (!encoded || !closed) {
-        std::remove(fileName.c_str());
-        return fail(encoded ? "write error" : job.message);
-    }
-    return true;
+    // Through a temporary file: a failed save leaves the old picture.
+    const std::string failure = WriteFileReplacing(fileName, [&](std::FILE* file, std::string& reason) {
+        tPngEncode job;
+        job.file = file;
+        job.width = static_cast<uint32_t>(width_);
+        job.height = static_cast<uint32_t>(height_);
+        job.rows = rows.data();
+        if (EncodePng(&job))
+            return true;
+        reason = job.message;
+        return false;
+    });
+    return failure.empty() || fail(failure);
 }
 
 // ---------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include "uInputWatch.h"
 #include "uKeyCodes.h"
+#include "uDisplayCheck.h"
+#include "uLog.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,6 +15,8 @@
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -65,12 +69,6 @@ void InstallTerminationHandler()
         return;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char buf[16];
-        [[maybe_unused]] ssize_t n = ::read(gSignalPipe[0], buf, sizeof buf);
-        CloseMainForm();
-    });
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
@@ -167,4 +165,31 @@ void RouteInput(QWidget* window, tInputSink* sink)
     if (!gSinks.contains(window))
         QObject::connect(window, &QObject::destroyed, [window] { gSinks.remove(window); });
     gSinks.insert(window, sink);
+}
+
+void WatchTerminationRequests()
+{
+    if (gSignalPipe[0] < 0 || !qApp)
+        return;
+    // A signal that came before the toolkit started is still in the pipe:
+    // the notifier fires as soon as the message loop runs.
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char buf[16];
+        [[maybe_unused]] ssize_t n = ::read(gSignalPipe[0], buf, sizeof buf);
+        CloseMainForm();
+    });
+}
+
+bool DisplayAvailable(int argc, char** argv)
+{
+    const auto display = UnreachableDisplay(argc, argv);
+    if (!display)
+        return true;
+    std::string text = "Cannot open the display \"" + *display + "\"";
+    if (display->empty())
+        text += " (DISPLAY is not set)";
+    LogWarning(1, text);
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return false;
 }

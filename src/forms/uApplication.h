@@ -14,9 +14,20 @@ class QSocketNotifier;
 void RegisterForm(QWidget* w);
 QWidget* MainForm();
 
-/// Installs the termination handler: the signal closes the main window, so
-/// the run ends through its normal path with exit code 0.
+/// Installs the termination handler, before anything else so that a host
+/// that stops the program at once still sees a clean end: the signal closes
+/// the main window (once the message loop runs), so the run ends through its
+/// normal path with exit code 0. Needs no application object.
 void InstallTerminationHandler();
+/// Connects the handler to the message loop; after the application object
+/// is made.
+void WatchTerminationRequests();
+
+/// True when the toolkit can start on its display (or needs none). Else
+/// "Cannot open the display" with the display's name goes to the log and to
+/// standard error, and the result is false. Before the application object
+/// is made.
+bool DisplayAvailable(int argc, char** argv);
 
 /// Ends the message loop when the main window is closed or destroyed.
 class tMainWindowWatcher : public QObject {

@@ -1,27 +1,10 @@
 #include "uGuiApplication.h"
 
+#include "uDisplayCheck.h"
+
 #include <QGuiApplication>
 
-#include <X11/Xlib.h>
-
 #include <cstdlib>
-
-namespace {
-bool DisplayReachable()
-{
-    if (const char* wayland = std::getenv("WAYLAND_DISPLAY"); wayland && *wayland)
-        return true;
-    const char* name = std::getenv("DISPLAY");
-    if (!name || !*name)
-        return false;
-    // A DISPLAY that names a dead server would make the toolkit abort, so try it first.
-    Display* display = XOpenDisplay(name);
-    if (!display)
-        return false;
-    XCloseDisplay(display);
-    return true;
-}
-} // namespace
 
 bool EnsureGuiApplication()
 {
@@ -35,7 +18,7 @@ bool EnsureGuiApplication()
     static char offscreen[] = "offscreen";
     static char* argv[] = {program, platformSwitch, offscreen, nullptr};
     const char* chosen = std::getenv("QT_QPA_PLATFORM");
-    if ((!chosen || !*chosen) && !DisplayReachable())
+    if ((!chosen || !*chosen) && UnreachableDisplay(0, nullptr))
         argc = 3;
     // Deliberately never freed: tearing the application down during static
     // destruction would run after the toolkit's own globals are gone. The

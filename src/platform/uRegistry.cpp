@@ -83,7 +83,6 @@ struct tStoreLine {
     std::string name;  // unescaped
     std::string type;  // lower case, trimmed
     std::string data;  // still escaped
-    std::string raw;   // the line as it stood, written back unchanged
 };
 
 std::optional<tStoreLine> ParseLine(const std::string& line)
@@ -111,7 +110,6 @@ std::optional<tStoreLine> ParseLine(const std::string& line)
     const auto colon = rest.find(':');
     entry.type = LowerAscii(TrimBlanks(rest.substr(0, colon)));
     entry.data = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
-    entry.raw = line;
     return entry;
 }
 
@@ -165,10 +163,13 @@ private:
 
 // Reads the store into text. False when the file does not exist; raises on
 // any other failure. Non-regular files (a FIFO would block) are refused.
-// Beyond kMaxStoreBytes only the complete lines within the limit count.
-bool LoadStore(const std::string& path, std::string& text)
+// A store larger than kMaxStoreBytes gives only its complete lines within
+// the limit, and whole (when asked for) tells that the rest was left out.
+bool LoadStore(const std::string& path, std::string& text, bool* whole = nullptr)
 {
     text.clear();
+    if (whole)
+        *whole = true;
     tFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) {
         if (errno == ENOENT)
@@ -178,7 +179,8 @@ bool LoadStore(const std::string& path, std::string& text)
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
         throw ERegistryException("Registry store " + path + " is not a file");
-    std::vector<char> buf(tRegistry::kMaxStoreBytes);
+    // One byte past the limit tells a store of exactly the limit from a larger one.
+    std::vector<char> buf(tRegistry::kMaxStoreBytes + 1);
     size_t got = 0;
     while (got < buf.size()) {
         const ssize_t n = ::read(fd.Get(), buf.data() + got, buf.size() - got);
@@ -190,12 +192,53 @@ bool LoadStore(const std::string& path, std::string& text)
             break;
         got += static_cast<size_t>(n);
     }
-    text.assign(buf.data(), got);
-    if (got == buf.size()) {
+    if (got > tRegistry::kMaxStoreBytes) {
+        text.assign(buf.data(), tRegistry::kMaxStoreBytes);
         const auto lastBreak = text.rfind('\n');
         text.resize(lastBreak == std::string::npos ? 0 : lastBreak + 1);
+        if (whole)
+            *whole = false;
+        return true;
     }
+    text.assign(buf.data(), got);
     return true;
+}
+
+// The store text with the value's line replaced in place (later lines of the
+// same name, which no read ever sees, are dropped) or appended. Every other
+// byte stays as it was: comments, values of other writers, lines this
+// program cannot parse.
+std::string ReplaceValueLine(const std::string& text, const std::string& name, const std::string& line)
+{
+    if (text.empty())
+        return std::string(kHeader) + line + "\n";
+    std::string out;
+    out.reserve(text.size() + line.size() + 2);
+    bool replaced = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        const bool broken = end != std::string::npos;
+        if (!broken)
+            end = text.size();
+        std::string content = text.substr(start, end - start);
+        if (!content.empty() && content.back() == '\r')
+            content.pop_back();
+        const auto entry = ParseLine(content);
+        if (!entry || !SameName(entry->name, name)) {
+            out.append(text, start, end - start + (broken ? 1 : 0));
+        } else if (!replaced) {
+            out += line + "\n";
+            replaced = true;
+        }
+        start = end + 1;
+    }
+    if (!replaced) {
+        if (!out.empty() && out.back() != '\n')
+            out += '\n';
+        out += line + "\n";
+    }
+    return out;
 }
 
 // Parses "dword:<decimal>" data: 1 to 10 digits, at most 4294967295.
@@ -287,6 +330,10 @@ void ReplaceAtomically(const std::string& storePath, const std::string& content)
     if (fd.Get() < 0)
         throw ERegistryException("create " + temp + ": " + ErrnoText(errno));
     try {
+        // The new store keeps the permissions the old one had.
+        struct stat old {};
+        if (::stat(storePath.c_str(), &old) == 0 && S_ISREG(old.st_mode))
+            ::fchmod(fd.Get(), old.st_mode & 07777);
         if (!StepAllowed(tRegistryWriteStep::WriteTemp))
             throw ERegistryException("write: " + ErrnoText(ENOSPC));
         WriteAll(fd.Get(), content);
@@ -394,7 +441,9 @@ bool tRegistry::OpenStore(const std::string& storePath, bool canCreate)
     std::error_code ec;
     if (canCreate)
         std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, ec) || ::access(folder.c_str(), R_OK | W_OK | X_OK) != 0)
+    // A folder that cannot be written still gives its values; writes then
+    // fail on their own.
+    if (!std::filesystem::is_directory(folder, ec))
         return false;
     path_ = storePath;
     open_ = true;
@@ -450,19 +499,12 @@ void tRegistry::WriteLine(const std::string& name, const std::string& line)
     try {
         tStoreLock lock(path_);
         std::string text;
-        LoadStore(path_, text);
-        std::string content = kHeader;
-        bool replaced = false;
-        for (const auto& l : ParseStore(text)) {
-            if (!SameName(l.name, name)) {
-                content += l.raw + "\n";
-            } else if (!replaced) {
-                content += line + "\n";
-                replaced = true;
-            }
-        }
-        if (!replaced)
-            content += line + "\n";
+        bool whole = true;
+        LoadStore(path_, text, &whole);
+        if (!whole)
+            throw ERegistryException("the store is too large to rewrite (over " + std::to_string(kMaxStoreBytes) +
+                                     " bytes)");
+        const std::string content = ReplaceValueLine(text, name, line);
         RemoveStaleTemps(path_);
         ReplaceAtomically(path_, content);
     } catch (const ERegistryException& e) {

@@ -12,7 +12,9 @@
 // the next read sees. Writes are read-modify-write under a lock file, to a
 // temporary file in the same folder that is flushed to disk and renamed over
 // the store: a crash or a full disk leaves either the old or the new store,
-// never a half-written one, and values this program does not know survive.
+// never a half-written one. A write changes only the line of its value;
+// every other byte (other writers' values, comments, lines this program
+// cannot parse) stays as it was.
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -40,8 +42,9 @@ public:
     static std::string ConfigHome();
 
     /// Opens the key with full access. With canCreate its folder is created
-    /// when missing. False (and the key stays closed) when the folder cannot
-    /// be made, or cannot be read and written.
+    /// when missing. False (and the key stays closed) when there is no such
+    /// folder and it cannot be made. A folder that cannot be written is
+    /// opened: reads work, writes raise.
     bool OpenKey(const std::string& key, bool canCreate);
     /// Opens a store file directly (same checks as OpenKey).
     bool OpenStore(const std::string& storePath, bool canCreate);
@@ -66,8 +69,9 @@ public:
     void WriteString(const std::string& name, const std::string& value);
 
     /// Stores larger than this are read only up to their last complete line
-    /// within the limit.
-    static constexpr size_t kMaxStoreBytes = 1 << 20;
+    /// within the limit, and never rewritten: a write raises instead of
+    /// dropping what it could not read.
+    static constexpr size_t kMaxStoreBytes = 8 << 20;
 
 private:
     void WriteLine(const std::string& name, const std::string& line);

@@ -11,9 +11,10 @@ constexpr bool kZoomDeepFallback = true;
 std::unique_ptr<tAppRegistry> gAppRegistry;
 } // namespace
 
-tAppRegistry::tAppRegistry() : registry_(std::make_unique<tRegistryEx>())
+tAppRegistry::tAppRegistry()
+    : registry_(std::make_unique<tRegistryEx>()), storePath_(tRegistry::StoreFileFor(kAppRegistryKey))
 {
-    registry_->OpenKey(kAppRegistryKey, true);
+    registry_->OpenStore(storePath_, true);
 }
 
 void tAppRegistry::WarnIfClosed() const
@@ -46,6 +47,16 @@ void tAppRegistry::WriteZoomDeep(bool on)
 {
     WarnIfClosed();
     registry_->WriteInteger(kZoomDeep, on ? 1 : 0);
+}
+
+bool tAppRegistry::ZoomDeepStored() const
+{
+    try {
+        (void)registry_->ReadInteger(kZoomDeep);
+        return true;
+    } catch (const ERegistryException&) {
+        return false;
+    }
 }
 
 void CreateAppRegistry()

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 /// The key of the program's values.
 inline constexpr char kAppRegistryKey[] = "\\Software\\Halvornet\\Fractal\\";
@@ -29,6 +30,12 @@ public:
     bool ReadZoomDeep() const;
     /// Stores 1 or 0; raises ERegistryException when the store cannot be written.
     void WriteZoomDeep(bool on);
+    /// True when the store holds a readable ZoomDeep value (a choice made
+    /// before, which the fallback must not replace).
+    bool ZoomDeepStored() const;
+
+    /// The store file, also when it could not be opened (for messages).
+    const std::string& StorePath() const { return storePath_; }
 
     const tRegistryEx& Registry() const { return *registry_; }
 
@@ -36,6 +43,7 @@ private:
     void WarnIfClosed() const;
 
     std::unique_ptr<tRegistryEx> registry_;
+    std::string storePath_;
     mutable bool warned_ = false;
 };
 

@@ -250,7 +250,21 @@ void tGlobalSettings::LoadDetailLevel()
         detailLevel = forceDetailLevel;
     if (detailLevel == kAutoDetectDetailLevel) {
         AutoDetectDetailLevel();
-        SaveSettings();
+        SaveDetectedLevel();
+    }
+}
+
+void tGlobalSettings::SaveDetectedLevel()
+{
+    try {
+        AppRegistry().WriteDetailLevel(detailLevel);
+        // zoomDeep still holds its default (or the ini file's value) here:
+        // it seeds a first store but never replaces a choice made before.
+        if (!AppRegistry().ZoomDeepStored())
+            AppRegistry().WriteZoomDeep(zoomDeep);
+    } catch (const ERegistryException& e) {
+        // The run goes on with the measured level; the next start measures again.
+        LogWarning(1, "Could not save the settings to \"" + AppRegistry().StorePath() + "\" - " + e.what());
     }
 }
 

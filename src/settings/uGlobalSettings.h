@@ -118,12 +118,15 @@ public:
     void LoadSettings();
     /// The start-up load from the given ini path: defaults, the stored
     /// detail level and deep zooming, then the "ADVANCED" section. Problems
-    /// with the ini file are logged and loading goes on; a failed write to
-    /// the registry store without an ini file raises ERegistryException.
+    /// with the ini file or the store are logged and loading goes on.
     void LoadSettings(const std::string& iniPath);
     /// detailLevel from the store (or the forced level); when that is 6 the
-    /// machine is measured and the result saved.
+    /// machine is measured and the result saved (SaveDetectedLevel).
     void LoadDetailLevel();
+    /// Stores the measured level, and zoomDeep only when the store holds no
+    /// choice yet. A store that cannot be written is a warning naming it,
+    /// never an error: the run goes on with the measured level.
+    void SaveDetectedLevel();
     /// zoomDeep from the store; always off without SSE2.
     void LoadDeepZoom();
     /// Copies the level's anti-aliasing, resolution and iterations; logs

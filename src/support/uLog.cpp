@@ -2,8 +2,12 @@
 
 #include "uFormat.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int LogFileLevel = 2;
 int LogListLevel = 3;
@@ -24,18 +28,60 @@ std::string LocaleTimeOfDay()
     return std::string(buf, n);
 }
 
+// A log path that is not a plain file is named once on standard error (the
+// log itself cannot carry the news) and then left alone.
+void WarnNotWriting(const std::string& why)
+{
+    static std::string warnedPath;
+    if (warnedPath == gLogPath)
+        return;
+    warnedPath = gLogPath;
+    std::fprintf(stderr, "Not writing the log to \"%s\": %s\n", gLogPath.c_str(), why.c_str());
+}
+
 void AppendToFile(const std::string& line)
 {
-    std::FILE* f = std::fopen(gLogPath.c_str(), "a");
-    if (!f)
+    if (gLogPath.empty())
         return;
-    std::fputs(line.c_str(), f);
-    std::fputc('\n', f);
-    std::fclose(f);
+    // Never through a link, and never blocking on a FIFO: whoever could place
+    // one there would have the program append to a file of their choice.
+    const int fd = ::open(gLogPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (errno == ELOOP)
+            WarnNotWriting("it is a symbolic link");
+        else if (errno == ENXIO)
+            WarnNotWriting("it is not a regular file");
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        WarnNotWriting("it is not a regular file");
+        ::close(fd);
+        return;
+    }
+    const std::string text = line + "\n";
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
 }
 } // namespace
 
 void SetLogFilePath(const std::string& path) { gLogPath = path; }
+
+void StartLogFile(const std::string& path, int64_t sizeLimit)
+{
+    SetLogFilePath(path);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > sizeLimit)
+        ::unlink(path.c_str());
+}
 const std::string& LogFilePath() { return gLogPath; }
 
 void SetLogNotesList(tLogList* list) { gNotesList = list; }

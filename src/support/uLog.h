@@ -2,7 +2,9 @@
 // The process-wide text log. Every subsystem reports through LogNote and
 // LogWarning only. Each line is opened, appended and closed on its own, so
 // the file is complete up to the last line even if the process dies; file
-// errors are swallowed and never reach the caller.
+// errors are swallowed and never reach the caller. The file is never opened
+// through a symbolic link, nor when it is not a regular file: that is said
+// once on standard error and the lines are lost.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,6 +28,10 @@ extern int LogFileLevel;
 extern int LogListLevel;
 
 void SetLogFilePath(const std::string& path);
+/// Sets the path and deletes the file there when it is a regular file
+/// larger than sizeLimit bytes, so that the log starts afresh (a link is
+/// never deleted).
+void StartLogFile(const std::string& path, int64_t sizeLimit);
 const std::string& LogFilePath();
 
 void SetLogNotesList(tLogList* list);

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 const std::string kStartedIn = " -Starting in \"";
 
@@ -116,4 +118,52 @@ TEST(Entry, EveryModeStartsAndEndsCleanly)
         ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine(name))) << sw;
         EXPECT_EQ(p.Terminate(), 0) << sw;
     }
+}
+
+TEST(Entry, WithoutADisplayTheProgramSaysSoAndEndsWith101)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+        {{"/d"}, {"DISPLAY"}}, {{"-display", ":999", "/d"}, {}}, {{"--display", ":999", "/s"}, {}}};
+    for (const auto& [args, env] : cases) {
+        tProgramFolder folder;
+        EXPECT_EQ(RunProgram(folder, args, env), 101) << args[0];
+        const std::string shown = env.empty() ? "\":999\"" : "\"\"";
+        EXPECT_NE(folder.Output().find("Cannot open the display " + shown), std::string::npos) << folder.Output();
+        EXPECT_NE(folder.Log().find("Cannot open the display " + shown), std::string::npos) << folder.Log();
+        EXPECT_EQ(folder.Log().find(kStartedIn), std::string::npos);
+    }
+}
+
+TEST(Entry, TheToolkitsOwnSwitchesDoNotChooseTheMode)
+{
+    tProgramFolder folder;
+    tRunningProgram p(folder, {"-platform", "offscreen", "/d"}, {"DISPLAY"});
+    ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Demo"))) << folder.Log() << folder.Output();
+    EXPECT_NE(folder.Log().find(" -Parameters: \"-platform offscreen /d \""), std::string::npos)
+        << "the log shows every argument given";
+    EXPECT_EQ(p.Terminate(), 0);
+}
+
+TEST(Entry, ATerminationRightAfterTheStartIsACleanEnd)
+{
+    // The log's first line is written after the handler is in place, so a
+    // signal sent as soon as the log exists must end the run cleanly.
+    for (const char* sw : {"/s", "/d", "/c", "/b"}) {
+        tProgramFolder folder;
+        tRunningProgram p(folder, {sw});
+        ASSERT_TRUE(WaitForText(folder.LogPath(), " ")) << sw;
+        EXPECT_EQ(p.Terminate(), 0) << sw << "\n" << folder.Log();
+    }
+}
+
+TEST(Entry, ALogThatIsALinkIsNotFollowed)
+{
+    tProgramFolder folder;
+    const std::string target = folder.Folder() + "/elsewhere";
+    WriteTextFile(target, "someone else's file\n");
+    std::filesystem::create_symlink(target, folder.LogPath());
+    EXPECT_EQ(RunProgram(folder, {"/x"}), 24);
+    EXPECT_EQ(ReadTextFile(target), "someone else's file\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.LogPath()));
+    EXPECT_NE(folder.Output().find("is a symbolic link"), std::string::npos) << folder.Output();
 }

@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -38,12 +39,13 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
                                  const std::vector<std::string>& extraEnv)
 {
     std::vector<std::string> env = folder.Environment();
-    // An extra entry replaces one of the same name.
-    for (const std::string& extra : extraEnv) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
-        std::erase_if(env, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(extra);
+    for (const auto& extra : extraEnv) {
+        const std::string name = extra.substr(0, extra.find('='));
+        std::erase_if(env, [&](const std::string& e) { return e.rfind(name + "=", 0) == 0; });
+        if (extra.find('=') != std::string::npos)
+            env.push_back(extra);
     }
+    const std::string output = folder.Folder() + "/output";
     std::vector<std::string> argStrings{folder.Binary()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
 
@@ -59,6 +61,11 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
@@ -114,7 +121,13 @@ int tRunningProgram::Terminate(std::chrono::milliseconds timeout)
 
 int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args, std::chrono::milliseconds timeout)
 {
-    tRunningProgram p(folder, args);
+    return RunProgram(folder, args, {}, timeout);
+}
+
+int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+               const std::vector<std::string>& extraEnv, std::chrono::milliseconds timeout)
+{
+    tRunningProgram p(folder, args, extraEnv);
     return p.Wait(timeout);
 }
 

@@ -16,6 +16,8 @@ public:
     std::string Binary() const { return dir_.File("fractal"); }
     std::string LogPath() const { return dir_.File("fractal.log"); }
     std::string Log() const { return ReadTextFile(LogPath()); }
+    /// What every run wrote to standard output and standard error.
+    std::string Output() const { return ReadTextFile(dir_.File("output")); }
     /// Environment of every run: no dialogs, lock files and config in this folder.
     std::vector<std::string> Environment() const;
 
@@ -25,6 +27,8 @@ private:
 
 class tRunningProgram {
 public:
+    /// extraEnv: NAME=VALUE entries added to the folder's environment; a bare
+    /// NAME removes that variable.
     tRunningProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
                     const std::vector<std::string>& extraEnv = {});
     ~tRunningProgram();
@@ -45,6 +49,9 @@ private:
 
 /// Runs to the end and returns the exit code.
 int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
+               const std::vector<std::string>& extraEnv,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
 /// Polls the file until it contains the text; false after the timeout.

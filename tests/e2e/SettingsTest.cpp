@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <regex>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -83,15 +84,27 @@ TEST(Settings, TheIniFileBesideTheProgramForcesALevel)
         << "nothing to store";
 }
 
-TEST(Settings, AStoreThatCannotBeWrittenEndsTheProgramAfterDetection)
+TEST(Settings, AStoreThatCannotBeWrittenIsAWarningAndTheRunGoesOn)
 {
-    tProgramFolder folder;
-    WriteTextFile(folder.Folder() + "/plain", "not a folder");
-    tRunningProgram saver(folder, {"/c"}, {"FRACTAL_REGISTRY=" + folder.Folder() + "/plain/registry"});
-    EXPECT_EQ(saver.Wait(std::chrono::seconds(60)), 0);
-    const std::string log = folder.Log();
-    EXPECT_EQ(Count(log, "Could not create registry key"), 1) << log;
-    EXPECT_NE(log.find("Auto detection complete"), std::string::npos) << log;
-    EXPECT_NE(log.find(" - error loading settings"), std::string::npos) << log;
-    EXPECT_EQ(log.find(kApplying), std::string::npos);
+    // A folder, a FIFO and a folder that is a file where the store should be.
+    for (const std::string kind : {"folder", "fifo", "blocked"}) {
+        tProgramFolder folder;
+        std::string store = folder.Folder() + "/store";
+        if (kind == "folder") {
+            std::filesystem::create_directory(store);
+        } else if (kind == "fifo") {
+            ASSERT_EQ(::mkfifo(store.c_str(), 0600), 0);
+        } else {
+            WriteTextFile(store, "not a folder");
+            store += "/registry";
+        }
+        tRunningProgram saver(folder, {"/s"}, {"FRACTAL_REGISTRY=" + store});
+        ASSERT_TRUE(WaitForText(folder.LogPath(), kApplying)) << kind << "\n" << folder.Log();
+        EXPECT_TRUE(saver.Running()) << kind << "\n" << folder.Log();
+        EXPECT_EQ(saver.Terminate(), 0) << kind;
+        const std::string log = folder.Log();
+        EXPECT_NE(log.find("Auto detection complete"), std::string::npos) << log;
+        EXPECT_NE(log.find("Could not save the settings to \"" + store + "\""), std::string::npos) << log;
+        EXPECT_EQ(log.find(" - error loading settings"), std::string::npos) << log;
+    }
 }

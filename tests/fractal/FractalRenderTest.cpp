@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <iterator>
 #include <regex>
 #include <string>
 
@@ -84,4 +86,29 @@ TEST(FractalRender, SquareModeCoversTheWholePage)
     ASSERT_TRUE(written.LoadFromPng(out));
     EXPECT_EQ(written.GetPixel(0, 0), PackRGBA(0, 0, 0, 0)) << "corner: escapes at once, transparent";
     EXPECT_EQ(written.GetPixel(20, 20), PackRGBA(255, 255, 128, 255)) << "c = 0 in the fallback colour";
+}
+
+TEST(FractalRender, AFailedSaveKeepsTheOldPictureAndAnUnwritableOutputFailsBeforeRendering)
+{
+    tTempDir dir;
+    const std::string out = dir.File("kept.png");
+    ASSERT_EQ(RunTool(out + " --size 8 --preset 0").exitCode, 0);
+    const std::string old = ReadTextFile(out);
+
+    // The file size limit stands in for a full disk (the signal it raises is
+    // ignored, so the write fails with an error instead).
+    const tCommandResult full = RunCommand("trap '' XFSZ; ulimit -f 4; " + std::string(FRACTAL_RENDER_BINARY) + " " +
+                                           out + " --size 256 --square --preset 4");
+    EXPECT_EQ(full.exitCode, 1) << full.output;
+    EXPECT_TRUE(ReadTextFile(out) == old) << "the old picture is gone";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), std::filesystem::directory_iterator()), 1)
+        << "no temporary file is left";
+
+    // A render that would take minutes: the missing folder is found first.
+    for (const std::string& bad : {dir.File("missing/x.png"), out + "/x.png", dir.Path() + "/"}) {
+        const tCommandResult run = RunCommand("timeout 20 " + std::string(FRACTAL_RENDER_BINARY) + " " + bad +
+                                              " --size 2048 --centre 0,0 --zoom 1 --iterations 1000000000");
+        EXPECT_EQ(run.exitCode, 1) << bad << "\n" << run.output;
+        EXPECT_NE(run.output.find("fractal-render: cannot write " + bad), std::string::npos) << run.output;
+    }
 }

@@ -6,9 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <random>
+#include <regex>
+#include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 const std::string kKey = "\\Software\\Halvornet\\Fractal\\";
@@ -156,21 +165,68 @@ TEST(Registry, DamagedStoresReadAsFallbacksWithoutFailing)
     EXPECT_THROW(reg.WriteInteger("DetailLevel", 1), ERegistryException);
 }
 
-TEST(Registry, AHugeStoreIsReadOnlyUpToItsLimit)
+TEST(Registry, AStoreOfAnySizeLosesNothingAnotherWriterPutThere)
 {
     tTempDir dir;
     const std::string store = dir.File("registry");
-    std::string text = "ZoomDeep=dword:0\n";
-    text += std::string(tRegistry::kMaxStoreBytes, 'x') + "\nDetailLevel=dword:3\n";
-    WriteTextFile(store, text);
+    const std::string head = "# someone's note\nZoomDeep=dword:0\n";
+    const std::string tail = "\nOther=hex:00\r\nnot a value line\n\nDetailLevel=dword:3\nLast=dword:1";
+    const std::string big = std::string(3 << 19, 'x'); // 1.5 MiB on one line
+    WriteTextFile(store, head + big + tail);
     tRegistryEx reg;
     ASSERT_TRUE(reg.OpenStore(store, true));
-    EXPECT_FALSE(reg.ReadBoolDef("ZoomDeep", true));
-    EXPECT_EQ(reg.ReadIntegerDef("DetailLevel", 6), 6) << "beyond the limit";
+    EXPECT_EQ(reg.ReadIntegerDef("DetailLevel", 6), 3) << "a value past the first MiB";
     reg.WriteInteger("DetailLevel", 4);
-    EXPECT_LT(std::filesystem::file_size(store), 1000u) << "the junk line is not kept";
-    EXPECT_EQ(reg.ReadInteger("DetailLevel"), 4);
+    reg.WriteInteger("New", 7);
+    const std::string expected =
+        head + big + "\nOther=hex:00\r\nnot a value line\n\nDetailLevel=dword:4\nLast=dword:1\nNew=dword:7\n";
+    const std::string written = ReadTextFile(store);
+    EXPECT_TRUE(written == expected) << "every other byte kept; " << written.size() << " bytes, "
+                                     << expected.size() << " expected, ending in: "
+                                     << written.substr(written.size() - std::min<size_t>(written.size(), 80));
+    EXPECT_EQ(reg.ReadInteger("New"), 7);
+    EXPECT_EQ(reg.ReadInteger("Last"), 1);
+
+    // Past the limit the store is read as far as it goes but never rewritten.
+    const std::string huge = head + std::string(tRegistry::kMaxStoreBytes, 'y') + tail;
+    WriteTextFile(store, huge);
     EXPECT_FALSE(reg.ReadBoolDef("ZoomDeep", true));
+    EXPECT_EQ(reg.ReadIntegerDef("DetailLevel", 6), 6);
+    try {
+        reg.WriteInteger("DetailLevel", 2);
+        ADD_FAILURE() << "a store too large to read whole was rewritten";
+    } catch (const ERegistryException& e) {
+        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(std::filesystem::file_size(store), huge.size());
+    EXPECT_TRUE(ReadTextFile(store) == huge) << "unchanged";
+}
+
+TEST(Registry, AStoreInAFolderThatCannotBeWrittenIsStillRead)
+{
+    tTempDir dir;
+    const std::string folder = dir.File("ro");
+    std::filesystem::create_directory(folder);
+    WriteTextFile(folder + "/registry", "DetailLevel=dword:3\n");
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod((folder + "/registry").c_str(), 0644);
+    ::chmod(folder.c_str(), 0555);
+    // Run as an ordinary user: permissions do not bind the superuser.
+    const std::string seen = RunUnprivileged([&] {
+        tRegistryEx reg;
+        std::string out = reg.OpenStore(folder + "/registry", true) ? "open" : "closed";
+        out += " level=" + std::to_string(reg.ReadIntegerDef("DetailLevel", 6));
+        try {
+            reg.WriteInteger("DetailLevel", 4);
+            out += " written";
+        } catch (const ERegistryException&) {
+            out += " refused";
+        }
+        return out;
+    });
+    ::chmod(folder.c_str(), 0755);
+    EXPECT_EQ(seen, "open level=3 refused");
+    EXPECT_EQ(ReadTextFile(folder + "/registry"), "DetailLevel=dword:3\n");
 }
 
 TEST(Registry, AnInterruptedWriteLeavesTheOldStoreIntact)
@@ -241,4 +297,104 @@ TEST(Registry, ConcurrentWritersOfDifferentValuesLoseNeither)
     ASSERT_TRUE(reg.OpenStore(store, false));
     EXPECT_EQ(reg.ReadInteger("DetailLevel"), 60);
     EXPECT_EQ(reg.ReadInteger("ZoomDeep"), 60);
+}
+
+namespace {
+// A process that writes name = start, start + 1, ... into the store without
+// end and reports each completed write as 4 bytes on a pipe.
+struct tWriter {
+    std::string name;
+    pid_t pid = -1;
+    int pipe = -1;
+    int32_t done = 0; // last value reported as completed
+
+    void Start(const std::string& store, int32_t from)
+    {
+        int fds[2];
+        ASSERT_EQ(::pipe(fds), 0);
+        pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ::close(fds[0]);
+            try {
+                tRegistry reg;
+                if (!reg.OpenStore(store, false))
+                    ::_exit(2);
+                for (int32_t v = from;; ++v) {
+                    reg.WriteInteger(name, v);
+                    if (::write(fds[1], &v, sizeof v) != sizeof v)
+                        ::_exit(3);
+                }
+            } catch (...) {
+                ::_exit(4);
+            }
+        }
+        ::close(fds[1]);
+        pipe = fds[0];
+        ::fcntl(pipe, F_SETFL, O_NONBLOCK);
+    }
+    void Drain()
+    {
+        int32_t v = 0;
+        while (::read(pipe, &v, sizeof v) == sizeof v)
+            done = v;
+    }
+    void Kill()
+    {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        Drain();
+        ::close(pipe);
+    }
+};
+} // namespace
+
+// Two processes write their own value without pause and are killed with
+// SIGKILL at random moments, one at a time; the survivor keeps writing. After
+// every kill the store must parse line by line, hold what a third party put
+// there, and hold each writer's last completed value (or the one it was
+// writing when it died). QX_STORE_KILLS sets the number of kills (default 40;
+// tools/store-kill-check runs 500).
+TEST(Registry, WritersKilledAtRandomMomentsNeverBreakTheStoreOrLoseACompletedWrite)
+{
+    const char* env = std::getenv("QX_STORE_KILLS");
+    const int kills = env ? std::atoi(env) : 40;
+    tTempDir dir;
+    const std::string store = dir.File("registry");
+    const std::string foreign = "# kept by hand\nBlob=hex:00,ff\n";
+    WriteTextFile(store, foreign + "Keep=string:left alone\n");
+
+    tWriter writers[2] = {{"WriterA"}, {"WriterB"}};
+    for (auto& w : writers)
+        w.Start(store, 1);
+    const std::regex valueLine("[^=#][^=]*=[a-z]+:.*");
+    std::mt19937 random(20071024);
+    int torn = 0; // kills that came between a write's rename and its report
+    for (int k = 0; k < kills; ++k) {
+        tWriter& victim = writers[random() % 2];
+        tWriter& other = &victim == &writers[0] ? writers[1] : writers[0];
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        victim.Kill();
+        other.Drain();
+
+        const std::string text = ReadTextFile(store);
+        ASSERT_EQ(text.rfind(foreign, 0), 0u) << "kill " << k << ":\n" << text;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            ASSERT_TRUE(line[0] == '#' || std::regex_match(line, valueLine)) << "kill " << k << ": " << line;
+        tRegistryEx reg;
+        ASSERT_TRUE(reg.OpenStore(store, false));
+        EXPECT_EQ(reg.ReadString("Keep"), "left alone");
+        const int32_t kept = reg.ReadIntegerDef(victim.name, 0);
+        ASSERT_TRUE(kept == victim.done || kept == victim.done + 1)
+            << "kill " << k << ": " << victim.name << " completed " << victim.done << ", store holds " << kept;
+        torn += kept != victim.done;
+        EXPECT_GE(reg.ReadIntegerDef(other.name, 0), other.done) << "kill " << k;
+        victim.done = kept; // what the store holds now counts as done
+        victim.Start(store, kept + 1);
+    }
+    for (auto& w : writers)
+        w.Kill();
+    std::printf("%d kills, %d between a rename and its report; last values %d and %d\n", kills, torn,
+                writers[0].done, writers[1].done);
 }

@@ -358,27 +358,54 @@ TEST_F(GlobalSettingsTest, ValuesOtherPartsCannotCarryAreRefusedWithAWarning)
     EXPECT_TRUE(log.FileContains("Ignoring aaSamples = 50: allowed are 1 to 9"));
 }
 
-TEST_F(GlobalSettingsTest, AnIniReadThatRaisesIsLoggedAndLoadingGoesOn)
+TEST_F(GlobalSettingsTest, AStoreThatCannotBeWrittenIsAWarningAndTheLoadGoesOn)
 {
+    // A full disk, then a key that cannot even be created.
+    for (const bool blocked : {false, true}) {
+        if (blocked) {
+            FreeAppRegistry();
+            WriteTextFile(dir.File("file"), "x");
+        }
+        const std::string where = dir.File(blocked ? "file/registry" : "registry");
+        tScopedEnv unusable("FRACTAL_REGISTRY", where.c_str());
+        if (blocked)
+            CreateAppRegistry();
+        SetRegistryWriteFaultHook([](tRegistryWriteStep) { return false; });
+        for (const bool withIni : {true, false}) {
+            const std::string ini = withIni ? Ini("FractalColorMap=3\nPatternSeed=9\n") : NoIni();
+            const auto s = Make();
+            const int warningsBefore = log.FileCount("Could not save the settings to \"" + where + "\" - ");
+            EXPECT_NO_THROW(s->LoadSettings(ini));
+            EXPECT_EQ(log.FileCount("Could not save the settings to \"" + where + "\" - "), warningsBefore + 1);
+            EXPECT_EQ(s->detailLevel, 5) << "the measured level";
+            EXPECT_EQ(s->FractalResolution, 1024) << "and it is applied";
+            EXPECT_EQ(s->FractalColorMap, withIni ? 3 : 0) << "the ini file is read in full";
+            EXPECT_EQ(s->PatternSeed, withIni ? 9 : 0);
+        }
+        SetRegistryWriteFaultHook({});
+    }
+    EXPECT_FALSE(log.FileContains("Could not open config file")) << "the ini file is not to blame";
     FreeAppRegistry();
-    WriteTextFile(dir.File("file"), "x");
-    tScopedEnv unusable("FRACTAL_REGISTRY", dir.File("file/registry").c_str());
-    CreateAppRegistry();
+}
 
-    // With an ini file: the store write of the detection raises inside the
-    // ini reading; the values read before it stay, the rest keep theirs.
-    const std::string ini = Ini("zoomDeep=1\nFractalColorMap=3\n");
+TEST_F(GlobalSettingsTest, AStoredDeepZoomingChoiceSurvivesDetection)
+{
+    Store("ZoomDeep", 1);
     const auto s = Make();
-    s->LoadSettings(ini);
+    s->LoadSettings(NoIni());
     EXPECT_EQ(renders.size(), 1u);
-    EXPECT_EQ(log.FileCount("Could not open config file \"" + ini + "\" - Failed to set data for 'DetailLevel'"), 1);
-    EXPECT_TRUE(s->zoomDeep) << "read before the failure";
-    EXPECT_EQ(s->FractalColorMap, 0) << "not reached";
-    EXPECT_EQ(s->FractalResolution, 768);
+    EXPECT_EQ(Stored("DetailLevel"), 5);
+    EXPECT_EQ(Stored("ZoomDeep"), 1);
+    EXPECT_TRUE(s->zoomDeep);
 
-    // Without one the failure leaves the load.
-    EXPECT_THROW(s->LoadSettings(NoIni()), ERegistryException);
-    FreeAppRegistry();
+    // Forced detection on every load, with an ini file that says otherwise:
+    // the stored choice is still the user's.
+    const std::string ini = Ini("forceDetailLevel=6\nzoomDeep=0\n");
+    s->LoadSettings(ini);
+    s->LoadSettings(ini);
+    EXPECT_EQ(renders.size(), 3u);
+    EXPECT_EQ(Stored("ZoomDeep"), 1);
+    EXPECT_TRUE(s->zoomDeep);
 }
 
 TEST_F(GlobalSettingsTest, AnIniFileOfJunkChangesNothing)

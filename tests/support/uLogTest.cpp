@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 struct tFixedClock {
     explicit tFixedClock(std::string text) { SetLogClockText([text] { return text; }); }
@@ -103,6 +108,33 @@ TEST(Log, EachLineStandsAloneAndFileErrorsAreSwallowed)
     SetLogFilePath("/nonexistent-folder/for/sure/fractal.log");
     EXPECT_NO_THROW(LogNote(1, "lost"));
     EXPECT_NO_THROW(LogWarning(1, "lost"));
+}
+
+TEST(Log, ALinkOrFifoAtTheLogPathIsNotWrittenThrough)
+{
+    tCapturedLog log;
+    tTempDir dir;
+    const std::string target = dir.File("target");
+    WriteTextFile(target, "keep\n");
+    ASSERT_EQ(::symlink(target.c_str(), dir.File("fractal.log").c_str()), 0);
+    testing::internal::CaptureStderr();
+    StartLogFile(dir.File("fractal.log"), 1); // a link is not deleted, whatever its target's size
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("fractal.log")));
+    LogNote(1, "note");
+    LogWarning(1, "warning");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ReadTextFile(target), "keep\n");
+    EXPECT_NE(err.find("Not writing the log to \"" + dir.File("fractal.log") + "\": it is a symbolic link"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "warned once: " << err;
+
+    // A FIFO without a reader would block every line.
+    ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+    SetLogFilePath(dir.File("fifo"));
+    testing::internal::CaptureStderr();
+    LogNote(1, "note");
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("is not a regular file"), std::string::npos);
 }
 
 TEST(Assert, CarriesUnitAndLine)

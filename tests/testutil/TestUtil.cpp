@@ -8,7 +8,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <grp.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 tTempDir::tTempDir()
 {
@@ -148,4 +150,36 @@ tCommandResult RunCommand(const std::string& commandLine)
     const int status = ::pclose(pipe);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+std::string RunUnprivileged(const std::function<std::string()>& f)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "child failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        constexpr uid_t kNobody = 65534;
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+            ::_exit(1);
+        std::string result;
+        try {
+            result = f();
+        } catch (...) {
+            ::_exit(1);
+        }
+        const bool sent = ::write(fds[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(fds[1]);
+    std::string result;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        result.append(buffer, static_cast<size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return "child failed";
+    return result;
 }

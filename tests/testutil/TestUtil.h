@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,11 @@ struct tCommandResult {
 };
 /// Runs a shell command line to its end and collects its output.
 tCommandResult RunCommand(const std::string& commandLine);
+
+/// Runs f in a child process as an ordinary user (nobody) when the tests run
+/// as the superuser, whom file permissions do not bind; returns what f
+/// returned, or "child failed".
+std::string RunUnprivileged(const std::function<std::string()>& f);
 
 /// Runs f and reports a failure unless it fails the assertion of the given
 /// unit and line.
