@@ -348,12 +348,21 @@ void tFractal::IteratePoints(std::span<const double> re, std::span<const double>
     Assert(capacity <= counts.size(), kUnit, 1048);
 
     tFractalPackedData& block = *laneBlock_;
-    block.SetInt(kSlotSimdLimit, kRowSimdLimit, iterationLimit_);
-    for (int32_t lane = 0; lane < lanes_; ++lane) {
-        block.SetLaneDefaults(lane, 0, 0);
-        block.ClearLane(lane);
+    // The template (c = 0, z = 0, count -1, bound 4.0 in every lane, the
+    // limit in int row 10) depends only on the lanes, the element type and
+    // the limit, so it is built again only when one of those has changed or
+    // a template was saved since; with 64 lanes building it costs as much as
+    // iterating a batch.
+    const tTemplateKey key{lanes_, block.ElementType(), iterationLimit_, block.TemplateSaves()};
+    if (!(key == templateKey_)) {
+        block.SetInt(kSlotSimdLimit, kRowSimdLimit, iterationLimit_);
+        for (int32_t lane = 0; lane < lanes_; ++lane) {
+            block.SetLaneDefaults(lane, 0, 0);
+            block.ClearLane(lane);
+        }
+        block.SaveTemplate();
+        templateKey_ = {lanes_, block.ElementType(), iterationLimit_, block.TemplateSaves()};
     }
-    block.SaveTemplate();
     // Unused lanes of a last, partial chunk keep c = 0, which never escapes,
     // so that chunk runs to the limit; their counts are not read.
     for (int32_t start = 0; start < n; start += lanes_) {
@@ -379,33 +388,13 @@ tFractalMandelBrot::tFractalMandelBrot(tPage* page) : tFractal(page) { SelectBac
 void tFractalMandelBrot::SelectBackEnd()
 {
     SetBackEnd(nullptr, 0, 0, "Not Assigned");
-    const auto use = [this](const char* name) {
-        if (const tBackEnd* b = FindBackEnd(name))
-            SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
-    };
     uint8_t p = precision;
     if (p == 5)
         p = 10000.0 >= zoom ? 2 : 3;
-    switch (p) {
-    case 2:
-        use("FLT32 FPU");
-        if (Has3DNow())
-            use("FLT32 3DN");
-        if (HasSSE())
-            use("FLT32 SSE");
-        break;
-    case 3:
-        use("FLT64 FPU");
-        if (HasSSE2())
-            use("FLT64 SSE2");
-        break;
-    case 4:
-        use("FLT80 FPU");
-        break;
-    default:
+    if (const tBackEnd* b = WidestBackEnd(p, CurrentCpuFeatures()))
+        SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
+    else
         LogWarning(1, "Selected Percision is not supported by this fractal generator");
-        break;
-    }
     if (precision == 5)
         LogNote(3, "Using percision " + BackEndName());
 }

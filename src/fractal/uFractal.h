@@ -140,6 +140,16 @@ private:
     tBackEndRoutine backEnd_ = nullptr;
     int32_t lanes_ = 0;
 
+    /// What the lane block's template was last built for.
+    struct tTemplateKey {
+        int32_t lanes = -1;
+        uint8_t elementType = 0;
+        int32_t limit = 0;
+        uint64_t saves = 0;
+        friend bool operator==(const tTemplateKey&, const tTemplateKey&) = default;
+    };
+    tTemplateKey templateKey_;
+
     // The imaginary coordinate of the current row and what it was made from.
     int32_t rowImY_ = 0;
     extended rowImPixels_ = 0;
@@ -164,9 +174,11 @@ public:
     /// As tFractal, then SelectBackEnd (a single-precision back end).
     explicit tFractalMandelBrot(tPage* page = nullptr);
 
-    /// Precision 2: "FLT32 SSE" with SSE, else "FLT32 3DN" with 3DNow!, else
-    /// "FLT32 FPU"; 3: "FLT64 SSE2" with SSE2, else "FLT64 FPU"; 4: "FLT80 FPU";
-    /// 5: single up to zoom 10 000, double beyond (and a note of the choice);
-    /// any other code: a warning, and no back end.
+    /// Precision 2 (single), 3 (double) and 4 (extended): the back end of that
+    /// precision with the widest registers the processor runs, so for single
+    /// "FLT32 AVX-512", else "FLT32 AVX2", "FLT32 SSE", "FLT32 3DN", "FLT32 FPU";
+    /// for double "FLT64 AVX-512", "FLT64 AVX2", "FLT64 SSE2", "FLT64 FPU";
+    /// for extended "FLT80 FPU". 5: single up to zoom 10 000, double beyond
+    /// (and a note of the choice); any other code: a warning, and no back end.
     void SelectBackEnd() override;
 };

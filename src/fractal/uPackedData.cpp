@@ -125,6 +125,7 @@ void tPackedData::SaveTemplate()
 {
     // A block of absurd size copies no more than the allocation holds.
     std::memcpy(template_.get(), block_, std::min(UsedBytes(), kBlockBytes));
+    ++templateSaves_;
 }
 
 void tPackedData::RestoreTemplate()
@@ -253,9 +254,35 @@ void tPackedData::ClearLane(int32_t lane)
     SetInt(lane, kRowCount, -1);
 }
 
+namespace {
+
+/// z := c := (re, im) in one lane of a single or double block, with one
+/// bounds check for the four values (row 4 is the highest).
+template <typename T>
+inline void LoadPointAs(uint8_t* block, size_t rowBytes, int32_t lane, double re, double im)
+{
+    const size_t at = sizeof(T) * static_cast<size_t>(lane);
+    Assert(lane >= 0 && kRowCIm * rowBytes + at + sizeof(T) <= tPackedData::kBlockBytes, "uPackedData", __LINE__);
+    const T r = static_cast<T>(re), i = static_cast<T>(im);
+    std::memcpy(block + kRowZRe * rowBytes + at, &r, sizeof(T));
+    std::memcpy(block + kRowCRe * rowBytes + at, &r, sizeof(T));
+    std::memcpy(block + kRowZIm * rowBytes + at, &i, sizeof(T));
+    std::memcpy(block + kRowCIm * rowBytes + at, &i, sizeof(T));
+}
+
+} // namespace
+
 void tPackedData::LoadPoint(int32_t lane, double re, double im)
 {
-    StoreLane(lane, {kRowZRe, kRowCRe}, re);
-    StoreLane(lane, {kRowZIm, kRowCIm}, im);
+    // Called once per point rendered: the element types of the SIMD back
+    // ends take the direct way.
+    if (elementType_ == kElementSingle) {
+        LoadPointAs<float>(block_, RowOffset(1), lane, re, im);
+    } else if (elementType_ == kElementDouble) {
+        LoadPointAs<double>(block_, RowOffset(1), lane, re, im);
+    } else {
+        StoreLane(lane, {kRowZRe, kRowCRe}, re);
+        StoreLane(lane, {kRowZIm, kRowCIm}, im);
+    }
     SetInt(lane, kRowCount, 0);
 }

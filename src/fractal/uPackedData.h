@@ -85,6 +85,9 @@ public:
     void ClearBlock();
     /// Copies 16 * lanes * element size bytes working block -> template.
     void SaveTemplate();
+    /// How many times SaveTemplate ran: tells a caller that keeps a template
+    /// across calls whether it is still the one it saved.
+    uint64_t TemplateSaves() const { return templateSaves_; }
     /// Copies them back template -> working block.
     void RestoreTemplate();
 
@@ -151,6 +154,7 @@ private:
     int32_t lanes_ = 0;
     int32_t rows_ = kRows;
     int32_t elementSize_ = 0;
+    uint64_t templateSaves_ = 0;
 };
 
 /// The lane block of the fractal generator: adds the iteration limit that the
