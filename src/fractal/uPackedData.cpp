@@ -256,33 +256,46 @@ void tPackedData::ClearLane(int32_t lane)
 
 namespace {
 
-/// z := c := (re, im) in one lane of a single or double block, with one
-/// bounds check for the four values (row 4 is the highest).
+/// z := c := (re[j], im[j]) and count 0 in lanes 0 .. n - 1 of a single or
+/// double block, with one bounds check for all of them (row 6 is the
+/// highest row written).
 template <typename T>
-inline void LoadPointAs(uint8_t* block, size_t rowBytes, int32_t lane, double re, double im)
+inline void LoadPointsAs(uint8_t* block, size_t rowBytes, int32_t n, const double* re, const double* im)
 {
-    const size_t at = sizeof(T) * static_cast<size_t>(lane);
-    Assert(lane >= 0 && kRowCIm * rowBytes + at + sizeof(T) <= tPackedData::kBlockBytes, "uPackedData", __LINE__);
-    const T r = static_cast<T>(re), i = static_cast<T>(im);
-    std::memcpy(block + kRowZRe * rowBytes + at, &r, sizeof(T));
-    std::memcpy(block + kRowCRe * rowBytes + at, &r, sizeof(T));
-    std::memcpy(block + kRowZIm * rowBytes + at, &i, sizeof(T));
-    std::memcpy(block + kRowCIm * rowBytes + at, &i, sizeof(T));
+    Assert(n >= 0 && kRowCount * rowBytes + sizeof(T) * static_cast<size_t>(n) <= tPackedData::kBlockBytes &&
+               sizeof(T) * static_cast<size_t>(n) <= rowBytes,
+           "uPackedData", __LINE__);
+    constexpr int32_t kLoaded = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const size_t at = sizeof(T) * static_cast<size_t>(j);
+        const T r = static_cast<T>(re[j]), i = static_cast<T>(im[j]);
+        std::memcpy(block + kRowZRe * rowBytes + at, &r, sizeof(T));
+        std::memcpy(block + kRowCRe * rowBytes + at, &r, sizeof(T));
+        std::memcpy(block + kRowZIm * rowBytes + at, &i, sizeof(T));
+        std::memcpy(block + kRowCIm * rowBytes + at, &i, sizeof(T));
+        std::memcpy(block + kRowCount * rowBytes + 4 * static_cast<size_t>(j), &kLoaded, 4);
+    }
 }
 
 } // namespace
 
 void tPackedData::LoadPoint(int32_t lane, double re, double im)
 {
-    // Called once per point rendered: the element types of the SIMD back
+    StoreLane(lane, {kRowZRe, kRowCRe}, re);
+    StoreLane(lane, {kRowZIm, kRowCIm}, im);
+    SetInt(lane, kRowCount, 0);
+}
+
+void tPackedData::LoadPoints(int32_t n, const double* re, const double* im)
+{
+    // Runs once per chunk of every batch: the element types of the SIMD back
     // ends take the direct way.
     if (elementType_ == kElementSingle) {
-        LoadPointAs<float>(block_, RowOffset(1), lane, re, im);
+        LoadPointsAs<float>(block_, RowOffset(1), n, re, im);
     } else if (elementType_ == kElementDouble) {
-        LoadPointAs<double>(block_, RowOffset(1), lane, re, im);
+        LoadPointsAs<double>(block_, RowOffset(1), n, re, im);
     } else {
-        StoreLane(lane, {kRowZRe, kRowCRe}, re);
-        StoreLane(lane, {kRowZIm, kRowCIm}, im);
+        for (int32_t j = 0; j < n; ++j)
+            LoadPoint(j, re[j], im[j]);
     }
-    SetInt(lane, kRowCount, 0);
 }

@@ -105,6 +105,14 @@ public:
     void ClearLane(int32_t lane);
     /// Rows 0 and 3 := re, 1 and 4 := im, int row 6 := 0.
     void LoadPoint(int32_t lane, double re, double im);
+    /// LoadPoint(j, re[j], im[j]) for the lanes j = 0 .. n - 1.
+    void LoadPoints(int32_t n, const double* re, const double* im);
+    /// out[j] := int row 6 of lane j (the escape count) for j = 0 .. n - 1.
+    void ReadCounts(int32_t n, int32_t* out) const
+    {
+        Assert(n >= 0 && RowOffset(kRowCount) + 4 * static_cast<size_t>(n) <= kBlockBytes, "uPackedData", __LINE__);
+        std::memcpy(out, block_ + RowOffset(kRowCount), 4 * static_cast<size_t>(n));
+    }
     /// Int row 6 := n.
     void SetCount(int32_t lane, int32_t n) { SetInt(lane, kRowCount, n); }
     /// Int row 15 := -1 (all bits set).
