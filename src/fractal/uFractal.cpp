@@ -335,7 +335,8 @@ void tFractal::WriteBatch()
 
 tPackedColor tFractal::FallbackColourOf(double v) const
 {
-    const auto scaled = [v](uint8_t channel) { return static_cast<uint8_t>(Round(channel * static_cast<extended>(v))); };
+    // Rounded to the nearest, ties to even, as Round does (see RimAlpha).
+    const auto scaled = [v](uint8_t channel) { return static_cast<uint8_t>(std::lrint(channel * static_cast<extended>(v))); };
     return PackRGBA(scaled(RedOf(fallbackColour)), scaled(GreenOf(fallbackColour)), scaled(BlueOf(fallbackColour)), 255);
 }
 
