@@ -113,7 +113,11 @@ TEST(FractalRender, EveryBackEndOfAPrecisionDrawsTheSamePicture)
                     << run.output;
                 // Precision 5 at zoom 5000 is single precision.
                 const std::string width = std::string(precision) == "3" ? "FLT64" : "FLT32";
+#ifdef QX_HAVE_SSE_BACKENDS
                 const std::string instructions = p.avx512 ? "AVX-512" : p.avx2 ? "AVX2" : width == "FLT64" ? "SSE2" : "SSE";
+#else
+                const std::string instructions = "FPU";
+#endif
                 EXPECT_EQ(m[1].str(), width + " " + instructions) << p.cpuWords;
 
                 tPage written;
