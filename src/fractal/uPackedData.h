@@ -1,6 +1,7 @@
 #pragma once
-// The lane block: up to eight points laid out row by row, so that one SIMD
-// register holds one slice of a row. Every back end, scalar or SIMD, reads and
+// The lane block: up to 64 points (8 for the SSE back ends, 64 for the
+// widest) laid out row by row, so that one SIMD register holds one slice of a
+// row. Every back end, scalar or SIMD, reads and
 // writes this same layout, which is what lets the generator swap back ends by
 // replacing a routine, a lane count and an element type.
 //
@@ -11,8 +12,8 @@
 //   0 z re (c re after LoadPoint)   5 int: SIMD lane masks     10 int: slot 2 SIMD limit,
 //   1 z im (c im after LoadPoint)   6 int: escape count             slot 3 rounds run
 //   2 z re * z im (work)            8 escape bound 4.0         15 int: escaped flags
-//   3 c re                          9 4.0; SIMD back ends leave their 16-bit
-//   4 c im                            counters and increments in it
+//   3 c re                          9 4.0; the SSE back ends leave their
+//   4 c im                            16-bit counters and increments in it
 #include "uAssert.h"
 
 #include <cstddef>
