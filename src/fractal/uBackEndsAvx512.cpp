@@ -55,7 +55,7 @@ struct tAvx512Single {
 struct tAvx512Double {
     using Reg = __m512d;
     using Elem = double;
-    using Counter = __m512i; ///< 32-bit counters in the low eight lanes
+    using Counter = __m512i; ///< 64-bit counters: counted with the compare's own 8-bit mask
     using Mask = __mmask8;
     static constexpr int kWidth = 8;
     static QX_WIDE_INLINE Reg Load(const uint8_t* p) { return _mm512_loadu_pd(p); }
@@ -67,8 +67,14 @@ struct tAvx512Double {
     static QX_WIDE_INLINE Mask Inside(Reg d, Reg bound) { return _mm512_cmp_pd_mask(d, bound, _CMP_LE_OQ); }
     static QX_WIDE_INLINE uint32_t Bits(Mask m) { return m; }
     static QX_WIDE_INLINE Counter ZeroCounter() { return _mm512_setzero_si512(); }
-    static QX_WIDE_INLINE Counter CountInside(Counter n, Mask m) { return _mm512_mask_add_epi32(n, m, n, _mm512_set1_epi32(1)); }
-    static QX_WIDE_INLINE void StoreCounts(uint32_t* p, Counter n) { _mm512_mask_storeu_epi32(p, 0xFF, n); }
+    static QX_WIDE_INLINE Counter CountInside(Counter n, Mask m) { return _mm512_mask_add_epi64(n, m, n, _mm512_set1_epi64(1)); }
+    static QX_WIDE_INLINE void StoreCounts(uint32_t* p, Counter n)
+    {
+        alignas(64) uint64_t wide[8];
+        _mm512_store_si512(wide, n);
+        for (int i = 0; i < 8; ++i)
+            p[i] = static_cast<uint32_t>(wide[i]);
+    }
 };
 
 void RunSingle(const uint8_t* base, size_t rowBytes, int32_t limit, tSingleResult& out)
