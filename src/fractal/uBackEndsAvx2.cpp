@@ -13,6 +13,12 @@
 
 using namespace backend_detail;
 
+// Four vectors deep: one vector's round is a dependent chain (multiply,
+// subtract, add); four interleaved vectors keep the multipliers and adders
+// busy. Measured on the benchmark view, one core of an AMD EPYC: single
+// precision two deep 4.3-4.9 G, four deep 5.3-7.1 G, eight deep no faster
+// (the sixteen YMM registers run out); double precision likewise. 32 and 16
+// lanes divide the generator's batch of 64 points.
 namespace {
 constexpr int kDepth = 4;
 constexpr int kSingleLanes = 8 * kDepth;

@@ -13,6 +13,13 @@
 
 using namespace backend_detail;
 
+// Four vectors deep: one vector's round is a dependent chain (multiply,
+// subtract, add) that leaves the multipliers and adders idle most of the
+// time; four interleaved vectors keep them busy. Measured on the benchmark
+// view, one core of an AMD EPYC, single precision: 16 lanes alone 4.8 G, two
+// deep 7.7 G, four deep 10-13 G iterations per second; in double precision
+// eight deep (64 lanes) was no faster than four. 64 and 32 lanes divide the
+// generator's batch of 64 points, so no batch leaves lanes empty.
 namespace {
 constexpr int kDepth = 4;
 constexpr int kSingleLanes = 16 * kDepth;
