@@ -23,7 +23,7 @@
 // start and |z| >= |c| grows), so a lane's count is e - 1 or the limit, the
 // same whichever lanes share its vector. A vector whose lanes are all outside
 // therefore leaves the loop, and the others go on one vector less deep.
-// Counters are 32 bits wide, so no limit needs another routine.
+// Counters are 32 or 64 bits wide, so no limit needs another routine.
 #include <cstddef>
 #include <cstdint>
 
