@@ -46,8 +46,7 @@ uint64_t IterateChunked(const tBackEnd& backEnd, int32_t limit, const tBenchPoin
     for (size_t start = 0; start < n; start += lanes) {
         const size_t k = std::min(lanes, n - start);
         block.RestoreTemplate();
-        for (size_t j = 0; j < k; ++j)
-            block.LoadPoint(static_cast<int32_t>(j), points.re[start + j], points.im[start + j]);
+        block.LoadPoints(static_cast<int32_t>(k), &points.re[start], &points.im[start]);
         backEnd.routine(block);
         for (size_t j = 0; j < k; ++j)
             sum += static_cast<uint64_t>(block.Int(static_cast<int32_t>(j), kRowCount));

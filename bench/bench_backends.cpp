@@ -1,17 +1,42 @@
-// Throughput of each back end over every pixel of two square 1024 x 1024
-// views, chunked through the lane block as the generator does.
+// Throughput of each back end the processor runs over every pixel of two
+// square 1024 x 1024 views, chunked through the lane block as the generator
+// does.
 //   s/image     seconds per image
-//   iter/s      sum of the escape counts per second
+//   iter/s      sum of the escape counts per second (the needed iterations)
 // Rates use process CPU time: the machine is shared, and CPU time of a
-// single-threaded run is what the back end costs.
-// The sum is checked after timing against the value of one untimed run.
+// single-threaded run is what the back end costs. On a shared machine run it
+// pinned to one core with repetitions, interleaved so that every back end
+// sees the same load:
+//   taskset -c 1 bench_backends --benchmark_filter=/benchmark
+//       --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true
+// The sum is checked after timing against the value of one untimed run, and
+// for every SIMD back end against the sum of "FLT32 SSE" or "FLT64 SSE2":
+// those give the same count for every point.
+// FRACTAL_CPU (noavx512, noavx2, ...) leaves out the back ends it switches off.
 #include "BenchViews.h"
+#include "uCpuFeatures.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 namespace {
+
+/// Whether this processor runs the back end's instructions (the 3DNow!
+/// routine is written portably, so it runs everywhere).
+bool Runnable(const tBackEnd& backEnd)
+{
+    return backEnd.needs == tCpuNeed::k3DNow || ProcessorRuns(backEnd, CurrentCpuFeatures());
+}
+
+/// The back end every SIMD back end of this precision must agree with.
+const tBackEnd* ReferenceOf(const tBackEnd& backEnd)
+{
+    if (backEnd.family != tBackEndFamily::kSimd)
+        return nullptr;
+    const tBackEnd* reference = FindBackEnd(backEnd.precision == 2 ? "FLT32 SSE" : "FLT64 SSE2");
+    return reference && reference != &backEnd && Runnable(*reference) ? reference : nullptr;
+}
 
 void BackEndOverView(benchmark::State& state, const tBackEnd* backEnd, const tBenchView* view)
 {
@@ -28,6 +53,12 @@ void BackEndOverView(benchmark::State& state, const tBackEnd* backEnd, const tBe
         state.SkipWithError("sum of escape counts differs from the untimed run");
         return;
     }
+    if (const tBackEnd* reference = ReferenceOf(*backEnd)) {
+        if (IterateChunked(*reference, view->limit, points) != sum) {
+            state.SkipWithError("sum of escape counts differs from that of the SSE back end of its precision");
+            return;
+        }
+    }
     state.counters["s/image"] = benchmark::Counter(static_cast<double>(images), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["iter/s"] = benchmark::Counter(static_cast<double>(sum) * static_cast<double>(images), benchmark::Counter::kIsRate);
     state.counters["iterations"] = static_cast<double>(sum);
@@ -40,9 +71,10 @@ int main(int argc, char** argv)
     static const tBenchView* const views[] = {&kBenchmarkView, &kWholeSetView};
     for (const tBenchView* view : views)
         for (const tBackEnd& backEnd : BackEnds())
-            benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
-                                         &backEnd, view)
-                ->Unit(benchmark::kMillisecond);
+            if (Runnable(backEnd))
+                benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
+                                             &backEnd, view)
+                    ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -1,11 +1,14 @@
 #pragma once
-// Kernel templates shared by the back-end sources (uBackEnds.cpp and
-// uBackEndsSse.cpp); nothing outside the back ends includes this.
+// Kernel templates shared by the back-end sources (uBackEnds.cpp,
+// uBackEndsSse.cpp, uBackEndsAvx2.cpp, uBackEndsAvx512.cpp); nothing outside
+// the back ends includes this.
 //
 //   - lane-row access in the element type
 //   - packed 16-bit lane counters (four lanes in a 64-bit word) and wide ones
 //   - the lock-step loop of the SIMD family written portably
-//   - the common end of a SIMD-family run (write-back of rows 0-2, 5, 6, 15)
+//   - what a wide kernel hands back, and the common end of a SIMD-family run
+//     (write-back of rows 0-2, 5, 6, 15)
+#include "uAssert.h"
 #include "uPackedData.h"
 
 #include <cstdint>
@@ -96,22 +99,48 @@ private:
 /// overflowed to NaN count as back inside.
 enum class tMaskKind { kInside, kEscaped };
 
+/// What a wide kernel (AVX2, AVX-512) leaves for the common end of the run:
+/// each lane's final z and t, its count, whether it was inside in its last
+/// round (bit i for lane i) and the rounds run. The kernels compute on raw
+/// rows and fill this, so that no code built for a wide instruction set
+/// touches the lane block's own (shared, inline) functions.
+template <typename T, int kLanes>
+struct tWideResult {
+    static_assert(kLanes <= 64, "one bit per lane in the inside mask");
+    T x[kLanes];
+    T y[kLanes];
+    T t[kLanes];
+    uint32_t counts[kLanes];
+    uint64_t inside = 0;
+    int32_t rounds = 0;
+};
+
 /// The common end of every SIMD-family run: the final z and t go back to rows
 /// 0-2, the inside mask to int row 5, the counters are added to int row 6
 /// (0 in a loaded lane, -1 in an empty one), escaped flags to int row 15 and
 /// the rounds to int row 10, slot 3.
 template <typename T>
 inline void FinishSimdRun(tFractalPackedData& block, int lanes, const T* x, const T* y, const T* t,
-                          unsigned insideMask, const uint32_t* counts, int32_t rounds)
+                          uint64_t insideMask, const uint32_t* counts, int32_t rounds)
 {
     WriteRow(block, kRowZRe, x, lanes);
     WriteRow(block, kRowZIm, y, lanes);
     WriteRow(block, kRowZProduct, t, lanes);
+    // Row 15 is the last int row; one check covers every write below.
+    Assert(lanes >= 4 && block.RowOffset(kRowEscaped) + 4 * static_cast<size_t>(lanes) <= tPackedData::kBlockBytes,
+           "uBackEnds", __LINE__);
+    uint8_t* masks = block.Row(kRowMasks);
+    uint8_t* countRow = block.Row(kRowCount);
+    uint8_t* escaped = block.Row(kRowEscaped);
     for (int i = 0; i < lanes; ++i) {
         const bool inside = (insideMask >> i) & 1u;
-        block.SetInt(i, kRowMasks, inside ? -1 : 0);
-        block.SetInt(i, kRowCount, block.Int(i, kRowCount) + static_cast<int32_t>(counts[i]));
-        block.SetInt(i, kRowEscaped, inside ? 0 : -1);
+        const int32_t mask = inside ? -1 : 0, notMask = ~mask;
+        int32_t count;
+        std::memcpy(&count, countRow + 4 * i, 4);
+        count += static_cast<int32_t>(counts[i]);
+        std::memcpy(masks + 4 * i, &mask, 4);
+        std::memcpy(countRow + 4 * i, &count, 4);
+        std::memcpy(escaped + 4 * i, &notMask, 4);
     }
     block.SetInt(kSlotRounds, kRowSimdLimit, rounds);
 }

@@ -1,5 +1,7 @@
 // The scalar ("FPU") back ends, the portable 3DNow! back end, the back-end
-// table and EscapeCount. The SSE back ends live in uBackEndsSse.cpp.
+// table with the choice from it, and EscapeCount. The SSE back ends live in
+// uBackEndsSse.cpp, the AVX2 and AVX-512 ones in uBackEndsAvx2.cpp and
+// uBackEndsAvx512.cpp.
 #include "uBackEnds.h"
 
 #include "uBackEndKernels.h"
@@ -99,17 +101,24 @@ int32_t WideLimitKernel(tFractalPackedData& block, int32_t limit)
     return PortableLockStep<T, kLanes, kKind, tWideCounters<kLanes>>(block, limit);
 }
 
+constexpr auto kScalar = tBackEndFamily::kScalar;
+constexpr auto kSimd = tBackEndFamily::kSimd;
+
 constexpr std::array kBackEnds = {
-    tBackEnd{"FLT32 FPU", IterateFpu32, 4, kElementSingle, 2, tBackEndFamily::kScalar, tCpuNeed::kNothing},
-    tBackEnd{"FLT32 3DN", Iterate3DNow32, 4, kElementSingle, 2, tBackEndFamily::kSimd, tCpuNeed::k3DNow},
+    tBackEnd{"FLT32 FPU", IterateFpu32, 4, kElementSingle, 2, kScalar, tCpuNeed::kNothing, 0},
+    tBackEnd{"FLT32 3DN", Iterate3DNow32, 4, kElementSingle, 2, kSimd, tCpuNeed::k3DNow, 64},
 #ifdef QX_HAVE_SSE_BACKENDS
-    tBackEnd{"FLT32 SSE", IterateSse32, 8, kElementSingle, 2, tBackEndFamily::kSimd, tCpuNeed::kSSE},
+    tBackEnd{"FLT32 SSE", IterateSse32, 8, kElementSingle, 2, kSimd, tCpuNeed::kSSE, 128},
+    tBackEnd{"FLT32 AVX2", IterateAvx2_32, 32, kElementSingle, 2, kSimd, tCpuNeed::kAVX2, 256},
+    tBackEnd{"FLT32 AVX-512", IterateAvx512_32, 64, kElementSingle, 2, kSimd, tCpuNeed::kAVX512, 512},
 #endif
-    tBackEnd{"FLT64 FPU", IterateFpu64, 4, kElementDouble, 3, tBackEndFamily::kScalar, tCpuNeed::kNothing},
+    tBackEnd{"FLT64 FPU", IterateFpu64, 4, kElementDouble, 3, kScalar, tCpuNeed::kNothing, 0},
 #ifdef QX_HAVE_SSE_BACKENDS
-    tBackEnd{"FLT64 SSE2", IterateSse2_64, 4, kElementDouble, 3, tBackEndFamily::kSimd, tCpuNeed::kSSE2},
+    tBackEnd{"FLT64 SSE2", IterateSse2_64, 4, kElementDouble, 3, kSimd, tCpuNeed::kSSE2, 128},
+    tBackEnd{"FLT64 AVX2", IterateAvx2_64, 16, kElementDouble, 3, kSimd, tCpuNeed::kAVX2, 256},
+    tBackEnd{"FLT64 AVX-512", IterateAvx512_64, 32, kElementDouble, 3, kSimd, tCpuNeed::kAVX512, 512},
 #endif
-    tBackEnd{"FLT80 FPU", IterateFpu80, 4, kElementExtended, 4, tBackEndFamily::kScalar, tCpuNeed::kNothing},
+    tBackEnd{"FLT80 FPU", IterateFpu80, 4, kElementExtended, 4, kScalar, tCpuNeed::kNothing, 0},
 };
 
 } // namespace
@@ -149,6 +158,28 @@ const tBackEnd* FindBackEnd(std::string_view name)
         if (name == b.name)
             return &b;
     return nullptr;
+}
+
+bool ProcessorRuns(const tBackEnd& backEnd, const tCpuFeatures& features)
+{
+    switch (backEnd.needs) {
+    case tCpuNeed::kNothing: return true;
+    case tCpuNeed::kSSE: return features.sse;
+    case tCpuNeed::kSSE2: return features.sse2;
+    case tCpuNeed::k3DNow: return features.amd3DNow;
+    case tCpuNeed::kAVX2: return features.avx2;
+    case tCpuNeed::kAVX512: return features.avx512;
+    }
+    return false;
+}
+
+const tBackEnd* WidestBackEnd(uint8_t precision, const tCpuFeatures& features)
+{
+    const tBackEnd* best = nullptr;
+    for (const tBackEnd& b : kBackEnds)
+        if (b.precision == precision && ProcessorRuns(b, features) && (!best || b.vectorBits > best->vectorBits))
+            best = &b;
+    return best;
 }
 
 int32_t EscapeCount(int32_t limit, long double re, long double im)

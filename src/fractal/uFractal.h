@@ -19,17 +19,19 @@
 #include "uAASettings.h"
 #include "uBackEnds.h"
 #include "uColor.h"
+#include "uColorMap.h"
 #include "uMath.h"
 #include "uPackedData.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 class tPage;
-class tColorMap;
 
 class tFractal {
 public:
@@ -81,10 +83,27 @@ public:
     void IteratePoints(std::span<const double> re, std::span<const double> im, int32_t n, std::span<int32_t> counts);
     /// Colour of an escape count as a fraction of the limit, v clamped to 0..1:
     /// the colour map's entry, or the fallback colour times v (alpha 255).
-    tPackedColor ColourOf(double v) const;
+    /// (Inline with EdgeAlpha: both run for every pixel.)
+    tPackedColor ColourOf(double v) const
+    {
+        if (!(v >= 0))
+            v = 0;
+        if (v > 1)
+            v = 1;
+        return colorMap ? colorMap->Lookup(static_cast<float>(v)) : FallbackColourOf(v);
+    }
     /// Alpha of pixel (x, y): 255 inside radius - 8, 0 beyond the radius, a
     /// ramp of 32 per pixel between.
-    uint8_t EdgeAlpha(int32_t x, int32_t y) const;
+    uint8_t EdgeAlpha(int32_t x, int32_t y) const
+    {
+        const float d = static_cast<float>(static_cast<int64_t>(x) * x + static_cast<int64_t>(y) * y);
+        if (static_cast<double>(d) > static_cast<double>(radiusSquared_))
+            return 0;
+        const int64_t inner = static_cast<int64_t>(radius_) - 8;
+        if (static_cast<double>(d) < static_cast<double>(inner * inner))
+            return 255;
+        return RimAlpha(d);
+    }
 
     // Set by callers before rendering.
     double zoom = 1.0; ///< one pixel spans 1 / (size * zoom); 0 renders nothing
@@ -120,9 +139,34 @@ public:
     const std::array<bool, kBatch>& BatchFlags() const { return batchFlags_; }
 
 private:
+    /// The integer part of AdvanceScan: moves to the next pixel; false at the
+    /// finished position, which does not move.
+    bool StepScan()
+    {
+        if (scanX_ == radius_ && scanY_ == radius_)
+            return false;
+        if (++scanX_ >= rowEnd_)
+            NextRow();
+        return true;
+    }
+    /// StepScan past the end of a row: the next row's range and first pixel.
+    void NextRow();
+    /// The point of the scan position, in 80-bit arithmetic.
+    void UpdatePoint();
+    /// The imaginary coordinate of the scan row, computed once per row and view.
+    void UpdateRowIm(extended pixels);
+    /// Fits the column tables to the view; false when there is no table
+    /// (a negative radius).
+    bool PrepareColumns(extended pixels);
+    /// AdvanceScan for the 64 pixels of a batch, into batch x, y, re, im.
+    void ScanBatch();
     void RenderBatch();
     void AntiAliasBatch();
     void WriteBatch();
+    /// ColourOf without a colour map, v already clamped.
+    tPackedColor FallbackColourOf(double v) const;
+    /// EdgeAlpha within the 8-pixel rim, from x^2 + y^2.
+    uint8_t RimAlpha(float d) const;
 
     int32_t iterationLimit_ = 1024;
     std::unique_ptr<tFractalPackedData> laneBlock_;
@@ -140,11 +184,28 @@ private:
     tBackEndRoutine backEnd_ = nullptr;
     int32_t lanes_ = 0;
 
+    /// What the lane block's template was last built for.
+    struct tTemplateKey {
+        int32_t lanes = -1;
+        uint8_t elementType = 0;
+        int32_t limit = 0;
+        uint64_t saves = 0;
+        friend bool operator==(const tTemplateKey&, const tTemplateKey&) = default;
+    };
+    tTemplateKey templateKey_;
+
+    // x / (size * zoom) for x = -radius .. radius and the divisor it was made
+    // with; the same plus centre re, rounded to double, and that centre.
+    std::vector<extended> columnRe_;
+    extended columnPixels_ = 0;
+    std::vector<double> columnPointRe_;
+    std::optional<double> columnCentreRe_;
     // The imaginary coordinate of the current row and what it was made from.
     int32_t rowImY_ = 0;
     extended rowImPixels_ = 0;
     double rowImCentre_ = 0;
     extended rowIm_ = 0;
+    double rowImDouble_ = 0;
 
     std::array<int32_t, kBatch> batchX_{};
     std::array<int32_t, kBatch> batchY_{};
@@ -164,9 +225,11 @@ public:
     /// As tFractal, then SelectBackEnd (a single-precision back end).
     explicit tFractalMandelBrot(tPage* page = nullptr);
 
-    /// Precision 2: "FLT32 SSE" with SSE, else "FLT32 3DN" with 3DNow!, else
-    /// "FLT32 FPU"; 3: "FLT64 SSE2" with SSE2, else "FLT64 FPU"; 4: "FLT80 FPU";
-    /// 5: single up to zoom 10 000, double beyond (and a note of the choice);
-    /// any other code: a warning, and no back end.
+    /// Precision 2 (single), 3 (double) and 4 (extended): the back end of that
+    /// precision with the widest registers the processor runs, so for single
+    /// "FLT32 AVX-512", else "FLT32 AVX2", "FLT32 SSE", "FLT32 3DN", "FLT32 FPU";
+    /// for double "FLT64 AVX-512", "FLT64 AVX2", "FLT64 SSE2", "FLT64 FPU";
+    /// for extended "FLT80 FPU". 5: single up to zoom 10 000, double beyond
+    /// (and a note of the choice); any other code: a warning, and no back end.
     void SelectBackEnd() override;
 };

@@ -125,6 +125,7 @@ void tPackedData::SaveTemplate()
 {
     // A block of absurd size copies no more than the allocation holds.
     std::memcpy(template_.get(), block_, std::min(UsedBytes(), kBlockBytes));
+    ++templateSaves_;
 }
 
 void tPackedData::RestoreTemplate()
@@ -253,9 +254,48 @@ void tPackedData::ClearLane(int32_t lane)
     SetInt(lane, kRowCount, -1);
 }
 
+namespace {
+
+/// z := c := (re[j], im[j]) and count 0 in lanes 0 .. n - 1 of a single or
+/// double block, with one bounds check for all of them (row 6 is the
+/// highest row written).
+template <typename T>
+inline void LoadPointsAs(uint8_t* block, size_t rowBytes, int32_t n, const double* re, const double* im)
+{
+    Assert(n >= 0 && kRowCount * rowBytes + sizeof(T) * static_cast<size_t>(n) <= tPackedData::kBlockBytes &&
+               sizeof(T) * static_cast<size_t>(n) <= rowBytes,
+           "uPackedData", __LINE__);
+    constexpr int32_t kLoaded = 0;
+    for (int32_t j = 0; j < n; ++j) {
+        const size_t at = sizeof(T) * static_cast<size_t>(j);
+        const T r = static_cast<T>(re[j]), i = static_cast<T>(im[j]);
+        std::memcpy(block + kRowZRe * rowBytes + at, &r, sizeof(T));
+        std::memcpy(block + kRowCRe * rowBytes + at, &r, sizeof(T));
+        std::memcpy(block + kRowZIm * rowBytes + at, &i, sizeof(T));
+        std::memcpy(block + kRowCIm * rowBytes + at, &i, sizeof(T));
+        std::memcpy(block + kRowCount * rowBytes + 4 * static_cast<size_t>(j), &kLoaded, 4);
+    }
+}
+
+} // namespace
+
 void tPackedData::LoadPoint(int32_t lane, double re, double im)
 {
     StoreLane(lane, {kRowZRe, kRowCRe}, re);
     StoreLane(lane, {kRowZIm, kRowCIm}, im);
     SetInt(lane, kRowCount, 0);
+}
+
+void tPackedData::LoadPoints(int32_t n, const double* re, const double* im)
+{
+    // Runs once per chunk of every batch: the element types of the SIMD back
+    // ends take the direct way.
+    if (elementType_ == kElementSingle) {
+        LoadPointsAs<float>(block_, RowOffset(1), n, re, im);
+    } else if (elementType_ == kElementDouble) {
+        LoadPointsAs<double>(block_, RowOffset(1), n, re, im);
+    } else {
+        for (int32_t j = 0; j < n; ++j)
+            LoadPoint(j, re[j], im[j]);
+    }
 }

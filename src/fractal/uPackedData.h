@@ -1,6 +1,7 @@
 #pragma once
-// The lane block: up to eight points laid out row by row, so that one SIMD
-// register holds one slice of a row. Every back end, scalar or SIMD, reads and
+// The lane block: up to 64 points (8 for the SSE back ends, 64 for the
+// widest) laid out row by row, so that one SIMD register holds one slice of a
+// row. Every back end, scalar or SIMD, reads and
 // writes this same layout, which is what lets the generator swap back ends by
 // replacing a routine, a lane count and an element type.
 //
@@ -11,8 +12,8 @@
 //   0 z re (c re after LoadPoint)   5 int: SIMD lane masks     10 int: slot 2 SIMD limit,
 //   1 z im (c im after LoadPoint)   6 int: escape count             slot 3 rounds run
 //   2 z re * z im (work)            8 escape bound 4.0         15 int: escaped flags
-//   3 c re                          9 4.0; SIMD back ends leave their 16-bit
-//   4 c im                            counters and increments in it
+//   3 c re                          9 4.0; the SSE back ends leave their
+//   4 c im                            16-bit counters and increments in it
 #include "uAssert.h"
 
 #include <cstddef>
@@ -85,6 +86,9 @@ public:
     void ClearBlock();
     /// Copies 16 * lanes * element size bytes working block -> template.
     void SaveTemplate();
+    /// How many times SaveTemplate ran: tells a caller that keeps a template
+    /// across calls whether it is still the one it saved.
+    uint64_t TemplateSaves() const { return templateSaves_; }
     /// Copies them back template -> working block.
     void RestoreTemplate();
 
@@ -102,6 +106,14 @@ public:
     void ClearLane(int32_t lane);
     /// Rows 0 and 3 := re, 1 and 4 := im, int row 6 := 0.
     void LoadPoint(int32_t lane, double re, double im);
+    /// LoadPoint(j, re[j], im[j]) for the lanes j = 0 .. n - 1.
+    void LoadPoints(int32_t n, const double* re, const double* im);
+    /// out[j] := int row 6 of lane j (the escape count) for j = 0 .. n - 1.
+    void ReadCounts(int32_t n, int32_t* out) const
+    {
+        Assert(n >= 0 && RowOffset(kRowCount) + 4 * static_cast<size_t>(n) <= kBlockBytes, "uPackedData", __LINE__);
+        std::memcpy(out, block_ + RowOffset(kRowCount), 4 * static_cast<size_t>(n));
+    }
     /// Int row 6 := n.
     void SetCount(int32_t lane, int32_t n) { SetInt(lane, kRowCount, n); }
     /// Int row 15 := -1 (all bits set).
@@ -151,6 +163,7 @@ private:
     int32_t lanes_ = 0;
     int32_t rows_ = kRows;
     int32_t elementSize_ = 0;
+    uint64_t templateSaves_ = 0;
 };
 
 /// The lane block of the fractal generator: adds the iteration limit that the

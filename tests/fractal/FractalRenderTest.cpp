@@ -1,6 +1,7 @@
 // The fractal-render tool, run as a program.
 #include "TestUtil.h"
 #include "uColorMap.h"
+#include "uCpuFeatures.h"
 #include "uFiles.h"
 #include "uFractal.h"
 #include "uPage.h"
@@ -12,6 +13,7 @@
 #include <iterator>
 #include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 tCommandResult RunTool(const std::string& arguments)
@@ -110,5 +112,55 @@ TEST(FractalRender, AFailedSaveKeepsTheOldPictureAndAnUnwritableOutputFailsBefor
                                               " --size 2048 --centre 0,0 --zoom 1 --iterations 1000000000");
         EXPECT_EQ(run.exitCode, 1) << bad << "\n" << run.output;
         EXPECT_NE(run.output.find("fractal-render: cannot write " + bad), std::string::npos) << run.output;
+    }
+}
+
+TEST(FractalRender, EveryBackEndOfAPrecisionDrawsTheSamePicture)
+{
+    // The widest back ends, AVX2 only, and SSE/SSE2 only (FRACTAL_CPU), for
+    // single, double and automatic precision, with and without anti-aliasing.
+    const tCpuFeatures cpu = DetectCpuFeatures();
+    const struct {
+        const char* cpuWords;
+        bool avx2, avx512;
+    } processors[] = {{"", cpu.avx2, cpu.avx512}, {"noavx512", cpu.avx2, false}, {"noavx2,noavx512", false, false}};
+    tTempDir dir;
+    for (const char* precision : {"2", "3", "5"}) {
+        for (const std::string aa : {"", " --aa 0.1,4,1"}) {
+            const std::string view = std::string(" --size 120 --zoom 5000 --precision ") + precision + aa;
+            std::vector<tPackedColor> first;
+            std::string firstIterations;
+            for (const auto& p : processors) {
+                const std::string out = dir.File(std::string("p") + precision + p.cpuWords + ".png");
+                const tCommandResult run =
+                    RunCommand(std::string("FRACTAL_CPU=") + p.cpuWords + " " + FRACTAL_RENDER_BINARY + " " + out + view);
+                ASSERT_EQ(run.exitCode, 0) << run.output;
+                std::smatch m;
+                ASSERT_TRUE(std::regex_match(run.output, m, std::regex("backend=(.+) seconds=\\S+ writes=\\S+ iterations=(\\d+)\n")))
+                    << run.output;
+                // Precision 5 at zoom 5000 is single precision.
+                const std::string width = std::string(precision) == "3" ? "FLT64" : "FLT32";
+#ifdef QX_HAVE_SSE_BACKENDS
+                const std::string instructions = p.avx512 ? "AVX-512" : p.avx2 ? "AVX2" : width == "FLT64" ? "SSE2" : "SSE";
+#else
+                const std::string instructions = "FPU";
+#endif
+                EXPECT_EQ(m[1].str(), width + " " + instructions) << p.cpuWords;
+
+                tPage written;
+                ASSERT_TRUE(written.LoadFromPng(out));
+                std::vector<tPackedColor> pixels;
+                for (int32_t y = 0; y < written.Height(); ++y)
+                    for (int32_t x = 0; x < written.Width(); ++x)
+                        pixels.push_back(written.GetPixel(x, y));
+                if (first.empty()) {
+                    first = pixels;
+                    firstIterations = m[2].str();
+                } else {
+                    EXPECT_TRUE(pixels == first) << view << " with FRACTAL_CPU=" << p.cpuWords;
+                    EXPECT_EQ(m[2].str(), firstIterations) << view << " with FRACTAL_CPU=" << p.cpuWords;
+                }
+            }
+        }
     }
 }

@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -412,6 +413,34 @@ TEST(Fractal, RandomSamplePatternsUseTheSharedGenerator)
     EXPECT_EQ(RandSeed(), expected);
 }
 
+TEST(Fractal, LaneTemplateFollowsLimitAndBackEnd)
+{
+    // The generator keeps its lane template between calls; a new limit, a new
+    // back end or a template saved by someone else must not leave it stale.
+    tFractalMandelBrot f;
+    // c = 0.5 escapes at z5 (count 4 in the SIMD family, 5 in the scalar one).
+    std::vector<double> re{0.0, 0.5, -1.0}, im{0.0, 0.0, 0.0};
+    std::vector<int32_t> counts(3, -1);
+    for (uint8_t precision : {2, 3, 4}) {
+        f.precision = precision;
+        f.SelectBackEnd();
+        const int32_t shift = FindBackEnd(f.BackEndName())->family == tBackEndFamily::kScalar ? 1 : 0;
+        f.SetMaxIterations(50);
+        f.IteratePoints(re, im, 3, counts);
+        EXPECT_EQ(counts, (std::vector<int32_t>{50, 4 + shift, 50})) << f.BackEndName();
+        f.SetMaxIterations(20);
+        f.IteratePoints(re, im, 3, counts);
+        EXPECT_EQ(counts, (std::vector<int32_t>{20, 4 + shift, 20})) << f.BackEndName();
+
+        // A template saved by someone else, with another limit for the SIMD family.
+        f.LaneBlock().RestoreTemplate();
+        f.LaneBlock().SetInt(kSlotSimdLimit, kRowSimdLimit, 5);
+        f.LaneBlock().SaveTemplate();
+        f.IteratePoints(re, im, 3, counts);
+        EXPECT_EQ(counts, (std::vector<int32_t>{20, 4 + shift, 20})) << f.BackEndName();
+    }
+}
+
 TEST(Fractal, BackEndChoiceByPrecisionAndProcessor)
 {
     struct tCase {
@@ -434,8 +463,26 @@ TEST(Fractal, BackEndChoiceByPrecisionAndProcessor)
         {{true, true, true}, 4, 1, "FLT80 FPU", 4},
         {{false, false, false}, 5, 10000.5, "FLT64 FPU", 4},
     };
+    std::vector<tCase> all(std::begin(cases), std::end(cases));
+#ifdef QX_HAVE_SSE_BACKENDS
+    // The widest back end of the precision that the processor runs; AVX2 and
+    // AVX-512 only where this processor has them.
+    const tCpuFeatures detected = DetectCpuFeatures();
+    if (detected.avx512) {
+        all.push_back({{true, true, true, true, true}, 2, 1, "FLT32 AVX-512", 64});
+        all.push_back({{true, true, false, false, true}, 3, 1, "FLT64 AVX-512", 32});
+        all.push_back({{true, true, true, true, true}, 5, 10000.5, "FLT64 AVX-512", 32});
+        all.push_back({{false, false, false, false, true}, 3, 1, "FLT64 AVX-512", 32});
+    }
+    if (detected.avx2) {
+        all.push_back({{true, true, true, true, false}, 2, 1, "FLT32 AVX2", 32});
+        all.push_back({{true, true, true, true, false}, 5, 10000, "FLT32 AVX2", 32});
+        all.push_back({{false, false, false, true, false}, 3, 1, "FLT64 AVX2", 16});
+    }
+    all.push_back({{true, true, true, detected.avx2, detected.avx512}, 4, 1, "FLT80 FPU", 4});
+#endif
     tFractalMandelBrot f;
-    for (const tCase& c : cases) {
+    for (const tCase& c : all) {
         tCpuFeaturesScope scope(c.features);
         tCapturedLog log;
         f.precision = c.precision;

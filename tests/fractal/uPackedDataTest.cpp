@@ -106,6 +106,35 @@ TEST(PackedData, RowLayoutOfEveryElementType)
     EXPECT_EQ(b.ReadValue(2, 8), 4.0) << "ClearLane leaves the bound rows";
 }
 
+TEST(PackedData, LoadingAChunkIsLoadingEachPoint)
+{
+    // LoadPoints (the generator's way, direct for single and double) writes
+    // exactly what LoadPoint writes lane by lane; ReadCounts reads int row 6.
+    const double re[] = {0.1, -1.75, 0.3, 2.5, -0.0};
+    const double im[] = {-0.2, 0.0, 1e-9, 0.5, 0.7};
+    for (uint8_t type : {kElementInt32, kElementSingle, kElementDouble, kElementExtended}) {
+        for (int32_t lanes : {8, 64}) {
+            tPackedData one, all;
+            for (tPackedData* b : {&one, &all}) {
+                b->SetLanes(lanes);
+                b->SetElementType(type);
+                for (int32_t lane = 0; lane < lanes; ++lane)
+                    b->ClearLane(lane);
+            }
+            for (int32_t j = 0; j < 5; ++j)
+                one.LoadPoint(j, re[j], im[j]);
+            all.LoadPoints(5, re, im);
+            EXPECT_EQ(std::memcmp(one.Block(), all.Block(), tPackedData::kBlockBytes), 0) << int(type) << " " << lanes;
+            all.SetCount(3, 77);
+            int32_t counts[5] = {};
+            all.ReadCounts(5, counts);
+            EXPECT_EQ(counts[0], 0);
+            EXPECT_EQ(counts[3], 77);
+            EXPECT_EQ(all.Int(5, kRowCount), -1) << "lanes beyond the chunk stay empty";
+        }
+    }
+}
+
 TEST(PackedData, StoreAndReadEveryType)
 {
     tPackedData b;
