@@ -1,6 +1,7 @@
 #include "ProgramRunner.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -42,6 +43,7 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
     std::vector<std::string> argStrings{folder.Binary()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
 
+    const std::string output = folder.OutputPath();
     std::vector<char*> argv, envp;
     for (auto& a : argStrings)
         argv.push_back(a.data());
@@ -54,6 +56,9 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (out >= 0)
+            ::dup2(out, STDOUT_FILENO);
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }

@@ -16,6 +16,10 @@ public:
     std::string Binary() const { return dir_.File("fractal"); }
     std::string LogPath() const { return dir_.File("fractal.log"); }
     std::string Log() const { return ReadTextFile(LogPath()); }
+    /// Where the runs' standard output goes (appended).
+    std::string OutputPath() const { return dir_.File("stdout.txt"); }
+    std::string Output() const { return ReadTextFile(OutputPath()); }
+    std::string StorePath() const { return dir_.File("config/Halvornet/Fractal/registry"); }
     /// Environment of every run: no dialogs, lock files and config in this folder.
     std::vector<std::string> Environment() const;
 

@@ -1,0 +1,42 @@
+#pragma once
+// The test's own connection to the X server: host windows for the settings
+// switch, finding the program's windows by title, and what a window manager
+// or a user would send them. Kept apart from the tests because Xlib's macros
+// clash with GoogleTest.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class tX11Client {
+public:
+    tX11Client();
+    ~tX11Client();
+    tX11Client(const tX11Client&) = delete;
+    tX11Client& operator=(const tX11Client&) = delete;
+
+    bool Valid() const { return display_ != nullptr; }
+
+    /// A mapped top-level window at (x, y) and a window inside it.
+    uint64_t CreateWindow(int x, int y, int width, int height);
+    uint64_t CreateChild(uint64_t parent);
+    void DestroyWindow(uint64_t window);
+
+    /// The first mapped top-level window with this title (_NET_WM_NAME),
+    /// polled until the timeout.
+    std::optional<uint64_t> FindWindow(const std::string& title, std::chrono::milliseconds timeout);
+    /// False once the window is gone or unmapped.
+    bool IsMapped(uint64_t window);
+    /// Top-left corner in screen coordinates.
+    std::optional<std::pair<int, int>> Position(uint64_t window);
+    /// WM_TRANSIENT_FOR, 0 when unset.
+    uint64_t TransientFor(uint64_t window);
+
+    /// What a window manager sends when the close box is clicked.
+    void SendCloseRequest(uint64_t window);
+    /// A key press and release (keysym name such as "Up", "Return", "Escape").
+    void SendKey(uint64_t window, const std::string& keysym);
+
+private:
+    void* display_ = nullptr;
+};
