@@ -96,6 +96,7 @@ TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
     const auto dialog = x.FindWindow(kTitle, std::chrono::seconds(30));
     ASSERT_TRUE(dialog) << folder.Log();
     EXPECT_EQ(x.TransientFor(*dialog), host);
+    EXPECT_TRUE(x.HasState(*dialog, "_NET_WM_STATE_MODAL")) << "stands in for disabling the host";
     const auto at = x.Position(*dialog);
     ASSERT_TRUE(at);
     EXPECT_EQ(*at, std::make_pair(310, 210));
@@ -108,4 +109,14 @@ TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
     EXPECT_LT(took, std::chrono::milliseconds(500));
     EXPECT_EQ(options.Wait(std::chrono::seconds(10)), 0);
     EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:3\n"), std::string::npos);
+
+    // Closed while the host is there, the dialog hands it the focus back.
+    const uint64_t host2 = x.CreateWindow(300, 200, 400, 300);
+    x.WatchWindowManagerRequests();
+    tRunningProgram again(folder, {"/c:" + std::to_string(x.CreateChild(host2))});
+    const auto dialog2 = x.FindWindow(kTitle, std::chrono::seconds(30));
+    ASSERT_TRUE(dialog2);
+    x.SendCloseRequest(*dialog2);
+    EXPECT_TRUE(x.ActivationRequested(host2, std::chrono::seconds(10)));
+    EXPECT_EQ(again.Wait(std::chrono::seconds(10)), 0);
 }

@@ -105,6 +105,46 @@ uint64_t tX11Client::TransientFor(uint64_t window)
     return XGetTransientForHint(D(display_), window, &owner) ? owner : 0;
 }
 
+bool tX11Client::HasState(uint64_t window, const std::string& state)
+{
+    Display* d = D(display_);
+    const Atom wanted = XInternAtom(d, state.c_str(), False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool found = false;
+    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type, &format,
+                           &items, &after, &data) == Success &&
+        data) {
+        for (unsigned long i = 0; i < items; ++i)
+            found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
+        XFree(data);
+    }
+    return found;
+}
+
+void tX11Client::WatchWindowManagerRequests()
+{
+    XSelectInput(D(display_), DefaultRootWindow(D(display_)), SubstructureNotifyMask);
+    XSync(D(display_), False);
+}
+
+bool tX11Client::ActivationRequested(uint64_t window, std::chrono::milliseconds timeout)
+{
+    Display* d = D(display_);
+    const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        XEvent e;
+        while (XCheckTypedEvent(d, ClientMessage, &e))
+            if (e.xclient.message_type == active && e.xclient.window == window)
+                return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
 void tX11Client::SendCloseRequest(uint64_t window)
 {
     Display* d = D(display_);

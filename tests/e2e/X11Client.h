@@ -31,6 +31,14 @@ public:
     std::optional<std::pair<int, int>> Position(uint64_t window);
     /// WM_TRANSIENT_FOR, 0 when unset.
     uint64_t TransientFor(uint64_t window);
+    /// Whether _NET_WM_STATE holds the state (such as "_NET_WM_STATE_MODAL").
+    bool HasState(uint64_t window, const std::string& state);
+
+    /// Starts listening for requests to the window manager (sent to the root window).
+    void WatchWindowManagerRequests();
+    /// Whether a request to activate the window (_NET_ACTIVE_WINDOW) arrives
+    /// within the timeout; needs WatchWindowManagerRequests first.
+    bool ActivationRequested(uint64_t window, std::chrono::milliseconds timeout);
 
     /// What a window manager sends when the close box is clicked.
     void SendCloseRequest(uint64_t window);
