@@ -82,7 +82,7 @@ TEST(Settings, TheIniFileBesideTheProgramForcesALevel)
     EXPECT_EQ(options.Terminate(), 0);
     EXPECT_NE(folder.Log().find(kApplying + "2"), std::string::npos);
     EXPECT_EQ(folder.Log().find("Auto detecting settings..."), std::string::npos);
-    EXPECT_NE(StoreOf(folder).find("DetailLevel=dword:2\n"), std::string::npos) << "closing saves the level shown";
+    EXPECT_NE(StoreOf(folder).find("DetailLevel=dword:2\n"), std::string::npos) << "closing saves the level";
 }
 
 TEST(Settings, AStoreThatCannotBeWrittenEndsTheProgramAfterDetection)

@@ -24,19 +24,11 @@ tX11Client::~tX11Client()
         XCloseDisplay(D(display_));
 }
 
-uint64_t tX11Client::CreateWindow(int x, int y, int width, int height)
+uint64_t tX11Client::CreateWindow(uint64_t parent, int x, int y, int width, int height)
 {
     Display* d = D(display_);
-    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, width, height, 0, 0, 0xC0C0C0);
-    XMapWindow(d, w);
-    XSync(d, False);
-    return w;
-}
-
-uint64_t tX11Client::CreateChild(uint64_t parent)
-{
-    Display* d = D(display_);
-    const Window w = XCreateSimpleWindow(d, parent, 10, 10, 40, 20, 0, 0, 0x808080);
+    const Window in = parent ? parent : DefaultRootWindow(d);
+    const Window w = XCreateSimpleWindow(d, in, x, y, width, height, 0, 0, 0xC0C0C0);
     XMapWindow(d, w);
     XSync(d, False);
     return w;
@@ -48,36 +40,41 @@ void tX11Client::DestroyWindow(uint64_t window)
     XSync(D(display_), False);
 }
 
+std::string tX11Client::Property(uint64_t window, const char* name, unsigned long type)
+{
+    Display* d = D(display_);
+    Atom actual = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string value;
+    if (XGetWindowProperty(d, window, XInternAtom(d, name, False), 0, 1024, False, type, &actual, &format, &items,
+                           &after, &data) == Success &&
+        data) {
+        value.assign(reinterpret_cast<char*>(data), items * (format == 32 ? sizeof(long) : format / 8));
+        XFree(data);
+    }
+    return value;
+}
+
 std::optional<uint64_t> tX11Client::FindWindow(const std::string& title, std::chrono::milliseconds timeout)
 {
     Display* d = D(display_);
-    const Atom name = XInternAtom(d, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(d, "UTF8_STRING", False);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     do {
         Window root = 0, parent = 0;
         Window* children = nullptr;
         unsigned int count = 0;
+        std::optional<uint64_t> found;
         if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
-            std::optional<uint64_t> found;
-            for (unsigned int i = 0; i < count && !found; ++i) {
-                Atom type = 0;
-                int format = 0;
-                unsigned long items = 0, after = 0;
-                unsigned char* data = nullptr;
-                if (XGetWindowProperty(d, children[i], name, 0, 1024, False, utf8, &type, &format, &items, &after,
-                                       &data) == Success &&
-                    data) {
-                    if (std::string(reinterpret_cast<char*>(data), items) == title && IsMapped(children[i]))
-                        found = children[i];
-                    XFree(data);
-                }
-            }
-            if (children)
-                XFree(children);
-            if (found)
-                return found;
+            for (unsigned int i = 0; i < count && !found; ++i)
+                if (Property(children[i], "_NET_WM_NAME", XInternAtom(d, "UTF8_STRING", False)) == title &&
+                    IsMapped(children[i]))
+                    found = children[i];
+            XFree(children);
         }
+        if (found)
+            return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
@@ -91,10 +88,9 @@ bool tX11Client::IsMapped(uint64_t window)
 
 std::optional<std::pair<int, int>> tX11Client::Position(uint64_t window)
 {
-    Display* d = D(display_);
     int x = 0, y = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(d, window, DefaultRootWindow(d), 0, 0, &x, &y, &child))
+    if (!XTranslateCoordinates(D(display_), window, DefaultRootWindow(D(display_)), 0, 0, &x, &y, &child))
         return std::nullopt;
     return std::make_pair(x, y);
 }
@@ -107,41 +103,11 @@ uint64_t tX11Client::TransientFor(uint64_t window)
 
 bool tX11Client::HasState(uint64_t window, const std::string& state)
 {
-    Display* d = D(display_);
-    const Atom wanted = XInternAtom(d, state.c_str(), False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(d, window, XInternAtom(d, "_NET_WM_STATE", False), 0, 64, False, XA_ATOM, &type, &format,
-                           &items, &after, &data) == Success &&
-        data) {
-        for (unsigned long i = 0; i < items; ++i)
-            found = found || reinterpret_cast<Atom*>(data)[i] == wanted;
-        XFree(data);
-    }
-    return found;
-}
-
-void tX11Client::WatchWindowManagerRequests()
-{
-    XSelectInput(D(display_), DefaultRootWindow(D(display_)), SubstructureNotifyMask);
-    XSync(D(display_), False);
-}
-
-bool tX11Client::ActivationRequested(uint64_t window, std::chrono::milliseconds timeout)
-{
-    Display* d = D(display_);
-    const Atom active = XInternAtom(d, "_NET_ACTIVE_WINDOW", False);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    do {
-        XEvent e;
-        while (XCheckTypedEvent(d, ClientMessage, &e))
-            if (e.xclient.message_type == active && e.xclient.window == window)
-                return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    } while (std::chrono::steady_clock::now() < deadline);
+    const std::string atoms = Property(window, "_NET_WM_STATE", XA_ATOM);
+    const Atom wanted = XInternAtom(D(display_), state.c_str(), False);
+    for (size_t at = 0; at + sizeof(long) <= atoms.size(); at += sizeof(long))
+        if (*reinterpret_cast<const long*>(atoms.data() + at) == static_cast<long>(wanted))
+            return true;
     return false;
 }
 
@@ -154,7 +120,6 @@ void tX11Client::SendCloseRequest(uint64_t window)
     e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
     e.xclient.format = 32;
     e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
     XSendEvent(d, window, False, NoEventMask, &e);
     XSync(d, False);
 }
@@ -163,10 +128,8 @@ void tX11Client::SendKey(uint64_t window, const std::string& keysym)
 {
     Display* d = D(display_);
     XKeyEvent e{};
-    e.display = d;
     e.window = window;
     e.root = DefaultRootWindow(d);
-    e.time = CurrentTime;
     e.same_screen = True;
     e.keycode = XKeysymToKeycode(d, XStringToKeysym(keysym.c_str()));
     for (const int type : {KeyPress, KeyRelease}) {

@@ -1,12 +1,13 @@
 #pragma once
 // The test's own connection to the X server: host windows for the settings
-// switch, finding the program's windows by title, and what a window manager
-// or a user would send them. Kept apart from the tests because Xlib's macros
-// clash with GoogleTest.
+// switch, the program's windows found by title, and what a window manager or
+// a user sends them. Kept apart from the tests because Xlib's macros clash
+// with GoogleTest.
 #include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 class tX11Client {
 public:
@@ -17,13 +18,11 @@ public:
 
     bool Valid() const { return display_ != nullptr; }
 
-    /// A mapped top-level window at (x, y) and a window inside it.
-    uint64_t CreateWindow(int x, int y, int width, int height);
-    uint64_t CreateChild(uint64_t parent);
+    /// A mapped window at (x, y) inside the parent (0: the screen).
+    uint64_t CreateWindow(uint64_t parent, int x, int y, int width, int height);
     void DestroyWindow(uint64_t window);
 
-    /// The first mapped top-level window with this title (_NET_WM_NAME),
-    /// polled until the timeout.
+    /// The first mapped top-level window with this title, polled until the timeout.
     std::optional<uint64_t> FindWindow(const std::string& title, std::chrono::milliseconds timeout);
     /// False once the window is gone or unmapped.
     bool IsMapped(uint64_t window);
@@ -34,17 +33,14 @@ public:
     /// Whether _NET_WM_STATE holds the state (such as "_NET_WM_STATE_MODAL").
     bool HasState(uint64_t window, const std::string& state);
 
-    /// Starts listening for requests to the window manager (sent to the root window).
-    void WatchWindowManagerRequests();
-    /// Whether a request to activate the window (_NET_ACTIVE_WINDOW) arrives
-    /// within the timeout; needs WatchWindowManagerRequests first.
-    bool ActivationRequested(uint64_t window, std::chrono::milliseconds timeout);
-
     /// What a window manager sends when the close box is clicked.
     void SendCloseRequest(uint64_t window);
     /// A key press and release (keysym name such as "Up", "Return", "Escape").
     void SendKey(uint64_t window, const std::string& keysym);
 
 private:
+    /// The raw data of a window property of the given type; empty when unset.
+    std::string Property(uint64_t window, const char* name, unsigned long type);
+
     void* display_ = nullptr;
 };

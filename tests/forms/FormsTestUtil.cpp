@@ -60,15 +60,6 @@ void tFormsTest::FakeProbes(tGlobalSettings& settings)
     settings.probes.totalPhysMemoryKb = [] { return int64_t{4096} * 1024; };
 }
 
-void Pump(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    do
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    while (timer.elapsed() < ms);
-}
-
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -79,12 +70,4 @@ bool WaitFor(const std::function<bool()>& condition, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
-}
-
-int Count(const std::vector<std::string>& lines, const std::string& text)
-{
-    int n = 0;
-    for (const std::string& line : lines)
-        n += line.find(text) != std::string::npos;
-    return n;
 }

@@ -37,9 +37,5 @@ protected:
     std::vector<bool> renders;        // the deep flag of each test render
 };
 
-/// Handles window events for the given milliseconds.
-void Pump(int ms);
 /// Handles window events until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 30000);
-/// Number of captured log lines containing the text.
-int Count(const std::vector<std::string>& lines, const std::string& text);

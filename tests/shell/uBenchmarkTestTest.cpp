@@ -45,8 +45,6 @@ TEST(BenchmarkScore, ScoresAndTheirTexts)
     EXPECT_EQ(BenchmarkScoreText(1234), "Score: 1,234");
     EXPECT_EQ(BenchmarkScoreText(1234567), "Score: 1,234,567");
     EXPECT_EQ(BenchmarkScoreText(std::nullopt), "Score: ?");
-    EXPECT_EQ(BenchmarkReportLine(1234, 2.6744L, "FLT64 SSE2", 896, "Adaptive (0.6) 1x"),
-              "Score: 1234 (2.674 seconds, FLT64 SSE2, 896\u00d7896, AA Adaptive (0.6) 1x)");
 }
 
 TEST_F(BenchmarkTestTest, StagesAndElapsedTime)
