@@ -283,7 +283,12 @@ void TfOptions::FormClose()
     Timer1->stop();
     ApplyChoices();
     try {
-        settings_->SaveSettings();
+        // With no level shown (an invalid one forced by fractal.ini) there is
+        // no choice to save, and the stored level stays as it is.
+        if (DetailIndex() >= 0)
+            settings_->SaveSettings();
+        else
+            AppRegistry().WriteZoomDeep(settings_->zoomDeep);
     } catch (const std::exception& e) {
         ReportSaveFailure(e.what());
     }

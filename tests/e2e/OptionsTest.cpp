@@ -82,6 +82,20 @@ TEST(Options, EveryWayOfClosingEndsTheProgramAndSaves)
     }
 }
 
+TEST(Options, AnInvalidForcedLevelIsNotSaved)
+{
+    tX11Client x;
+    ASSERT_TRUE(x.Valid()) << "needs a display";
+    tProgramFolder folder;
+    SeedStore(folder, 2);
+    WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=9\n");
+    tRunningProgram options(folder, {"/c"});
+    ASSERT_TRUE(x.FindWindow(kTitle, std::chrono::seconds(30)));
+    EXPECT_EQ(options.Terminate(), 0);
+    EXPECT_NE(folder.Log().find("Invalid detail level."), std::string::npos);
+    EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:2\n"), std::string::npos);
+}
+
 TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
 {
     tX11Client x;
