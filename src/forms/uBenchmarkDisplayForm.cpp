@@ -40,15 +40,20 @@ void TfBenchmarkDisplay::DrawFrame()
 {
     if (!gl_ || !isVisible() || !gl_->MakeCurrent())
         return;
-    gl_->ClearBlack();
-    if (sprite_) {
-        tDrawParams params = InitDrawParams();
-        params.ScaleX = displayZoom;
-        params.ScaleY = displayZoom;
-        params.Pivot = sprite_->hotspot;
-        sprite_->DrawWith(params, width() / 2, height() / 2);
-    }
+    Draw();
     gl_->Present();
+}
+
+void TfBenchmarkDisplay::Draw()
+{
+    gl_->ClearBlack();
+    if (!sprite_)
+        return;
+    tDrawParams params = InitDrawParams();
+    params.ScaleX = displayZoom;
+    params.ScaleY = displayZoom;
+    params.Pivot = sprite_->hotspot;
+    sprite_->DrawWith(params, width() / 2, height() / 2);
 }
 
 void TfBenchmarkDisplay::paintEvent(QPaintEvent*) { DrawFrame(); }

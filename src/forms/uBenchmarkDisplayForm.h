@@ -24,9 +24,11 @@ public:
     /// The sprite to show (not owned); none shows black.
     void SetSprite(tSprite* sprite) { sprite_ = sprite; }
 
-    /// Clears to black, draws the sprite centred with the display zoom and
-    /// presents the frame.
+    /// Draws and presents a frame (nothing while hidden or without an interface).
     void DrawFrame();
+    /// Clears to black and draws the sprite centred with the display zoom,
+    /// on the current interface; the caller presents.
+    void Draw();
 
     float displayZoom = 1.0f;
     QTimer* Timer1 = nullptr;

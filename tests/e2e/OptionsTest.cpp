@@ -30,7 +30,7 @@ TEST(Options, ChoosingLowAndPressingOKStoresLevel1ForTheNextRun)
     SeedStore(folder, 4);
     {
         tRunningProgram options(folder, {"/c"});
-        const auto dialog = x.FindWindow(kTitle, std::chrono::seconds(30));
+        const auto dialog = x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30));
         ASSERT_TRUE(dialog) << folder.Log();
         // The selected level has the focus; Up moves to the level above it
         // and stops at "Low"; Return presses the default button, "OK".
@@ -65,7 +65,7 @@ TEST(Options, EveryWayOfClosingEndsTheProgramAndSaves)
         SeedStore(folder, 2);
         WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=3\n");
         tRunningProgram options(folder, {"/c"});
-        const auto dialog = x.FindWindow(kTitle, std::chrono::seconds(30));
+        const auto dialog = x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30));
         ASSERT_TRUE(dialog) << how;
         int code = -1;
         if (how == "close box") {
@@ -90,7 +90,7 @@ TEST(Options, AnInvalidForcedLevelIsNotSaved)
     SeedStore(folder, 2);
     WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=9\n");
     tRunningProgram options(folder, {"/c"});
-    ASSERT_TRUE(x.FindWindow(kTitle, std::chrono::seconds(30)));
+    ASSERT_TRUE(x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30)));
     EXPECT_EQ(options.Terminate(), 0);
     EXPECT_NE(folder.Log().find("Invalid detail level."), std::string::npos);
     EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:2\n"), std::string::npos);
@@ -107,7 +107,7 @@ TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
     const uint64_t host = x.CreateWindow(0, 300, 200, 400, 300);
     const uint64_t inner = x.CreateWindow(host, 10, 10, 40, 20);
     tRunningProgram options(folder, {"/c:" + std::to_string(inner)});
-    const auto dialog = x.FindWindow(kTitle, std::chrono::seconds(30));
+    const auto dialog = x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30));
     ASSERT_TRUE(dialog) << folder.Log();
     EXPECT_EQ(x.TransientFor(*dialog), host);
     EXPECT_TRUE(x.HasState(*dialog, "_NET_WM_STATE_MODAL")) << "stands in for disabling the host";

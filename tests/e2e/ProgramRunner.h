@@ -41,6 +41,7 @@ public:
     /// Sends SIGTERM (a clean stop) and waits.
     int Terminate(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     bool Running();
+    pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

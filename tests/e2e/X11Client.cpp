@@ -57,9 +57,10 @@ std::string tX11Client::Property(uint64_t window, const char* name, unsigned lon
     return value;
 }
 
-std::optional<uint64_t> tX11Client::FindWindow(const std::string& title, std::chrono::milliseconds timeout)
+std::optional<uint64_t> tX11Client::FindWindow(int pid, const std::string& title, std::chrono::milliseconds timeout)
 {
     Display* d = D(display_);
+    const long ownerPid = pid;
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     do {
         Window root = 0, parent = 0;
@@ -69,6 +70,8 @@ std::optional<uint64_t> tX11Client::FindWindow(const std::string& title, std::ch
         if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
             for (unsigned int i = 0; i < count && !found; ++i)
                 if (Property(children[i], "_NET_WM_NAME", XInternAtom(d, "UTF8_STRING", False)) == title &&
+                    Property(children[i], "_NET_WM_PID", XA_CARDINAL) ==
+                        std::string(reinterpret_cast<const char*>(&ownerPid), sizeof ownerPid) &&
                     IsMapped(children[i]))
                     found = children[i];
             XFree(children);

@@ -22,8 +22,9 @@ public:
     uint64_t CreateWindow(uint64_t parent, int x, int y, int width, int height);
     void DestroyWindow(uint64_t window);
 
-    /// The first mapped top-level window with this title, polled until the timeout.
-    std::optional<uint64_t> FindWindow(const std::string& title, std::chrono::milliseconds timeout);
+    /// The first mapped top-level window of the process with this title,
+    /// polled until the timeout (tests running side by side share the screen).
+    std::optional<uint64_t> FindWindow(int pid, const std::string& title, std::chrono::milliseconds timeout);
     /// False once the window is gone or unmapped.
     bool IsMapped(uint64_t window);
     /// Top-left corner in screen coordinates.
