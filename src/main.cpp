@@ -129,13 +129,16 @@ int RunEntryBlock(int argc, char** argv)
         forms.Make<TfDebug>();
         break;
     }
-    case rmBenchmark:
-        forms.Make<TfBenchmark>()->show();
+    case rmBenchmark: {
+        auto* benchmark = forms.Make<TfBenchmark>();
         forms.Make<TdmSystemInfo>();
-        forms.Make<TfBenchmarkDisplay>()->show();
-        forms.Make<TfOptions>();
+        auto* display = forms.Make<TfBenchmarkDisplay>();
+        auto* options = forms.Make<TfOptions>();
         forms.Make<TfDebug>();
+        benchmark->Attach(*display, *options, options->Settings());
+        benchmark->show();
         break;
+    }
     case rmPreview: {
         HideFromTaskbar = true;
         auto* saver = forms.Make<TfScreenSaver>();

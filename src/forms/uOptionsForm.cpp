@@ -1,30 +1,153 @@
+// Sections: building the controls, the handlers (create, show, the controls,
+// close, destroy, the host watch), opening the web page.
 #include "uOptionsForm.h"
 
+#include "uAppRegistry.h"
+#include "uCpuFeatures.h"
+#include "uForeignWindow.h"
 #include "uFormat.h"
 #include "uGlobalSettings.h"
 #include "uLog.h"
+#include "uPlatform.h"
 #include "uProgram.h"
+#include "uRunMode.h"
 #include "uSystemInfo.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 
+#ifndef QX_PRODUCT_URL
+#error "QX_PRODUCT_URL (the product's web page) is set by the build"
+#endif
+
+namespace {
+const char* const kDetailItems[] = {"Low", "Medium", "High", "Very High", "Highest"};
+constexpr QSize kDesignClientSize{437, 118};
+constexpr QPoint kDesignPosition{200, 118};
+constexpr int kHostOffset = 10;
+constexpr int kHostWatchMs = 100;
+const QColor kUnsupportedColor{255, 47, 47};
+const QColor kSupportedColor{47, 255, 47};
+
+// Failures of the shell's open operation that can be told apart here.
+constexpr int kNoAssociation = 31;
+constexpr int kUnknownFailure = 1;
+} // namespace
+
+// ------------------------------------------------------------ building the controls
+
 TfOptions::TfOptions(QWidget* parent) : QDialog(parent), SysInfo(std::make_unique<TSystemInfo>())
 {
-    setWindowTitle("Quorex Screen Saver Options");
-    resize(437, 118);
-    move(200, 118);
-    auto* layout = new QHBoxLayout(this);
-    layout->addStretch();
-    auto* ok = new QPushButton("OK", this);
-    layout->addWidget(ok, 0, Qt::AlignBottom);
-    connect(ok, &QPushButton::clicked, this, &QDialog::close);
+    BuildControls();
+    FormCreate();
+}
 
+TfOptions::~TfOptions() { FormDestroy(); }
+
+void TfOptions::BuildControls()
+{
+    setWindowTitle("Quorex Screen Saver Options");
+    // A small fixed window with only a minimise and a close box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    rgDetail = new QGroupBox("Detail:", this);
+    rgDetail->setObjectName("rgDetail");
+    rgDetailItems = new QButtonGroup(this);
+    auto* items = new QVBoxLayout(rgDetail);
+    items->setSpacing(0);
+    items->setContentsMargins(6, 2, 6, 2);
+    for (int i = 0; i < 5; ++i) {
+        auto* item = new QRadioButton(kDetailItems[i], rgDetail);
+        rgDetailItems->addButton(item, i);
+        items->addWidget(item);
+    }
+
+    bAuto = new QPushButton("Auto Detect", this);
+    bAuto->setObjectName("bAuto");
+    bAuto->setToolTip("Select best settings for your computer");
+    bAuto->setAutoDefault(false);
+
+    cbDeepZooming = new QCheckBox("64bit Deep Zooming", this);
+    cbDeepZooming->setObjectName("cbDeepZooming");
+    lDeepZoomingStatus = new QLabel("(Status)", this);
+    lDeepZoomingStatus->setObjectName("lDeepZoomingStatus");
+
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Label1 = new QLabel("V?.?", Panel2);
+    Label1->setObjectName("Label1");
+    Label1->setAlignment(Qt::AlignCenter);
+    bCheckForUpdates = new QPushButton("Check For Updates", Panel2);
+    bCheckForUpdates->setObjectName("bCheckForUpdates");
+    bCheckForUpdates->setAutoDefault(false);
+    auto* panel = new QHBoxLayout(Panel2);
+    panel->setContentsMargins(2, 1, 1, 1);
+    panel->addWidget(Label1, 1);
+    panel->addWidget(bCheckForUpdates);
+
+    bOK = new QPushButton("OK", this);
+    bOK->setObjectName("bOK");
+    bOK->setDefault(true);
+
+    // Detail levels down the left, the deep-zooming switch above the bottom
+    // row on the right, and along the bottom: auto-detection, version with
+    // updates, OK.
+    auto* deep = new QHBoxLayout;
+    deep->addWidget(cbDeepZooming);
+    deep->addSpacing(12);
+    deep->addWidget(lDeepZoomingStatus, 1);
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(4, 4, 4, 4);
+    grid->addWidget(rgDetail, 0, 0, 2, 1);
+    grid->addLayout(deep, 1, 1, 1, 2);
+    grid->addWidget(bAuto, 2, 0);
+    grid->addWidget(Panel2, 2, 1);
+    grid->addWidget(bOK, 2, 2);
+    grid->setRowStretch(0, 1);
+    grid->setColumnStretch(1, 2);
+    grid->setColumnStretch(2, 1);
+    setFixedSize(sizeHint().expandedTo(kDesignClientSize));
+    move(kDesignPosition);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(kHostWatchMs);
+
+    connect(rgDetailItems, &QButtonGroup::idClicked, this, &TfOptions::rgDetailClick);
+    connect(bAuto, &QPushButton::clicked, this, &TfOptions::bAutoClick);
+    connect(cbDeepZooming, &QCheckBox::clicked, this, &TfOptions::cbDeepZoomingClick);
+    connect(bCheckForUpdates, &QPushButton::clicked, this, &TfOptions::bCheckForUpdatesClick);
+    connect(bOK, &QPushButton::clicked, this, &TfOptions::close);
+    connect(Timer1, &QTimer::timeout, this, &TfOptions::Timer1Timer);
+}
+
+// ------------------------------------------------------------ handlers
+
+void TfOptions::FormCreate()
+{
     LogSystemDetails();
+    if (OptionsParentWindow != 0)
+        AttachToHost();
 
     settings_ = std::make_unique<tGlobalSettings>();
     GlobalSettings = settings_.get();
@@ -40,12 +163,155 @@ TfOptions::TfOptions(QWidget* parent) : QDialog(parent), SysInfo(std::make_uniqu
         std::fflush(nullptr);
         std::_Exit(0);
     }
+    ShowSettings();
 }
 
-TfOptions::~TfOptions()
+void TfOptions::AttachToHost()
 {
+    // A window of another program cannot be disabled from here. Instead the
+    // dialog becomes a modal transient of the host: the window manager keeps
+    // it above the host, groups the two, and (where it honours the modal
+    // state) keeps the host from being used while the dialog is open.
+    host_ = std::make_unique<tForeignWindow>(OptionsParentWindow);
+    if (const auto corner = host_->TopLeft())
+        move(corner->x + kHostOffset, corner->y + kHostOffset);
+    hostWindow_.reset(QWindow::fromWinId(static_cast<WId>(OptionsParentWindow)));
+    winId(); // the dialog's own native window, to hang it on the host
+    if (hostWindow_ && windowHandle()) {
+        windowHandle()->setTransientParent(hostWindow_.get());
+        setWindowModality(Qt::WindowModal);
+    }
+    Timer1->start();
+}
+
+void TfOptions::ShowSettings()
+{
+    const int index = settings_->detailLevel - 1;
+    if (QAbstractButton* item = rgDetailItems->button(index))
+        item->setChecked(true);
+    else if (QAbstractButton* checked = rgDetailItems->checkedButton()) {
+        // No level to show (an invalid one from the ini file): no item.
+        rgDetailItems->setExclusive(false);
+        checked->setChecked(false);
+        rgDetailItems->setExclusive(true);
+    }
+    if (cbDeepZooming->isChecked() != settings_->zoomDeep)
+        cbDeepZooming->setChecked(settings_->zoomDeep);
+}
+
+void TfOptions::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfOptions::FormShow()
+{
+    Label1->setText("V1.4.0");
+    QPalette pal = lDeepZoomingStatus->palette();
+    if (!HasSSE2()) {
+        lDeepZoomingStatus->setText("(Not supported)");
+        pal.setColor(QPalette::WindowText, kUnsupportedColor);
+        lDeepZoomingStatus->setToolTip("Your CPU must support the SSE2 instruction set to use this feature");
+        cbDeepZooming->setEnabled(false);
+    } else {
+        lDeepZoomingStatus->setText("(Supported)");
+        pal.setColor(QPalette::WindowText, kSupportedColor);
+        lDeepZoomingStatus->setToolTip("Deep zooming is supported on this system.");
+        cbDeepZooming->setEnabled(true);
+    }
+    lDeepZoomingStatus->setPalette(pal);
+    // The keyboard starts on the chosen level: the arrow keys change it.
+    if (QAbstractButton* item = rgDetailItems->checkedButton())
+        item->setFocus(Qt::ActiveWindowFocusReason);
+    raise();
+    activateWindow();
+}
+
+int TfOptions::DetailIndex() const { return rgDetailItems->checkedId(); }
+
+void TfOptions::rgDetailClick(int index)
+{
+    if (index < 0)
+        return;
+    settings_->detailLevel = static_cast<uint8_t>(index + 1);
+    settings_->ApplyDetailLevel();
+}
+
+void TfOptions::bAutoClick()
+{
+    if (!isVisible())
+        return;
+    settings_->AutoDetectDetailLevel();
+    settings_->ApplyDetailLevel();
+    ShowSettings();
+}
+
+void TfOptions::cbDeepZoomingClick()
+{
+    try {
+        AppRegistry().WriteZoomDeep(cbDeepZooming->isChecked());
+    } catch (const std::exception& e) {
+        ReportSaveFailure(e.what());
+    }
+    // What the store holds now, and never on without SSE2.
+    settings_->LoadDeepZoom();
+    // The measurement depends on the precision deep zooming selects.
+    bAutoClick();
+}
+
+void TfOptions::ApplyChoices()
+{
+    settings_->zoomDeep = cbDeepZooming->isChecked();
+    if (DetailIndex() >= 0) {
+        settings_->detailLevel = static_cast<uint8_t>(DetailIndex() + 1);
+        settings_->ApplyDetailLevel();
+    }
+}
+
+void TfOptions::reject() { close(); }
+
+void TfOptions::closeEvent(QCloseEvent* event)
+{
+    // Not QDialog's handler, which would route the close through reject().
+    FormClose();
+    event->accept();
+}
+
+void TfOptions::FormClose()
+{
+    Timer1->stop();
+    ApplyChoices();
+    try {
+        // With no level shown (an invalid one forced by fractal.ini) there is
+        // no choice to save, and the stored level stays as it is.
+        if (DetailIndex() >= 0)
+            settings_->SaveSettings();
+        else
+            AppRegistry().WriteZoomDeep(settings_->zoomDeep);
+    } catch (const std::exception& e) {
+        ReportSaveFailure(e.what());
+    }
+}
+
+void TfOptions::ReportSaveFailure(const std::string& reason)
+{
+    LogWarning(1, "Could not save the settings: " + reason);
+    ShowMessageBox("Could not save the settings: " + reason, "Quorex Screen Saver Options");
+}
+
+void TfOptions::FormDestroy()
+{
+    if (host_)
+        host_->Activate();
     if (GlobalSettings == settings_.get())
         GlobalSettings = nullptr;
+}
+
+void TfOptions::Timer1Timer()
+{
+    if (host_ && !host_->Exists())
+        close();
 }
 
 void TfOptions::LogSystemDetails() const
@@ -58,4 +324,44 @@ void TfOptions::LogSystemDetails() const
         LogNote(1, "CPU: " + cpu);
     LogNote(1, "MEMORY: " + IntToStr(SysInfo->TotalPhysMemory() / 1024) + "Mb");
     LogNote(1, "PLATFORM: " + SysInfo->Platform() + " V" + SysInfo->MajorVersion() + "." + SysInfo->MinorVersion());
+}
+
+// ------------------------------------------------------------ the web page
+
+std::string ProductWebPage() { return QX_PRODUCT_URL; }
+
+std::string OpenFailureReason(int code)
+{
+    switch (code) {
+    case 0: return "The operating system is out of memory or resources.";
+    case 2: return "The specified file was not found.";
+    case 3: return "The specified path was not found.";
+    case 5: return "The operating system denied access to the specified file.";
+    case 8: return "There was not enough memory to complete the operation.";
+    case 11: return "The .EXE file is invalid (non-Win32 .EXE or error in .EXE image).";
+    case 26: return "A sharing violation occurred.";
+    case 27: return "The filename association is incomplete or invalid.";
+    case 28: return "The DDE transaction could not be completed because the request timed out.";
+    case 29: return "The DDE transaction failed.";
+    case 30: return "The DDE transaction could not be completed because other DDE transactions were being processed.";
+    case 31: return "There is no application associated with the given filename extension.";
+    case 32: return "The specified dynamic-link library was not found.";
+    default: return "Unknown error";
+    }
+}
+
+void TfOptions::bCheckForUpdatesClick()
+{
+    const std::string address = ProductWebPage();
+    if (QDesktopServices::openUrl(QUrl(QString::fromStdString(address))))
+        return;
+    // The toolkit only says that it failed; the one cause it can be seen to
+    // have is that nothing on this system opens web pages.
+    const bool opener = !QStandardPaths::findExecutable("xdg-open").isEmpty() || std::getenv("BROWSER") ||
+                        std::getenv("DEFAULT_BROWSER");
+    const int code = opener ? kUnknownFailure : kNoAssociation;
+    const std::string quoted = "\"" + address + "\"";
+    ShowMessageBox("Could not open media! [" + IntToStr(code) + " " + OpenFailureReason(code) + "] on file \"" +
+                       quoted + "\"",
+                   "Could not open file");
 }

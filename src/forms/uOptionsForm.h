@@ -1,23 +1,88 @@
 #pragma once
+// The settings dialog: detail level, auto-detection and deep zooming.
+//
+// It is made in every run mode and owns the one settings object: creating it
+// logs the system details and loads the settings, destroying it frees them.
+// Only in Configure mode is it shown, as the main window; there it may have a
+// host window (the "/c:ID" switch), which it stays above and watches: once
+// the host has gone the dialog closes itself. Every way of closing the dialog
+// saves the choice; there is no cancel.
 #include <QDialog>
 
 #include <memory>
 
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QWindow;
 class TSystemInfo;
+class tForeignWindow;
 class tGlobalSettings;
 
-/// The settings dialog (Configure mode's main window; hidden in the other
-/// modes). Its creation logs the system details and creates and loads the
-/// one settings object; its destruction frees it.
 class TfOptions : public QDialog {
     Q_OBJECT
 public:
     explicit TfOptions(QWidget* parent = nullptr);
     ~TfOptions() override;
 
+    /// The settings this dialog owns (also reachable as GlobalSettings).
+    tGlobalSettings& Settings() { return *settings_; }
+    /// Puts the dialog's deep-zooming and detail-level choices into the
+    /// settings (which re-applies the level), as closing does before it saves.
+    void ApplyChoices();
+    /// The selected detail item, 0 for "Low" ... 4 for "Highest"; -1 for none.
+    int DetailIndex() const;
+
+    QGroupBox* rgDetail = nullptr;
+    QButtonGroup* rgDetailItems = nullptr;
+    QPushButton* bAuto = nullptr;
+    QCheckBox* cbDeepZooming = nullptr;
+    QLabel* lDeepZoomingStatus = nullptr;
+    QFrame* Panel2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* bCheckForUpdates = nullptr;
+    QPushButton* bOK = nullptr;
+    QTimer* Timer1 = nullptr;
+
+public slots:
+    /// Escape closes the dialog the same way as its close box.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void BuildControls();
+    void FormCreate();
+    void FormShow();
+    void rgDetailClick(int index);
+    void bAutoClick();
+    void cbDeepZoomingClick();
+    void bCheckForUpdatesClick();
+    void FormClose();
+    void FormDestroy();
+    void Timer1Timer();
+
     void LogSystemDetails() const;
+    void AttachToHost();
+    /// Sets the controls from the settings without running their handlers.
+    void ShowSettings();
+    /// A write to the store failed: logged and told; the dialog carries on.
+    void ReportSaveFailure(const std::string& reason);
 
     std::unique_ptr<TSystemInfo> SysInfo;
     std::unique_ptr<tGlobalSettings> settings_;
+    std::unique_ptr<tForeignWindow> host_;
+    std::unique_ptr<QWindow> hostWindow_;
 };
+
+/// The reason text of a failed attempt to open a document or web page, by
+/// the shell's error code ("Unknown error" for a code it does not name).
+std::string OpenFailureReason(int code);
+/// The address "Check For Updates" opens (set when the program is built).
+std::string ProductWebPage();

@@ -1,5 +1,6 @@
 #include "uForeignWindow.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -76,6 +77,42 @@ bool tForeignWindow::Exists()
         }
     }
     return impl_->alive;
+}
+
+std::optional<tScreenPoint> tForeignWindow::TopLeft()
+{
+    Display* display = impl_->display;
+    if (!Exists())
+        return std::nullopt;
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    const bool ok = WithoutXErrors(display, [&] {
+        return XTranslateCoordinates(display, static_cast<Window>(id_), DefaultRootWindow(display), 0, 0, &x, &y,
+                                     &child) != 0;
+    });
+    if (!ok)
+        return std::nullopt;
+    return tScreenPoint{x, y};
+}
+
+void tForeignWindow::Activate()
+{
+    Display* display = impl_->display;
+    if (!Exists())
+        return;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(id_);
+    event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 2; // from a pager-like tool, which window managers honour
+    event.xclient.data.l[1] = CurrentTime;
+    WithoutXErrors(display, [&] {
+        XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                   &event);
+        return true;
+    });
 }
 
 int tForeignWindow::Width() const { return impl_->width; }

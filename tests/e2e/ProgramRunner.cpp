@@ -1,6 +1,7 @@
 #include "ProgramRunner.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -45,10 +46,10 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
         if (extra.find('=') != std::string::npos)
             env.push_back(extra);
     }
-    const std::string output = folder.Folder() + "/output";
     std::vector<std::string> argStrings{folder.Binary()};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
 
+    const std::string output = folder.OutputPath();
     std::vector<char*> argv, envp;
     for (auto& a : argStrings)
         argv.push_back(a.data());

@@ -16,8 +16,10 @@ public:
     std::string Binary() const { return dir_.File("fractal"); }
     std::string LogPath() const { return dir_.File("fractal.log"); }
     std::string Log() const { return ReadTextFile(LogPath()); }
-    /// What every run wrote to standard output and standard error.
-    std::string Output() const { return ReadTextFile(dir_.File("output")); }
+    /// What every run wrote to standard output and standard error (appended).
+    std::string OutputPath() const { return dir_.File("output"); }
+    std::string Output() const { return ReadTextFile(OutputPath()); }
+    std::string StorePath() const { return dir_.File("config/Halvornet/Fractal/registry"); }
     /// Environment of every run: no dialogs, lock files and config in this folder.
     std::vector<std::string> Environment() const;
 
@@ -41,6 +43,7 @@ public:
     /// Sends SIGTERM (a clean stop) and waits.
     int Terminate(std::chrono::milliseconds timeout = std::chrono::seconds(30));
     bool Running();
+    pid_t Pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

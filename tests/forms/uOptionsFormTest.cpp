@@ -1,0 +1,173 @@
+// The settings dialog driven through its real widgets: levels, auto-detection,
+// deep zooming, the processor without SSE2, every way of closing, and the
+// web page.
+#include "uOptionsForm.h"
+
+#include "FormsTestUtil.h"
+
+#include "uGlobalSettings.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QButtonGroup>
+#include <QTest>
+#include <QWindow>
+
+#include <filesystem>
+#include <functional>
+
+namespace {
+
+class OptionsFormTest : public tFormsTest {
+protected:
+    OptionsFormTest()
+    {
+        Store("DetailLevel", 4);
+        Store("ZoomDeep", 0);
+    }
+
+    std::unique_ptr<TfOptions> MakeDialog()
+    {
+        auto dialog = std::make_unique<TfOptions>();
+        FakeProbes(dialog->Settings());
+        return dialog;
+    }
+    void ShowAndWait(TfOptions& dialog) const
+    {
+        dialog.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    }
+    static void ClickItem(TfOptions& dialog, int index)
+    {
+        QTest::mouseClick(dialog.rgDetailItems->button(index), Qt::LeftButton);
+    }
+};
+
+} // namespace
+
+TEST_F(OptionsFormTest, ALevelAppliesAtOnceAndAutoDetectionNeedsTheDialogShown)
+{
+    auto dialog = MakeDialog();
+    tGlobalSettings& s = dialog->Settings();
+    EXPECT_EQ(dialog->DetailIndex(), 3) << "the stored level is shown";
+    EXPECT_EQ(dialog->windowTitle(), "Quorex Screen Saver Options");
+    ShowAndWait(*dialog);
+    EXPECT_EQ(dialog->Label1->text(), "V1.4.0");
+
+    ClickItem(*dialog, 0);
+    EXPECT_EQ(s.detailLevel, 1);
+    EXPECT_EQ(s.FractalResolution, 512);
+    EXPECT_EQ(s.fractalItterations, 512);
+    ClickItem(*dialog, 4);
+    EXPECT_EQ(s.FractalResolution, 1024);
+    EXPECT_EQ(s.fractalItterations, 1600);
+    EXPECT_EQ(Stored("DetailLevel"), 4) << "the store waits for the close";
+
+    dialog->hide();
+    dialog->bAuto->click();
+    EXPECT_TRUE(renders.empty()) << "hidden: nothing measured";
+    ShowAndWait(*dialog);
+    renderSeconds = 0.2; // score 328: level 3 on a 1024-pixel screen
+    QTest::mouseClick(dialog->bAuto, Qt::LeftButton);
+    EXPECT_EQ(renders, std::vector<bool>{false});
+    EXPECT_EQ(dialog->DetailIndex(), 2);
+    EXPECT_EQ(s.FractalResolution, 717);
+}
+
+TEST_F(OptionsFormTest, TickingDeepZoomingStoresItAtOnceAndMeasuresAgain)
+{
+    auto dialog = MakeDialog();
+    tGlobalSettings& s = dialog->Settings();
+    ShowAndWait(*dialog);
+    ASSERT_TRUE(dialog->cbDeepZooming->isEnabled());
+
+    QTest::mouseClick(dialog->cbDeepZooming, Qt::LeftButton);
+    EXPECT_EQ(Stored("ZoomDeep"), 1);
+    EXPECT_TRUE(s.zoomDeep);
+    EXPECT_EQ(renders, std::vector<bool>{true}) << "measured in 64-bit";
+    EXPECT_EQ(dialog->DetailIndex(), 2) << "the slower measurement gives level 3";
+    EXPECT_EQ(s.fractalItterations, 1024);
+    EXPECT_EQ(s.renderPercision, 0);
+
+    QTest::mouseClick(dialog->cbDeepZooming, Qt::LeftButton);
+    EXPECT_EQ(Stored("ZoomDeep"), 0);
+    EXPECT_FALSE(s.zoomDeep);
+    EXPECT_EQ(renders, (std::vector<bool>{true, false}));
+    EXPECT_EQ(dialog->DetailIndex(), 4);
+}
+
+TEST_F(OptionsFormTest, WithoutSSE2DeepZoomingIsOffWhateverTheStoreSays)
+{
+    for (const bool sse2 : {false, true}) {
+        tCpuFeaturesScope cpu(tCpuFeatures{true, sse2, false});
+        Store("ZoomDeep", 1);
+        auto dialog = MakeDialog();
+        ShowAndWait(*dialog);
+        QTest::mouseClick(dialog->cbDeepZooming, Qt::LeftButton); // ignored when disabled
+        QLabel& status = *dialog->lDeepZoomingStatus;
+        EXPECT_EQ(status.text(), sse2 ? "(Supported)" : "(Not supported)");
+        EXPECT_EQ(status.palette().color(QPalette::WindowText), sse2 ? QColor(47, 255, 47) : QColor(255, 47, 47));
+        EXPECT_EQ(status.toolTip(), sse2 ? "Deep zooming is supported on this system."
+                                         : "Your CPU must support the SSE2 instruction set to use this feature");
+        EXPECT_EQ(dialog->cbDeepZooming->isEnabled(), sse2);
+        EXPECT_FALSE(dialog->cbDeepZooming->isChecked()) << sse2 << ": unticked by the click, or never on";
+        EXPECT_FALSE(dialog->Settings().zoomDeep);
+    }
+}
+
+TEST_F(OptionsFormTest, EveryWayOfClosingSavesTheSame)
+{
+    // Each way: choose "Medium" and deep zooming, then close.
+    const std::vector<std::pair<std::string, std::function<void(TfOptions&)>>> ways = {
+        {"OK", [](TfOptions& d) { QTest::mouseClick(d.bOK, Qt::LeftButton); }},
+        {"close box", [](TfOptions& d) { d.windowHandle()->close(); }},
+        {"Escape", [](TfOptions& d) { QTest::keyClick(&d, Qt::Key_Escape); }},
+    };
+    for (const auto& [how, close] : ways) {
+        Store("DetailLevel", 4);
+        Store("ZoomDeep", 0);
+        auto dialog = MakeDialog();
+        ShowAndWait(*dialog);
+        ClickItem(*dialog, 1);
+        dialog->cbDeepZooming->setChecked(true); // shown, not clicked: no store write yet
+        close(*dialog);
+        EXPECT_FALSE(dialog->isVisible()) << how;
+        EXPECT_EQ(Stored("DetailLevel"), 2) << how;
+        EXPECT_EQ(Stored("ZoomDeep"), 1) << how;
+        EXPECT_EQ(dialog->Settings().fractalItterations, 1024) << how << ": level 2 with deep zooming";
+    }
+}
+
+TEST_F(OptionsFormTest, CheckForUpdatesOpensTheProductPageOrSaysWhyNot)
+{
+    auto dialog = MakeDialog();
+    ShowAndWait(*dialog);
+    const std::string address = ProductWebPage();
+    EXPECT_EQ(address.rfind("https://", 0), 0u) << address;
+    {
+        tScopedEnv path("PATH", dir.Path().c_str());
+        tScopedEnv browser("BROWSER", nullptr);
+        tScopedEnv defaultBrowser("DEFAULT_BROWSER", nullptr);
+        testing::internal::CaptureStderr();
+        QTest::mouseClick(dialog->bCheckForUpdates, Qt::LeftButton);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("Could not open file: Could not open media! [31 There is no application associated with "
+                            "the given filename extension.] on file \"\"" +
+                            address + "\"\""),
+                  std::string::npos)
+            << said;
+        EXPECT_TRUE(dialog->isVisible());
+    }
+    EXPECT_EQ(OpenFailureReason(2), "The specified file was not found.");
+    EXPECT_EQ(OpenFailureReason(1), "Unknown error");
+
+    // A stand-in for the desktop's opener records what it is given.
+    const std::string opener = dir.File("xdg-open");
+    WriteTextFile(opener, "#!/bin/sh\necho \"$@\" > " + dir.File("opened") + "\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+    tScopedEnv path("PATH", (dir.Path() + ":/usr/bin:/bin").c_str());
+    QTest::mouseClick(dialog->bCheckForUpdates, Qt::LeftButton);
+    EXPECT_TRUE(WaitFor([&] { return ReadTextFile(dir.File("opened")) == address + "\n"; }, 10000))
+        << ReadTextFile(dir.File("opened"));
+}
