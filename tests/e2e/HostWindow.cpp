@@ -20,3 +20,10 @@ tHostWindow::~tHostWindow()
         XCloseDisplay(d);
     }
 }
+
+std::string tHostWindow::HexId() const
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window_);
+    return text;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // An X11 window owned by the test, standing in for a host's preview box.
 // Kept apart from the tests because Xlib's macros clash with GoogleTest.
+#include <cstdio>
 #include <string>
 
 class tHostWindow {
@@ -12,6 +13,7 @@ public:
 
     bool Valid() const { return display_ != nullptr; }
     std::string Id() const { return std::to_string(window_); }
+    std::string HexId() const;
 
 private:
     void* display_ = nullptr;

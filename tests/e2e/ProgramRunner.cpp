@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -24,6 +25,7 @@ std::vector<std::string> tProgramFolder::Environment() const
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0 ||
+            entry.rfind("XDG_STATE_HOME=", 0) == 0 || entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0 ||
             entry.rfind("FRACTAL_", 0) == 0)
             continue;
         env.push_back(entry);
@@ -31,6 +33,7 @@ std::vector<std::string> tProgramFolder::Environment() const
     env.push_back("FRACTAL_NO_DIALOGS=1");
     env.push_back("XDG_RUNTIME_DIR=" + dir_.File("runtime"));
     env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
+    env.push_back("XDG_STATE_HOME=" + dir_.File("state"));
     return env;
 }
 
@@ -39,9 +42,20 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
 {
     std::vector<std::string> env = folder.Environment();
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<std::string> argStrings{folder.Binary()};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<std::string> argv{folder.Binary()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Start(std::move(argv), std::move(env), folder.OutputPath());
+}
 
+tRunningProgram::tRunningProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                 const std::string& outputPath)
+{
+    Start(argv, env, outputPath);
+}
+
+void tRunningProgram::Start(std::vector<std::string> argStrings, std::vector<std::string> env,
+                            const std::string& outputPath)
+{
     std::vector<char*> argv, envp;
     for (auto& a : argStrings)
         argv.push_back(a.data());
@@ -54,7 +68,12 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        ::execve(argv[0], argv.data(), envp.data());
+        const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
+        ::execvpe(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
 }
@@ -122,4 +141,29 @@ bool WaitForText(const std::string& path, const std::string& text, std::chrono::
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+std::vector<std::string> Unprivileged(std::vector<std::string> argv)
+{
+    if (!RunningAsRoot())
+        return argv;
+    std::vector<std::string> as{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    as.insert(as.end(), argv.begin(), argv.end());
+    return as;
+}
+
+std::string UnprivilegedCommand(const std::string& commandLine)
+{
+    return RunningAsRoot() ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " + commandLine : commandLine;
+}
+
+void GiveToUnprivileged(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::group_exec | fs::perms::others_exec | fs::perms::group_read |
+                              fs::perms::others_read, fs::perm_options::add);
+    if (RunningAsRoot() && RunCommand("chown -R nobody:nogroup '" + path + "'").exitCode != 0)
+        throw std::runtime_error("could not give " + path + " to nobody");
 }
