@@ -1,0 +1,40 @@
+#pragma once
+// A virtual display of the test's own (for a screen-saver daemon that grabs
+// input and covers the screen, which must not disturb other tests), and the
+// screen's pixels. Kept apart from the tests because Xlib's macros clash
+// with GoogleTest.
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class tPrivateDisplay {
+public:
+    /// Starts Xvfb on a free display number (1024 x 768, 24 bits).
+    tPrivateDisplay();
+    ~tPrivateDisplay();
+    tPrivateDisplay(const tPrivateDisplay&) = delete;
+    tPrivateDisplay& operator=(const tPrivateDisplay&) = delete;
+
+    bool Valid() const { return !name_.empty(); }
+    /// ":N"
+    const std::string& Name() const { return name_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+struct tScreenShot {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> rgb; // 0xRRGGBB, rows top first
+
+    /// Number of different colours.
+    size_t Colours() const;
+    /// Share of pixels that differ from the other shot's (1 when sizes differ).
+    double ChangedShare(const tScreenShot& other) const;
+};
+
+/// The whole screen of the display; empty when it cannot be reached.
+tScreenShot GrabScreen(const std::string& display);
