@@ -76,3 +76,25 @@ tScreenShot GrabScreen(const std::string& display)
     XCloseDisplay(d);
     return shot;
 }
+
+tColouredWindow::tColouredWindow(const std::string& display, int x, int y, int width, int height, uint32_t rgb)
+{
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d)
+        return;
+    display_ = d;
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True; // placed exactly, with no window manager
+    attributes.background_pixel = rgb;
+    const Window w = XCreateWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                   CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapWindow(d, w);
+    XSync(d, False);
+}
+
+tColouredWindow::~tColouredWindow()
+{
+    if (auto* d = static_cast<Display*>(display_))
+        XCloseDisplay(d);
+}

@@ -38,3 +38,17 @@ struct tScreenShot {
 
 /// The whole screen of the display; empty when it cannot be reached.
 tScreenShot GrabScreen(const std::string& display);
+
+/// A plainly coloured window on the desktop of a display, for a picture of
+/// the desktop to show.
+class tColouredWindow {
+public:
+    tColouredWindow(const std::string& display, int x, int y, int width, int height, uint32_t rgb);
+    ~tColouredWindow();
+    tColouredWindow(const tColouredWindow&) = delete;
+    tColouredWindow& operator=(const tColouredWindow&) = delete;
+    bool Valid() const { return display_ != nullptr; }
+
+private:
+    void* display_ = nullptr;
+};

@@ -7,6 +7,8 @@
 #include "ProgramRunner.h"
 #include "Screen.h"
 
+#include "uHosting.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -182,6 +184,18 @@ tHackEnd WaitForHackEnd(pid_t pid, std::chrono::steady_clock::time_point since)
     return end;
 }
 
+// The window the daemon gave the hack to draw in.
+uint64_t HostWindowOf(pid_t pid)
+{
+    std::ifstream environ("/proc/" + std::to_string(pid) + "/environ");
+    std::string entry;
+    const std::string name = "XSCREENSAVER_WINDOW=";
+    while (std::getline(environ, entry, '\0'))
+        if (entry.rfind(name, 0) == 0)
+            return std::stoull(entry.substr(name.size()), nullptr, 0);
+    return 0;
+}
+
 std::vector<pid_t> WaitForHack(const tXScreenSaverSession& session)
 {
     const auto deadline = std::chrono::steady_clock::now() + 30s;
@@ -199,6 +213,8 @@ TEST(XScreenSaver, TheDaemonStartsAndEndsTheHostedSaver)
     tXScreenSaverSession session;
     ASSERT_TRUE(session.Valid()) << "Xvfb did not start";
     ASSERT_TRUE(session.WaitUntilReady()) << session.DaemonLog();
+    const tColouredWindow onTheDesktop(session.DisplayName(), 100, 200, 64, 32, 0xC03070);
+    ASSERT_TRUE(onTheDesktop.Valid());
 
     for (int round = 1; round <= 2; ++round) {
         const size_t logged = session.Log().size();
@@ -210,6 +226,19 @@ TEST(XScreenSaver, TheDaemonStartsAndEndsTheHostedSaver)
         const std::string log = session.Log().substr(logged);
         EXPECT_NE(log.find(" -Parameters: \"--root \""), std::string::npos) << log;
         EXPECT_NE(log.find(" -Priority kept at nice 10 as the host set it"), std::string::npos) << log;
+
+        // The daemon's picture of the desktop, which the saver may show.
+        {
+            const tScopedEnv display("DISPLAY", session.DisplayName().c_str());
+            const auto desktop = HostScreenshot(HostWindowOf(hacks[0]));
+            ASSERT_TRUE(desktop.has_value()) << session.DaemonLog();
+            EXPECT_EQ(desktop->width, 1024);
+            EXPECT_EQ(desktop->height, 768);
+            const size_t at = (static_cast<size_t>(216) * 1024 + 132) * 4;
+            EXPECT_EQ(desktop->pixels[at + 2], 0xC0);
+            EXPECT_EQ(desktop->pixels[at + 1], 0x30);
+            EXPECT_EQ(desktop->pixels[at], 0x70);
+        }
 
         const auto deactivated = std::chrono::steady_clock::now();
         ASSERT_EQ(session.Command("-deactivate").exitCode, 0);
