@@ -6,7 +6,7 @@
 
 class tHostWindow {
 public:
-    tHostWindow();
+    explicit tHostWindow(int x = 0, int y = 0);
     ~tHostWindow();
     tHostWindow(const tHostWindow&) = delete;
     tHostWindow& operator=(const tHostWindow&) = delete;
@@ -14,6 +14,7 @@ public:
     bool Valid() const { return display_ != nullptr; }
     std::string Id() const { return std::to_string(window_); }
     std::string HexId() const;
+    unsigned long Window() const { return window_; }
 
 private:
     void* display_ = nullptr;

@@ -4,11 +4,13 @@
 #include "ProgramRunner.h"
 
 #include "HostWindow.h"
+#include "Screen.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <sys/resource.h>
+#include <thread>
 
 namespace {
 const std::string kHosted = " -Starting in \"Hosted\" mode";
@@ -48,6 +50,29 @@ TEST(Hosted, TwoSaversAtOnceInWindowsGivenInHexAndDecimal)
     EXPECT_EQ(a.Terminate(), 0);
     EXPECT_EQ(b.Terminate(), 0);
     EXPECT_EQ(folder.Log().find("previous instance detected"), std::string::npos);
+}
+
+TEST(Hosted, TwoSaversBothDraw)
+{
+    if (!kZoomDrawsInHostWindows)
+        GTEST_SKIP() << "waits for the zoom to draw into a host's window (screen-saver window and frame loop); "
+                        "switch on kZoomDrawsInHostWindows";
+    tHostWindow left(0, 0), right(400, 0);
+    ASSERT_TRUE(left.Valid() && right.Valid()) << "needs a display";
+    tProgramFolder folder;
+    tRunningProgram a(folder, {"--window-id", left.HexId()});
+    tRunningProgram b(folder, {"--window-id", right.Id()});
+    for (const tHostWindow* host : {&left, &right}) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        tScreenShot shot;
+        while (std::chrono::steady_clock::now() < deadline && shot.Colours() < 50) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            shot = GrabScreen("", host->Window());
+        }
+        EXPECT_GE(shot.Colours(), 50u) << host->Id() << "\n" << folder.Log();
+    }
+    EXPECT_EQ(a.Terminate(), 0);
+    EXPECT_EQ(b.Terminate(), 0);
 }
 
 TEST(Hosted, TheHostsVariableNamesTheWindow)

@@ -54,16 +54,16 @@ double tScreenShot::ChangedShare(const tScreenShot& other) const
     return static_cast<double>(changed) / static_cast<double>(rgb.size());
 }
 
-tScreenShot GrabScreen(const std::string& display)
+tScreenShot GrabScreen(const std::string& display, uint64_t window)
 {
     tScreenShot shot;
-    Display* d = XOpenDisplay(display.c_str());
+    Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!d)
         return shot;
-    const Window root = DefaultRootWindow(d);
+    const Window source = window != 0 ? static_cast<Window>(window) : DefaultRootWindow(d);
     XWindowAttributes a{};
-    XGetWindowAttributes(d, root, &a);
-    if (XImage* image = XGetImage(d, root, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height),
+    XGetWindowAttributes(d, source, &a);
+    if (XImage* image = XGetImage(d, source, 0, 0, static_cast<unsigned>(a.width), static_cast<unsigned>(a.height),
                                   AllPlanes, ZPixmap)) {
         shot.width = a.width;
         shot.height = a.height;

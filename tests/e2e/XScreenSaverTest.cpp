@@ -22,10 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// Switch on once the zoom draws into a host's window (the screen-saver
-// window's frame loop): then a screenshot under the daemon shows the zoom.
-constexpr bool kZoomDrawsInHostWindows = false;
-
 // The first argument and the state letter of a process; empty when it is gone.
 std::pair<std::string, char> ProcessFacts(pid_t pid)
 {
