@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -22,21 +23,31 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// The first argument and the state letter of a process; empty when it is gone.
-std::pair<std::string, char> ProcessFacts(pid_t pid)
+struct tProcessFacts {
+    std::string first; // the first argument
+    char state = '\0'; // '\0' when the process is gone
+    pid_t parent = 0;
+};
+
+tProcessFacts FactsOf(pid_t pid)
 {
+    tProcessFacts facts;
     std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
-    std::string first;
-    std::getline(cmdline, first, '\0');
+    std::getline(cmdline, facts.first, '\0');
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     const auto close = line.rfind(')');
-    const char state = close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '\0';
-    return {first, state};
+    if (close != std::string::npos && close + 2 < line.size()) {
+        std::istringstream rest(line.substr(close + 2));
+        rest >> facts.state >> facts.parent;
+    }
+    return facts;
 }
 
-// Live (not zombie) processes running the program at path.
+// Live (not zombie) processes running the program at path, without the
+// moments when one forks a helper (which shares its command line until it
+// runs another program).
 std::vector<pid_t> ProcessesOf(const std::string& path)
 {
     std::vector<pid_t> found;
@@ -45,8 +56,8 @@ std::vector<pid_t> ProcessesOf(const std::string& path)
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
         const pid_t pid = std::stoi(name);
-        const auto [first, state] = ProcessFacts(pid);
-        if (first == path && state != 'Z' && state != '\0')
+        const tProcessFacts facts = FactsOf(pid);
+        if (facts.first == path && facts.state != 'Z' && facts.state != '\0' && FactsOf(facts.parent).first != path)
             found.push_back(pid);
     }
     return found;
@@ -157,7 +168,7 @@ tHackEnd WaitForHackEnd(pid_t pid, std::chrono::steady_clock::time_point since)
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
         const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        const char state = ProcessFacts(pid).second;
+        const char state = FactsOf(pid).state;
         if (r == pid || state == 'Z' || state == '\0') {
             end.ended = true;
             end.after = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
