@@ -64,10 +64,10 @@ TEST(Hosted, TwoSaversBothDraw)
     tRunningProgram b(folder, {"--window-id", right.Id()});
     for (const tHostWindow* host : {&left, &right}) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        tScreenShot shot;
+        tPixels shot;
         while (std::chrono::steady_clock::now() < deadline && shot.Colours() < 50) {
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
-            shot = GrabScreen("", host->Window());
+            shot = GrabPixels("", host->Window());
         }
         EXPECT_GE(shot.Colours(), 50u) << host->Id() << "\n" << folder.Log();
     }

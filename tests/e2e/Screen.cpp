@@ -9,7 +9,7 @@
 #include <unistd.h>
 #include <unordered_set>
 
-tPrivateDisplay::tPrivateDisplay()
+tXvfb::tXvfb()
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -34,7 +34,7 @@ tPrivateDisplay::tPrivateDisplay()
         name_ = ":" + number;
 }
 
-tPrivateDisplay::~tPrivateDisplay()
+tXvfb::~tXvfb()
 {
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
@@ -42,9 +42,9 @@ tPrivateDisplay::~tPrivateDisplay()
     }
 }
 
-size_t tScreenShot::Colours() const { return std::unordered_set<uint32_t>(rgb.begin(), rgb.end()).size(); }
+size_t tPixels::Colours() const { return std::unordered_set<uint32_t>(rgb.begin(), rgb.end()).size(); }
 
-double tScreenShot::ChangedShare(const tScreenShot& other) const
+double tPixels::ChangedShare(const tPixels& other) const
 {
     if (rgb.empty() || rgb.size() != other.rgb.size())
         return 1.0;
@@ -54,9 +54,9 @@ double tScreenShot::ChangedShare(const tScreenShot& other) const
     return static_cast<double>(changed) / static_cast<double>(rgb.size());
 }
 
-tScreenShot GrabScreen(const std::string& display, uint64_t window)
+tPixels GrabPixels(const std::string& display, uint64_t window)
 {
-    tScreenShot shot;
+    tPixels shot;
     Display* d = XOpenDisplay(display.empty() ? nullptr : display.c_str());
     if (!d)
         return shot;

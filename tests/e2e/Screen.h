@@ -1,7 +1,7 @@
 #pragma once
 // A virtual display of the test's own (for a screen-saver daemon that grabs
-// input and covers the screen, which must not disturb other tests), and the
-// screen's pixels. Kept apart from the tests because Xlib's macros clash
+// input and covers the screen, which must not disturb other tests), the
+// screen's pixels, and a coloured window on a desktop. Kept apart from the tests because Xlib's macros clash
 // with GoogleTest.
 #include <cstdint>
 #include <string>
@@ -13,13 +13,13 @@
 /// runs are skipped until then.
 inline constexpr bool kZoomDrawsInHostWindows = false;
 
-class tPrivateDisplay {
+class tXvfb {
 public:
     /// Starts Xvfb on a free display number (1024 x 768, 24 bits).
-    tPrivateDisplay();
-    ~tPrivateDisplay();
-    tPrivateDisplay(const tPrivateDisplay&) = delete;
-    tPrivateDisplay& operator=(const tPrivateDisplay&) = delete;
+    tXvfb();
+    ~tXvfb();
+    tXvfb(const tXvfb&) = delete;
+    tXvfb& operator=(const tXvfb&) = delete;
 
     bool Valid() const { return !name_.empty(); }
     /// ":N"
@@ -30,7 +30,7 @@ private:
     std::string name_;
 };
 
-struct tScreenShot {
+struct tPixels {
     int width = 0;
     int height = 0;
     std::vector<uint32_t> rgb; // 0xRRGGBB, rows top first
@@ -38,12 +38,12 @@ struct tScreenShot {
     /// Number of different colours.
     size_t Colours() const;
     /// Share of pixels that differ from the other shot's (1 when sizes differ).
-    double ChangedShare(const tScreenShot& other) const;
+    double ChangedShare(const tPixels& other) const;
 };
 
 /// The whole screen of the display, or one window's part of it; empty when
 /// it cannot be reached.
-tScreenShot GrabScreen(const std::string& display, uint64_t window = 0);
+tPixels GrabPixels(const std::string& display, uint64_t window = 0);
 
 /// A plainly coloured window on the desktop of a display, for a picture of
 /// the desktop to show.

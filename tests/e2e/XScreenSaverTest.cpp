@@ -148,7 +148,7 @@ public:
 private:
     std::vector<std::string> Environment() const { return {"HOME=" + dir_.File("home"), "DISPLAY=" + display_.Name()}; }
 
-    tPrivateDisplay display_;
+    tXvfb display_;
     tTempDir dir_;
     std::unique_ptr<tRunningProgram> daemon_;
 };
@@ -271,14 +271,14 @@ TEST(XScreenSaver, AScreenshotShowsTheZoom)
 
     // Within 15 s a varied picture, and a changed one a little later.
     const auto deadline = std::chrono::steady_clock::now() + 15s;
-    tScreenShot first;
+    tPixels first;
     while (std::chrono::steady_clock::now() < deadline && first.Colours() < 200) {
         std::this_thread::sleep_for(250ms);
-        first = GrabScreen(session.DisplayName());
+        first = GrabPixels(session.DisplayName());
     }
     EXPECT_GE(first.Colours(), 200u) << session.Log();
     std::this_thread::sleep_for(2s);
-    const tScreenShot second = GrabScreen(session.DisplayName());
+    const tPixels second = GrabPixels(session.DisplayName());
     EXPECT_GE(second.Colours(), 200u);
     EXPECT_GT(first.ChangedShare(second), 0.05) << "the zoom moves";
     ASSERT_EQ(session.Command("-deactivate").exitCode, 0);
