@@ -5,9 +5,13 @@
 #include "uApplication.h"
 #include "uBenchmarkDisplayForm.h"
 #include "uBenchmarkForm.h"
+#include "uCommandLine.h"
 #include "uDebugForm.h"
+#include "uFileLocations.h"
+#include "uFormat.h"
 #include "uGlobalSettings.h"
 #include "uHideScreenForm.h"
+#include "uHosting.h"
 #include "uLog.h"
 #include "uOptionsForm.h"
 #include "uPlatform.h"
@@ -18,7 +22,10 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -37,7 +44,7 @@ enum tExitCode : int {
 
 void PrepareLog()
 {
-    StartLogFile(ExecutableFolder() + "fractal.log", kLogSizeLimit);
+    StartLogFile(LogFileLocation(), kLogSizeLimit);
     LogNote(1, " ");
     LogNote(1, std::string(55, '-'));
     LogNote(1, " ");
@@ -66,43 +73,125 @@ struct tForms {
     }
 };
 
+std::string HostSourceText(tHostSource source)
+{
+    switch (source) {
+    case tHostSource::WindowIdSwitch:
+        return "--window-id";
+    case tHostSource::Environment:
+        return "XSCREENSAVER_WINDOW";
+    default:
+        return "--root";
+    }
+}
+
+std::string WindowIdText(uint64_t id)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(id));
+    return text;
+}
+
+// A problem with the command line: in the log and on standard error, where
+// the user or the host sees it.
+int EndWithCommandLineError(const std::string& message, int code)
+{
+    LogWarning(1, message);
+    std::fprintf(stderr, "quorex: %s\n", message.c_str());
+    return code;
+}
+
+// The settings the command line gives apply to the runs that use them; the
+// options dialog would otherwise show them and store them as the user's.
+void ApplyCommandLineSettings(const tCommandLine& line)
+{
+    if (!line.settings.Any() || !GlobalSettings)
+        return;
+    if (RunMode == rmConfigure) {
+        LogNote(1, " -Settings from the command line are not used in Configure mode");
+        return;
+    }
+    ApplySettingsOverrides(*GlobalSettings, line.settings, tGlobalSettings::IniFilePath());
+}
+
 int RunEntryBlock(int argc, char** argv)
 {
-    // Qt takes its own switches out of argv; the log shows what we were
-    // given, the mode comes from what is left.
+    // The log shows every argument given; the toolkit then takes its own
+    // switches out of argv, and the mode comes from what is left.
     const std::vector<std::string> given(argv + 1, argv + argc);
+    const char* hostVariable = std::getenv("XSCREENSAVER_WINDOW");
+    // Help, the version and mistakes in the options need no display.
+    const tCommandLine early = ParseCommandLine(given, hostVariable);
+    if (early.help || early.version) {
+        std::fputs(early.help ? UsageText().c_str() : (std::string(kProgramVersionText) + "\n").c_str(), stdout);
+        return kExitNormal;
+    }
+    // A hosted saver must never make the host's unlock dialog sluggish.
+    // Linux keeps the nice value per thread, so it is set before the toolkit
+    // starts any.
+    std::optional<int> hostedNice;
+    if (early.Hosted() && early.error.empty()) {
+        hostedNice = HostedNiceness(ProcessNiceness());
+        if (hostedNice)
+            SetProcessNiceness(*hostedNice);
+    }
 
     PrepareLog();
+    const auto logStart = [&] {
+        LogNote(1, std::string("Starting ") + kProgramVersionText);
+        LogNote(1, " -Parameters: \"" + JoinArguments(given) + "\"");
+    };
+    if (!early.error.empty()) {
+        logStart();
+        return EndWithCommandLineError(early.error, early.errorExitCode);
+    }
     if (!DisplayAvailable(argc, argv))
         return kExitNoDisplay;
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     WatchTerminationRequests();
     InstallInputWatchers();
-    const std::vector<std::string> args(argv + 1, argv + argc);
-
-    LogNote(1, "Starting Quorex V1.4.0 (24/10/2007)");
-    LogNote(1, " -Parameters: \"" + JoinArguments(given) + "\"");
-
+    logStart();
+    const tCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), hostVariable);
+    ShowFramesPerSecond = line.showFramesPerSecond;
     RunMode = rmDemo;
-    RunMode = RunModeFromArguments(args);
-    if (RunMode == 0)
-        return kExitUnknownSwitch;
+    if (line.Hosted()) {
+        RunMode = rmHosted;
+        HostWindowId = line.hostSource == tHostSource::Root ? RootWindowId() : line.hostWindow;
+        if (!WindowExists(HostWindowId))
+            return EndWithCommandLineError("there is no window " + WindowIdText(HostWindowId) + " to draw in (from " +
+                                               HostSourceText(line.hostSource) + ")",
+                                           kExitBadWindow);
+    } else {
+        RunMode = RunModeFromArguments(line.classicArgs);
+        if (RunMode == 0)
+            return kExitUnknownSwitch;
+    }
 
-    if (!InstanceMutex().Acquire(RunModeMutexName(RunMode))) {
+    const std::string mutexName = RunModeMutexName(RunMode);
+    if (!mutexName.empty() && !InstanceMutex().Acquire(mutexName)) {
         LogNote(1, "previous instance detected");
         return kExitPreviousInstance;
     }
     LogNote(1, " -Starting in \"" + RunModeName(RunMode) + "\" mode");
+    if (RunMode == rmHosted)
+        LogNote(2, hostedNice ? " -Priority lowered to nice " + IntToStr(*hostedNice)
+                              : " -Priority kept at nice " + IntToStr(ProcessNiceness()) + " as the host set it");
 
     tForms forms;
+    const auto makeSaver = [&] {
+        auto* saver = forms.Make<TfScreenSaver>();
+        saver->SetShowFramesPerSecond(ShowFramesPerSecond);
+        return saver;
+    };
     switch (RunMode) {
     case rmDemo: {
         HideFromTaskbar = false;
-        auto* saver = forms.Make<TfScreenSaver>();
+        auto* saver = makeSaver();
         saver->show();
         forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
+        ApplyCommandLineSettings(line);
         saver->UseSettings(*GlobalSettings);
         saver->SetDebugWindow(forms.Make<TfDebug>());
         break;
@@ -110,22 +199,24 @@ int RunEntryBlock(int argc, char** argv)
     case rmScreenSaver: {
         HideFromTaskbar = true;
         QApplication::setApplicationDisplayName("Quorex");
-        auto* saver = forms.Make<TfScreenSaver>();
+        auto* saver = makeSaver();
         saver->show();
         saver->AddCoverWindow(forms.Make<TfHideScreen>());
         forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>();
+        ApplyCommandLineSettings(line);
         saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
         saver->SetDebugWindow(forms.Make<TfDebug>());
         break;
     }
     case rmConfigure: {
-        const uint64_t handle = ConfigureHandleFromArgument(args[0]);
+        const uint64_t handle = ConfigureHandleFromArgument(line.classicArgs[0]);
         if (handle != 0)
             OptionsParentWindow = ParentWindowOf(handle);
         forms.Make<TdmSystemInfo>();
         forms.Make<TfOptions>()->show();
+        ApplyCommandLineSettings(line);
         forms.Make<TfDebug>();
         break;
     }
@@ -134,6 +225,7 @@ int RunEntryBlock(int argc, char** argv)
         forms.Make<TdmSystemInfo>();
         auto* display = forms.Make<TfBenchmarkDisplay>();
         auto* options = forms.Make<TfOptions>();
+        ApplyCommandLineSettings(line);
         forms.Make<TfDebug>();
         benchmark->Attach(*display, *options, options->Settings());
         benchmark->show();
@@ -141,20 +233,37 @@ int RunEntryBlock(int argc, char** argv)
     }
     case rmPreview: {
         HideFromTaskbar = true;
-        auto* saver = forms.Make<TfScreenSaver>();
+        auto* saver = makeSaver();
         forms.Make<TdmSystemInfo>();
         saver->AddCoverWindow(forms.Make<TfHideScreen>());
         forms.Make<TfOptions>();
+        ApplyCommandLineSettings(line);
         saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
         saver->SetDebugWindow(forms.Make<TfDebug>());
-        const std::string second = args.size() > 1 ? args[1] : std::string();
+        const std::string second = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
         const uint64_t handle = PreviewHandleFromArgument(second);
         // A number that names no window is as invalid as no number.
         if (handle == 0 || !saver->EmbedInto(handle)) {
             LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
             return kExitInvalidPreviewHandle;
         }
+        saver->show();
+        break;
+    }
+    case rmHosted: {
+        // As Preview, in a window the host made and keeps (one per monitor).
+        HideFromTaskbar = true;
+        auto* saver = makeSaver();
+        forms.Make<TdmSystemInfo>();
+        saver->AddCoverWindow(forms.Make<TfHideScreen>());
+        forms.Make<TfOptions>();
+        ApplyCommandLineSettings(line);
+        saver->UseSettings(*GlobalSettings);
+        forms.Make<TAboutBox>();
+        saver->SetDebugWindow(forms.Make<TfDebug>());
+        if (!saver->EmbedInto(HostWindowId))
+            return EndWithCommandLineError("the window " + WindowIdText(HostWindowId) + " has gone", kExitBadWindow);
         saver->show();
         break;
     }

@@ -6,6 +6,7 @@ QX_PACKAGES=(
   qt6-base-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales libxtst-dev
+  xscreensaver desktop-file-utils man-db libxml2-utils
   clang libclang-rt-14-dev
 )
 

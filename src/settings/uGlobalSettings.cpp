@@ -6,6 +6,7 @@
 #include "uAssert.h"
 #include "uClock.h"
 #include "uCpuFeatures.h"
+#include "uFileLocations.h"
 #include "uFiles.h"
 #include "uFormat.h"
 #include "uFractal.h"
@@ -13,7 +14,6 @@
 #include "uLog.h"
 #include "uMath.h"
 #include "uPage.h"
-#include "uPlatform.h"
 #include "uSystemFacts.h"
 #include "uSystemInfo.h"
 
@@ -178,7 +178,7 @@ void tGlobalSettings::SetDefaults()
     writeKeyFramesToDisk = false;
 }
 
-std::string tGlobalSettings::IniFilePath() { return ExecutableFolder() + "fractal.ini"; }
+std::string tGlobalSettings::IniFilePath() { return IniFileLocation(); }
 
 void tGlobalSettings::LoadSettings() { LoadSettings(IniFilePath()); }
 

@@ -6,7 +6,7 @@
 //     size) kept apart from the choice of level, so that the choice can be
 //     driven with any figures;
 //   - tGlobalSettings: defaults, the start-up load (defaults, the registry
-//     store, then section "ADVANCED" of fractal.ini beside the program),
+//     store, then section "ADVANCED" of fractal.ini),
 //     applying a level, saving the two stored choices;
 //   - GlobalSettings: the one settings object of the process.
 #include "uAASettings.h"
@@ -114,7 +114,7 @@ public:
 
     /// Every field to its default (zoomSpeed is left alone).
     void SetDefaults();
-    /// The start-up load from fractal.ini beside the program.
+    /// The start-up load from fractal.ini (IniFilePath).
     void LoadSettings();
     /// The start-up load from the given ini path: defaults, the stored
     /// detail level and deep zooming, then the "ADVANCED" section. Problems
@@ -139,7 +139,8 @@ public:
     /// Five log lines per level.
     void LogDetailLevels() const;
 
-    /// ExecutableFolder() + "fractal.ini".
+    /// fractal.ini beside the program, else the user's in
+    /// $XDG_CONFIG_HOME/quorex/ (see uFileLocations.h).
     static std::string IniFilePath();
 };
 

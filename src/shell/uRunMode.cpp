@@ -6,10 +6,13 @@
 int RunMode = rmScreenSaver;
 bool HideFromTaskbar = false;
 uint64_t OptionsParentWindow = 0;
+uint64_t HostWindowId = 0;
+bool ShowFramesPerSecond = false;
 
 std::string RunModeName(int mode)
 {
-    static const char* const names[] = {"Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview", "Hosted"};
+    static const char* const names[] = {"Demo",      "Screen Saver", "Free Zoom", "Configure",
+                                        "Benchmark", "Preview",      "Hosted"};
     return mode >= 1 && mode <= 7 ? names[mode - 1] : "";
 }
 

@@ -11,8 +11,8 @@ enum tRunModeValue : int {
     rmConfigure = 4,
     rmBenchmark = 5,
     rmPreview = 6,
-    /// Drawing into a window a screen-saver host made (xscreensaver and the
-    /// desktops that follow its conventions).
+    /// Drawing into a window that an X11 screen-saver host made (or the root
+    /// window), chosen by -window-id, XSCREENSAVER_WINDOW or -root.
     rmHosted = 7,
 };
 
@@ -22,11 +22,17 @@ extern int RunMode;
 extern bool HideFromTaskbar;
 /// Configure mode: the window the options dialog parents itself to (0 = none).
 extern uint64_t OptionsParentWindow;
+/// Hosted mode: the X11 window the zoom draws in (the root window for -root
+/// without XSCREENSAVER_WINDOW); 0 in the other modes.
+extern uint64_t HostWindowId;
+/// --fps: the running zoom shows its frames per second.
+extern bool ShowFramesPerSecond;
 
-/// "Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview";
-/// empty for any other value.
+/// "Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview",
+/// "Hosted"; empty for any other value.
 std::string RunModeName(int mode);
-/// "FractalRUN", "FractalCONF" or "FractalPREV"; empty for Free Zoom.
+/// "FractalRUN", "FractalCONF" or "FractalPREV"; empty for Free Zoom and
+/// Hosted: a host starts one hosted saver per monitor at the same time.
 std::string RunModeMutexName(int mode);
 
 /// The mode the arguments select, or 0 for an unrecognised switch. No

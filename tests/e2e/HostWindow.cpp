@@ -2,13 +2,13 @@
 
 #include <X11/Xlib.h>
 
-tHostWindow::tHostWindow()
+tHostWindow::tHostWindow(int x, int y)
 {
     Display* d = XOpenDisplay(nullptr);
     if (!d)
         return;
     display_ = d;
-    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 152, 112, 0, 0, 0);
+    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, 152, 112, 0, 0, 0);
     XMapWindow(d, window_);
     XFlush(d);
 }
@@ -19,4 +19,11 @@ tHostWindow::~tHostWindow()
         XDestroyWindow(d, window_);
         XCloseDisplay(d);
     }
+}
+
+std::string tHostWindow::HexId() const
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window_);
+    return text;
 }

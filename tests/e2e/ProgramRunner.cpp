@@ -26,6 +26,7 @@ std::vector<std::string> tProgramFolder::Environment() const
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0 || entry.rfind("XDG_CONFIG_HOME=", 0) == 0 ||
+            entry.rfind("XDG_STATE_HOME=", 0) == 0 || entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0 ||
             entry.rfind("FRACTAL_", 0) == 0)
             continue;
         env.push_back(entry);
@@ -33,6 +34,7 @@ std::vector<std::string> tProgramFolder::Environment() const
     env.push_back("FRACTAL_NO_DIALOGS=1");
     env.push_back("XDG_RUNTIME_DIR=" + dir_.File("runtime"));
     env.push_back("XDG_CONFIG_HOME=" + dir_.File("config"));
+    env.push_back("XDG_STATE_HOME=" + dir_.File("state"));
     return env;
 }
 
@@ -46,10 +48,20 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
         if (extra.find('=') != std::string::npos)
             env.push_back(extra);
     }
-    std::vector<std::string> argStrings{folder.Binary()};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<std::string> argv{folder.Binary()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Start(std::move(argv), std::move(env), folder.OutputPath());
+}
 
-    const std::string output = folder.OutputPath();
+tRunningProgram::tRunningProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                 const std::string& outputPath)
+{
+    Start(argv, env, outputPath);
+}
+
+void tRunningProgram::Start(std::vector<std::string> argStrings, std::vector<std::string> env,
+                            const std::string& outputPath)
+{
     std::vector<char*> argv, envp;
     for (auto& a : argStrings)
         argv.push_back(a.data());
@@ -62,12 +74,12 @@ tRunningProgram::tRunningProgram(const tProgramFolder& folder, const std::vector
     if (pid_ < 0)
         throw std::runtime_error("fork failed");
     if (pid_ == 0) {
-        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        const int out = ::open(outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (out >= 0) {
             ::dup2(out, 1);
             ::dup2(out, 2);
         }
-        ::execve(argv[0], argv.data(), envp.data());
+        ::execvpe(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
 }
@@ -141,4 +153,29 @@ bool WaitForText(const std::string& path, const std::string& text, std::chrono::
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
+}
+
+bool RunningAsRoot() { return ::geteuid() == 0; }
+
+std::vector<std::string> Unprivileged(std::vector<std::string> argv)
+{
+    if (!RunningAsRoot())
+        return argv;
+    std::vector<std::string> as{"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+    as.insert(as.end(), argv.begin(), argv.end());
+    return as;
+}
+
+std::string UnprivilegedCommand(const std::string& commandLine)
+{
+    return RunningAsRoot() ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " + commandLine : commandLine;
+}
+
+void GiveToUnprivileged(const std::string& path)
+{
+    namespace fs = std::filesystem;
+    fs::permissions(path, fs::perms::group_exec | fs::perms::others_exec | fs::perms::group_read |
+                              fs::perms::others_read, fs::perm_options::add);
+    if (RunningAsRoot() && RunCommand("chown -R nobody:nogroup '" + path + "'").exitCode != 0)
+        throw std::runtime_error("could not give " + path + " to nobody");
 }

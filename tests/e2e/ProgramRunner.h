@@ -20,7 +20,8 @@ public:
     std::string OutputPath() const { return dir_.File("output"); }
     std::string Output() const { return ReadTextFile(OutputPath()); }
     std::string StorePath() const { return dir_.File("config/Halvornet/Fractal/registry"); }
-    /// Environment of every run: no dialogs, lock files and config in this folder.
+    /// Environment of every run: no dialogs, lock files, config and state in
+    /// this folder, no host window.
     std::vector<std::string> Environment() const;
 
 private:
@@ -33,6 +34,9 @@ public:
     /// NAME removes that variable.
     tRunningProgram(const tProgramFolder& folder, const std::vector<std::string>& args,
                     const std::vector<std::string>& extraEnv = {});
+    /// Any command (found on PATH), its output appended to outputPath.
+    tRunningProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                    const std::string& outputPath);
     ~tRunningProgram();
     tRunningProgram(const tRunningProgram&) = delete;
     tRunningProgram& operator=(const tRunningProgram&) = delete;
@@ -46,6 +50,8 @@ public:
     pid_t Pid() const { return pid_; }
 
 private:
+    void Start(std::vector<std::string> argv, std::vector<std::string> env, const std::string& outputPath);
+
     pid_t pid_ = -1;
     int status_ = -1;
 };
@@ -60,3 +66,14 @@ int RunProgram(const tProgramFolder& folder, const std::vector<std::string>& arg
 /// Polls the file until it contains the text; false after the timeout.
 bool WaitForText(const std::string& path, const std::string& text,
                  std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+/// True when the tests run as root. Programs that refuse root (xscreensaver)
+/// or that must meet folders they cannot write then run as nobody.
+bool RunningAsRoot();
+/// The command, run as nobody when the tests run as root.
+std::vector<std::string> Unprivileged(std::vector<std::string> argv);
+/// The same for a shell command line.
+std::string UnprivilegedCommand(const std::string& commandLine);
+/// Lets everyone enter the folder and, when the tests run as root, gives it
+/// and everything in it to nobody.
+void GiveToUnprivileged(const std::string& path);

@@ -21,6 +21,8 @@ TEST(RunMode, NamesAndMutexFamilies)
     EXPECT_EQ(RunModeName(rmScreenSaver), "Screen Saver");
     EXPECT_EQ(RunModeName(rmFreeZoom), "Free Zoom");
     EXPECT_EQ(RunModeName(rmPreview), "Preview");
+    EXPECT_EQ(RunModeName(rmHosted), "Hosted");
+    EXPECT_EQ(RunModeName(8), "");
     EXPECT_EQ(RunModeName(0), "");
     EXPECT_EQ(RunModeMutexName(rmDemo), "FractalRUN");
     EXPECT_EQ(RunModeMutexName(rmBenchmark), "FractalRUN");
@@ -28,6 +30,7 @@ TEST(RunMode, NamesAndMutexFamilies)
     EXPECT_EQ(RunModeMutexName(rmConfigure), "FractalCONF");
     EXPECT_EQ(RunModeMutexName(rmPreview), "FractalPREV");
     EXPECT_EQ(RunModeMutexName(rmFreeZoom), "");
+    EXPECT_EQ(RunModeMutexName(rmHosted), "") << "one hosted saver per monitor";
 }
 
 TEST(RunMode, WindowHandlesFromTheCommandLine)

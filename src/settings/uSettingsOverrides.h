@@ -1,0 +1,27 @@
+#pragma once
+// Settings given on the command line for one run: they replace the stored
+// choices (detail level, deep zooming) and the random seed after the
+// start-up load, and are never written to the store.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class tGlobalSettings;
+
+struct tSettingsOverrides {
+    /// 1 to 5, or 6 (kAutoDetectDetailLevel): measure the machine.
+    std::optional<uint8_t> detailLevel;
+    std::optional<bool> zoomDeep;
+    std::optional<int32_t> patternSeed;
+
+    bool Any() const { return detailLevel || zoomDeep || patternSeed; }
+    /// The options as a user would type them ("--detail 3 --deep-zoom").
+    std::string Text() const;
+};
+
+/// Applies the overrides to loaded settings. A new level or deep-zooming
+/// choice is applied like a stored one (ApplyDetailLevel), after which the
+/// values that the ini file at iniPath sets keep winning over the level's,
+/// as they do in the load. Deep zooming stays off without SSE2.
+void ApplySettingsOverrides(tGlobalSettings& settings, const tSettingsOverrides& overrides,
+                            const std::string& iniPath);

@@ -1,0 +1,214 @@
+#include "uCommandLine.h"
+
+#include "uFormat.h"
+#include "uGlobalSettings.h"
+
+#include <charconv>
+
+namespace {
+bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
+{
+    for (const char* n : names)
+        if (arg == n)
+            return true;
+    return false;
+}
+
+bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value)
+{
+    if (text.empty())
+        return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+    return ec == std::errc() && ptr == end && value <= limit;
+}
+
+// Takes the options out of the arguments into the command line; the host
+// switches are kept apart until the window's source is chosen.
+class tParser {
+public:
+    tParser(const std::vector<std::string>& args, tCommandLine& line) : args_(args), line_(line) {}
+
+    uint64_t windowId = 0;
+    bool root = false;
+
+    void Run()
+    {
+        for (index_ = 0; index_ < args_.size() && line_.error.empty(); ++index_)
+            Take(args_[index_]);
+    }
+
+private:
+    void Fail(int code, const std::string& message)
+    {
+        if (line_.error.empty()) {
+            line_.error = message;
+            line_.errorExitCode = code;
+        }
+    }
+
+    // The value after an option, or from "--option=value".
+    std::optional<std::string> Value(const std::string& option, const std::optional<std::string>& attached)
+    {
+        if (attached)
+            return attached;
+        if (index_ + 1 < args_.size())
+            return args_[++index_];
+        Fail(option == "--window-id" ? kExitBadWindow : kExitBadOption, option + " needs a value");
+        return std::nullopt;
+    }
+
+    void Take(const std::string& arg)
+    {
+        // -window-id and -root are the single-dash spellings of X11 hosts.
+        std::string name = arg;
+        if (IsOneOf(arg, {"-window-id", "-root"}))
+            name = "-" + arg;
+        std::optional<std::string> attached;
+        if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            attached = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        if (name.rfind("--", 0) != 0) {
+            line_.classicArgs.push_back(arg);
+            return;
+        }
+        const bool takesValue = IsOneOf(name, {"--window-id", "--detail", "--seed"});
+        if (attached && !takesValue) {
+            Fail(kExitBadOption, name + " takes no value");
+            return;
+        }
+
+        if (name == "--window-id") {
+            if (const auto v = Value(name, attached)) {
+                windowId = WindowIdFromText(*v);
+                if (windowId == 0)
+                    Fail(kExitBadWindow, "--window-id: \"" + *v + "\" is not a window id (0x hex or decimal, not 0)");
+            }
+        } else if (name == "--root") {
+            root = true;
+        } else if (name == "--detail") {
+            if (const auto v = Value(name, attached)) {
+                uint64_t level = 0;
+                if (UpperCase(*v) == "AUTO")
+                    line_.settings.detailLevel = kAutoDetectDetailLevel;
+                else if (ParseUnsigned(*v, 10, kHighestDetailLevel, level) && level >= kLowestDetailLevel)
+                    line_.settings.detailLevel = static_cast<uint8_t>(level);
+                else
+                    Fail(kExitBadOption, "--detail: \"" + *v + "\" is not a detail level (1 to 5, or auto)");
+            }
+        } else if (name == "--deep-zoom" || name == "--no-deep-zoom") {
+            line_.settings.zoomDeep = name == "--deep-zoom";
+        } else if (name == "--seed") {
+            if (const auto v = Value(name, attached)) {
+                uint64_t seed = 0;
+                if (ParseUnsigned(*v, 10, 0xFFFFFFFFu, seed))
+                    line_.settings.patternSeed = static_cast<int32_t>(static_cast<uint32_t>(seed));
+                else
+                    Fail(kExitBadOption, "--seed: \"" + *v + "\" is not a seed (0 to 4294967295; 0 = from the clock)");
+            }
+        } else if (name == "--fps") {
+            line_.showFramesPerSecond = true;
+        } else if (name == "--help") {
+            line_.help = true;
+        } else if (name == "--version") {
+            line_.version = true;
+        } else {
+            Fail(kExitUnknownOption, "unknown option " + arg + " (see --help)");
+        }
+    }
+
+    const std::vector<std::string>& args_;
+    tCommandLine& line_;
+    size_t index_ = 0;
+};
+} // namespace
+
+uint64_t WindowIdFromText(const std::string& text)
+{
+    uint64_t id = 0;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (!ParseUnsigned(hex ? text.substr(2) : text, hex ? 16 : 10, 0xFFFFFFFFu, id))
+        return 0;
+    return id;
+}
+
+tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* xscreensaverWindow)
+{
+    tCommandLine line;
+    // Help and version win over anything else on the line.
+    for (const auto& arg : args) {
+        line.help = line.help || arg == "--help";
+        line.version = line.version || arg == "--version";
+    }
+    if (line.help || line.version)
+        return line;
+    tParser parser(args, line);
+    parser.Run();
+    if (!line.error.empty())
+        return line;
+
+    const bool fromEnvironment = xscreensaverWindow && *xscreensaverWindow;
+    if (parser.windowId != 0) {
+        line.hostSource = tHostSource::WindowIdSwitch;
+        line.hostWindow = parser.windowId;
+    } else if (fromEnvironment && (parser.root || line.classicArgs.empty())) {
+        line.hostSource = tHostSource::Environment;
+        line.hostWindow = WindowIdFromText(xscreensaverWindow);
+        if (line.hostWindow == 0) {
+            line.error = std::string("XSCREENSAVER_WINDOW: \"") + xscreensaverWindow +
+                         "\" is not a window id (0x hex or decimal, not 0)";
+            line.errorExitCode = kExitBadWindow;
+        }
+    } else if (parser.root) {
+        line.hostSource = tHostSource::Root;
+    }
+
+    if (line.error.empty() && (parser.windowId != 0 || parser.root) && !line.classicArgs.empty()) {
+        line.error = "\"" + line.classicArgs[0] + "\" cannot be used with " +
+                     (parser.windowId != 0 ? "--window-id" : "--root");
+        line.errorExitCode = kExitBadOption;
+    }
+    return line;
+}
+
+std::string UsageText()
+{
+    return std::string(kProgramVersionText) +
+           " - an endless, smooth zoom into the Mandelbrot set\n"
+           "\n"
+           "Usage: quorex [SWITCH] [OPTION...]\n"
+           "\n"
+           "Switches (one):\n"
+           "  /s                  full-screen screen saver (also with no switch)\n"
+           "  /d                  the zoom in a window (demo)\n"
+           "  /c[:WINDOW]         the settings dialog\n"
+           "  /p WINDOW           the zoom inside the X11 window WINDOW (preview)\n"
+           "  /b                  benchmark: time a fixed render and score the machine\n"
+           "  --root, -root       draw in the screen-saver host's window\n"
+           "                      (XSCREENSAVER_WINDOW), else in the root window\n"
+           "  --window-id ID, -window-id ID\n"
+           "                      draw in the X11 window ID (0x hex or decimal)\n"
+           "\n"
+           "Options (for this run only; nothing is stored):\n"
+           "  --detail 1..5|auto  detail level (auto measures this machine)\n"
+           "  --deep-zoom         zoom deep (64-bit keyframes)\n"
+           "  --no-deep-zoom      stay within single precision\n"
+           "  --seed N            repeat the run of seed N (0 = from the clock)\n"
+           "  --fps               show the frames per second\n"
+           "  --help              print this text\n"
+           "  --version           print the version\n"
+           "\n"
+           "For xscreensaver, add to the programs in ~/.xscreensaver:\n"
+           "  GL: quorex --root\n"
+           "\n"
+           "Exit codes: 0 normal end, 2 bad option value, 20 another instance runs,\n"
+           "24 unknown switch or option, 42 bad window, 102/105/106 graphics failures.\n";
+}
+
+std::optional<int> HostedNiceness(int current)
+{
+    if (current > 0)
+        return std::nullopt;
+    return 10;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The command line beyond the classic switches (/s /c /p /d /b): the
+// switches of X11 screen-saver hosts and the options that change one run.
+// They are taken out first; the classic rules see only what is left.
+//
+//   -window-id ID, --window-id ID  draw in that X11 window (0x hex or decimal)
+//   -root, --root                  draw in XSCREENSAVER_WINDOW when it is set
+//                                  (as xscreensaver does), else the root window
+//   --detail 1..5|auto, --deep-zoom, --no-deep-zoom, --seed N
+//                                  settings for this run, never stored
+//   --fps, --help, --version
+//
+// The window comes from (in this order) -window-id, XSCREENSAVER_WINDOW and
+// -root. XSCREENSAVER_WINDOW alone also selects hosted mode, unless a
+// classic switch names another mode: desktop savers start their savers
+// with only that variable set.
+#include "uSettingsOverrides.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+inline constexpr char kProgramVersionText[] = "Quorex V1.4.0 (24/10/2007)";
+
+/// A bad option value, a missing value, or a classic switch beside a host switch.
+inline constexpr int kExitBadOption = 2;
+/// An option this program does not know (the code of an unknown switch).
+inline constexpr int kExitUnknownOption = 24;
+/// The window to draw in is missing, not a number, 0, or names no window
+/// (the code of a bad preview window).
+inline constexpr int kExitBadWindow = 42;
+
+enum class tHostSource { None, WindowIdSwitch, Environment, Root };
+
+struct tCommandLine {
+    /// The arguments the classic switch rules read, in their order.
+    std::vector<std::string> classicArgs;
+    tHostSource hostSource = tHostSource::None;
+    /// The window to draw in; 0 with Root: the display's root window.
+    uint64_t hostWindow = 0;
+    tSettingsOverrides settings;
+    bool showFramesPerSecond = false;
+    bool help = false;
+    bool version = false;
+    /// What went wrong (for standard error and the log); empty when nothing did.
+    std::string error;
+    int errorExitCode = 0;
+
+    bool Hosted() const { return hostSource != tHostSource::None; }
+};
+
+/// Reads the arguments (without the program name). xscreensaverWindow is
+/// the environment variable's value, or null when it is not set.
+tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* xscreensaverWindow);
+
+/// An X11 window id written as 0x hex or decimal digits; 0 when the text is
+/// anything else, 0 itself, or does not fit in 32 bits.
+uint64_t WindowIdFromText(const std::string& text);
+
+/// What --help prints.
+std::string UsageText();
+
+/// The nice value a hosted saver takes: 10, unless the host has already
+/// lowered the priority (a nice value above 0), which is then kept.
+std::optional<int> HostedNiceness(int current);

@@ -1,0 +1,109 @@
+#include "uCommandLine.h"
+
+#include "uGlobalSettings.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+tCommandLine Parse(const std::vector<std::string>& args, const char* env = nullptr)
+{
+    return ParseCommandLine(args, env);
+}
+} // namespace
+
+TEST(CommandLine, WindowIdsInHexAndDecimal)
+{
+    EXPECT_EQ(WindowIdFromText("0x400008"), 0x400008u);
+    EXPECT_EQ(WindowIdFromText("0X1aB"), 0x1abu);
+    EXPECT_EQ(WindowIdFromText("4194312"), 4194312u);
+    EXPECT_EQ(WindowIdFromText("0xFFFFFFFF"), 0xFFFFFFFFu);
+    for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", "12abc", " 12", "0x1G", "4294967296", "0x100000000",
+                            "99999999999999999999999"})
+        EXPECT_EQ(WindowIdFromText(bad), 0u) << '"' << bad << '"';
+}
+
+TEST(CommandLine, TheHostWindowComesFromTheSwitchThenTheEnvironmentThenTheRoot)
+{
+    // -window-id wins over everything.
+    auto line = Parse({"-root", "-window-id", "0x10"}, "0x20");
+    EXPECT_EQ(line.hostSource, tHostSource::WindowIdSwitch);
+    EXPECT_EQ(line.hostWindow, 0x10u);
+    line = Parse({"--window-id=17"});
+    EXPECT_EQ(line.hostWindow, 17u);
+    // --root draws in the host's window when it names one, as xscreensaver does.
+    line = Parse({"--root"}, "0x400008");
+    EXPECT_EQ(line.hostSource, tHostSource::Environment);
+    EXPECT_EQ(line.hostWindow, 0x400008u);
+    line = Parse({"--root"}, "");
+    EXPECT_EQ(line.hostSource, tHostSource::Root);
+    EXPECT_EQ(line.hostWindow, 0u);
+    // The variable alone selects hosted mode; a classic switch keeps its mode.
+    line = Parse({"--fps"}, "4194312");
+    EXPECT_EQ(line.hostSource, tHostSource::Environment);
+    EXPECT_TRUE(line.showFramesPerSecond);
+    line = Parse({"/c:55"}, "0x400008");
+    EXPECT_FALSE(line.Hosted());
+    EXPECT_EQ(line.classicArgs, (std::vector<std::string>{"/c:55"}));
+    // Without host switches the classic rules read what is left, in order.
+    line = Parse({"--detail", "2", "/p", "--seed", "7", "123"});
+    EXPECT_FALSE(line.Hosted());
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.classicArgs, (std::vector<std::string>{"/p", "123"}));
+}
+
+TEST(CommandLine, BadWindowsAndValuesNameTheirSourceAndCode)
+{
+    const std::vector<std::tuple<std::vector<std::string>, const char*, int, std::string>> cases = {
+        {{"--window-id", "junk"}, nullptr, kExitBadWindow, "--window-id: \"junk\""},
+        {{"-window-id", "0"}, nullptr, kExitBadWindow, "--window-id: \"0\""},
+        {{"--window-id"}, nullptr, kExitBadWindow, "--window-id needs a value"},
+        {{"--root"}, "zz", kExitBadWindow, "XSCREENSAVER_WINDOW: \"zz\""},
+        {{}, "0", kExitBadWindow, "XSCREENSAVER_WINDOW: \"0\""},
+        {{"--detail", "9"}, nullptr, kExitBadOption, "--detail: \"9\""},
+        {{"--detail", "0"}, nullptr, kExitBadOption, "--detail: \"0\""},
+        {{"--detail"}, nullptr, kExitBadOption, "--detail needs a value"},
+        {{"--seed", "-1"}, nullptr, kExitBadOption, "--seed: \"-1\""},
+        {{"--seed", "4294967296"}, nullptr, kExitBadOption, "--seed: \"4294967296\""},
+        {{"--fps=1"}, nullptr, kExitBadOption, "--fps takes no value"},
+        {{"--root", "/s"}, nullptr, kExitBadOption, "\"/s\" cannot be used with --root"},
+        {{"--window-id", "5", "/d"}, nullptr, kExitBadOption, "\"/d\" cannot be used with --window-id"},
+        {{"--detial", "3"}, nullptr, kExitUnknownOption, "unknown option --detial"},
+    };
+    for (const auto& [args, env, code, text] : cases) {
+        const auto line = Parse(args, env);
+        EXPECT_EQ(line.errorExitCode, code) << text;
+        EXPECT_NE(line.error.find(text), std::string::npos) << line.error;
+    }
+}
+
+TEST(CommandLine, SettingsForOneRun)
+{
+    auto line = Parse({"--detail", "auto", "--deep-zoom", "--seed", "4294967295", "--no-deep-zoom"});
+    ASSERT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.settings.detailLevel, kAutoDetectDetailLevel);
+    EXPECT_EQ(line.settings.zoomDeep, false) << "the last one wins";
+    EXPECT_EQ(line.settings.patternSeed, -1) << "the 32 bits of the seed";
+    EXPECT_EQ(line.settings.Text(), "--detail auto --no-deep-zoom --seed 4294967295");
+    line = Parse({"--detail=5", "/s"});
+    EXPECT_EQ(line.settings.detailLevel, 5);
+    EXPECT_FALSE(line.settings.zoomDeep.has_value());
+    EXPECT_FALSE(Parse({"/s"}).settings.Any());
+}
+
+TEST(CommandLine, HelpAndVersionWinOverMistakes)
+{
+    EXPECT_TRUE(Parse({"--detail", "9", "--help"}).help);
+    EXPECT_TRUE(Parse({"--detail", "9", "--help"}).error.empty());
+    EXPECT_TRUE(Parse({"--version", "/x"}).version);
+    for (const char* option : {"--window-id", "--root", "--detail", "--deep-zoom", "--no-deep-zoom", "--seed", "--fps",
+                               "--version", "GL: quorex --root"})
+        EXPECT_NE(UsageText().find(option), std::string::npos) << option;
+}
+
+TEST(CommandLine, HostedNicenessKeepsWhatTheHostLowered)
+{
+    EXPECT_EQ(HostedNiceness(0), 10);
+    EXPECT_EQ(HostedNiceness(-5), 10);
+    EXPECT_EQ(HostedNiceness(10), std::nullopt);
+    EXPECT_EQ(HostedNiceness(4), std::nullopt);
+}
