@@ -121,7 +121,7 @@ int RunEntryBlock(int argc, char** argv)
     const std::vector<std::string> given(argv + 1, argv + argc);
     const char* hostVariable = std::getenv("XSCREENSAVER_WINDOW");
     // Help, the version and mistakes in the options need no display.
-    const tCommandLine early = ParseCommandLine(given, hostVariable);
+    const tCommandLine early = ParseCommandLine(WithoutToolkitOptions(given), hostVariable);
     if (early.help || early.version) {
         std::fputs(early.help ? UsageText().c_str() : (std::string(kProgramVersionText) + "\n").c_str(), stdout);
         return kExitNormal;
@@ -262,8 +262,12 @@ int RunEntryBlock(int argc, char** argv)
         saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
         saver->SetDebugWindow(forms.Make<TfDebug>());
-        if (!saver->EmbedInto(HostWindowId))
-            return EndWithCommandLineError("the window " + WindowIdText(HostWindowId) + " has gone", kExitBadWindow);
+        // A host may take its window back while the saver starts (xscreensaver
+        // ends and restarts hacks at will): that ends the run like any host's stop.
+        if (!saver->EmbedInto(HostWindowId)) {
+            LogNote(1, "The host window has gone, closing");
+            return kExitNormal;
+        }
         saver->show();
         break;
     }

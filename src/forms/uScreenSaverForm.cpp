@@ -1,15 +1,20 @@
 #include "uScreenSaverForm.h"
 
+#include "uDesktopTransitions.h"
 #include "uForeignWindow.h"
 #include "uGlobalSettings.h"
 #include "uHideScreenForm.h"
+#include "uHosting.h"
 #include "uLog.h"
 #include "uOpenGL.h"
+#include "uPage.h"
 #include "uPlatform.h"
 #include "uRunMode.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QImage>
+#include <QPainter>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPalette>
@@ -49,6 +54,10 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     QScreen* screen = QGuiApplication::primaryScreen();
     switch (RunMode) {
     case rmScreenSaver:
+        // The picture must be taken before the window covers the screen.
+        if (screen)
+            capture_ = CaptureDesktopPage(tRect{screen->geometry().left(), screen->geometry().top(),
+                                                screen->geometry().right() + 1, screen->geometry().bottom() + 1});
         // Above everything, panels included, and out of the window manager's
         // hands; the keyboard is grabbed once shown.
         flags |= Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint;
@@ -60,6 +69,7 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     case rmHosted:
         break;
     default: {
+        capture_ = CaptureDesktopPage();
         flags |= Qt::WindowStaysOnTopHint;
         // The design-time place lies right of a 1280-pixel screen; keep the
         // window's size but move it onto the screen it would otherwise miss.
@@ -98,12 +108,17 @@ void TfScreenSaver::AddCoverWindow(QWidget* cover)
 
 bool TfScreenSaver::EmbedInto(uint64_t windowId)
 {
-    if (!WindowIdExists(windowId))
+    if (!WindowExists(windowId))
         return false;
     QWindow* host = QWindow::fromWinId(static_cast<WId>(windowId));
     if (!host)
         return false;
     hostWindow_ = std::make_unique<tForeignWindow>(windowId);
+    // A host that covers the screen for its saver leaves its own picture of
+    // the desktop on the window; without one there is nothing to fade from.
+    if (RunMode == rmHosted)
+        if (const auto shot = HostScreenshot(windowId))
+            capture_ = DesktopPageFrom(*shot);
     winId(); // the native window must exist to be given a parent
     windowHandle()->setParent(host);
     setGeometry(0, 0, std::max(hostWindow_->Width(), 1), std::max(hostWindow_->Height(), 1));
@@ -137,6 +152,18 @@ int TfScreenSaver::SaverState() const { return runner_ ? runner_->Status().state
 // ---------------------------------------------------------------------------
 // Window events
 // ---------------------------------------------------------------------------
+
+void TfScreenSaver::paintEvent(QPaintEvent* event)
+{
+    // Until the graphics take over the window shows the desktop it covers.
+    if (capture_ && SaverState() < ssInitialised) {
+        const QImage picture(capture_->Pixels(), capture_->Width(), capture_->Height(), capture_->Stride(),
+                             QImage::Format_RGBX8888);
+        QPainter(this).drawImage(rect(), picture);
+        return;
+    }
+    QWidget::paintEvent(event);
+}
 
 void TfScreenSaver::showEvent(QShowEvent* event)
 {
@@ -181,6 +208,7 @@ void TfScreenSaver::Timer2Timer()
         return;
     runner_ = std::make_unique<tZoomRunner>(*settings_, static_cast<tZoomHost&>(*this), RunMode);
     runner_->showFramesPerSecond = showFramesPerSecond_;
+    runner_->SetDesktopCapture(capture_.get());
     if (stopBeforeStart_)
         runner_->BeginStop();
     try {
@@ -189,6 +217,8 @@ void TfScreenSaver::Timer2Timer()
         // Nothing of the zoom can go on; the window closes as at any end.
         LogWarning(1, std::string("The zoom stopped: ") + e.what());
     }
+    if (RunMode == rmScreenSaver && runner_->GL())
+        runner_->RunDesktopFadeIn();
     close();
 }
 

@@ -18,6 +18,7 @@
 class QLabel;
 class tForeignWindow;
 class tGlobalSettings;
+class tPage;
 
 class TfScreenSaver : public QWidget, public tInputSink, private tZoomHost {
     Q_OBJECT
@@ -51,6 +52,7 @@ public:
     void FormKeyPress() override;
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -76,6 +78,9 @@ private:
 
     tGlobalSettings* settings_ = nullptr;
     std::unique_ptr<tZoomRunner> runner_;
+    /// The desktop as it was when the window was made; none in Preview mode
+    /// or where the platform refuses screen grabs.
+    std::unique_ptr<tPage> capture_;
     tWindowHandle surface_;
     tMouseStopRule mouseRule_;
     QPointer<QWidget> debug_;

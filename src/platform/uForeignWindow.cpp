@@ -117,17 +117,3 @@ void tForeignWindow::Activate()
 
 int tForeignWindow::Width() const { return impl_->width; }
 int tForeignWindow::Height() const { return impl_->height; }
-
-bool WindowIdExists(uint64_t id)
-{
-    if (id == 0)
-        return false;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
-    XWindowAttributes attributes{};
-    const bool ok = WithoutXErrors(
-        display, [&] { return XGetWindowAttributes(display, static_cast<Window>(id), &attributes) != 0; });
-    XCloseDisplay(display);
-    return ok;
-}

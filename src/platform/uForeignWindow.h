@@ -40,6 +40,3 @@ private:
     uint64_t id_;
     std::unique_ptr<tImpl> impl_;
 };
-
-/// True when the id names a window on the display.
-bool WindowIdExists(uint64_t id);

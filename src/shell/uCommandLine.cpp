@@ -4,6 +4,7 @@
 #include "uGlobalSettings.h"
 
 #include <charconv>
+#include <set>
 
 namespace {
 bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
@@ -131,6 +132,29 @@ uint64_t WindowIdFromText(const std::string& text)
     if (!ParseUnsigned(hex ? text.substr(2) : text, hex ? 16 : 10, 0xFFFFFFFFu, id))
         return 0;
     return id;
+}
+
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args)
+{
+    static const std::set<std::string> withValue = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                                    "qwindowgeometry", "qwindowicon", "qwindowtitle", "session",
+                                                    "display", "geometry", "name", "title", "visual", "style",
+                                                    "stylesheet"};
+    static const std::set<std::string> alone = {"reverse", "widgetcount", "sync", "nograb", "dograb"};
+    std::vector<std::string> left;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        std::string name = arg.rfind("--", 0) == 0 ? arg.substr(2) : arg.rfind('-', 0) == 0 ? arg.substr(1) : "";
+        name = name.substr(0, name.find('='));
+        if (withValue.count(name)) {
+            if (arg.find('=') == std::string::npos)
+                ++i; // its value
+            continue;
+        }
+        if (!alone.count(name))
+            left.push_back(arg);
+    }
+    return left;
 }
 
 tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* xscreensaverWindow)

@@ -54,6 +54,11 @@ struct tCommandLine {
 /// the environment variable's value, or null when it is not set.
 tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* xscreensaverWindow);
 
+/// The arguments without the toolkit's own options (-display NAME,
+/// -platform NAME, -style NAME, -reverse, ...), which it takes out itself
+/// once it starts.
+std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args);
+
 /// An X11 window id written as 0x hex or decimal digits; 0 when the text is
 /// anything else, 0 itself, or does not fit in 32 bits.
 uint64_t WindowIdFromText(const std::string& text);

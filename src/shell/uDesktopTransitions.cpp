@@ -21,9 +21,10 @@
 // The capture
 // ---------------------------------------------------------------------------
 
-std::unique_ptr<tPage> CaptureDesktopPage(std::optional<tRect> area)
+std::unique_ptr<tPage> CaptureDesktopPage(std::optional<tRect> area) { return DesktopPageFrom(CaptureDesktop(area)); }
+
+std::unique_ptr<tPage> DesktopPageFrom(const tBitmap& shot)
 {
-    const tBitmap shot = CaptureDesktop(area);
     if (!shot.Valid())
         return nullptr;
     auto page = std::make_unique<tPage>();
@@ -191,6 +192,25 @@ void RunDesktopFadeOut(const tDesktopTransitionHooks& given)
 // Fade-in
 // ---------------------------------------------------------------------------
 
+namespace {
+
+/// The capture as the fade-in shows it at p (0 dark, enlarged and turned;
+/// 1 the desktop as it was), over black.
+void DrawReturningDesktop(tOpenGLInterface& gl, const tViewPortGL& viewport, tPageGLhw& page, double p)
+{
+    tDrawParams params = InitDrawParams();
+    params.ScaleX = params.ScaleY = (1 - p) * 0.2 + 1;
+    params.Angle = (1 - p) * 1.1;
+    params.Tinted = true;
+    params.Tint.r = params.Tint.g = params.Tint.b = static_cast<float>(p * 255);
+    params.Pivot = {page.Width() / 2.0L, page.Height() / 2.0L};
+    params.BlendMode = 0;
+    gl.ClearBlack();
+    page.Draw(viewport.size * 0.5L, params);
+}
+
+} // namespace
+
 void RunDesktopFadeIn(const tDesktopTransitionHooks& given)
 {
     LogNote(1, "Initilizing desktop fade in transition");
@@ -216,17 +236,24 @@ void RunDesktopFadeIn(const tDesktopTransitionHooks& given)
     do {
         shown += frameClock.Step();
         p = std::min(shown / kDesktopFadeInSeconds, 1.0);
-        tDrawParams params = InitDrawParams();
-        params.ScaleX = params.ScaleY = (1 - p) * 0.2 + 1;
-        params.Angle = (1 - p) * 1.1;
-        params.Tinted = true;
-        params.Tint.r = params.Tint.g = params.Tint.b = static_cast<float>(p * 255);
-        params.Pivot = {page->Width() / 2.0L, page->Height() / 2.0L};
-        params.BlendMode = 0;
-        gl.ClearBlack();
-        page->Draw(viewport.size * 0.5L, params);
+        DrawReturningDesktop(gl, viewport, *page, p);
         hooks.Present();
     } while (p < 1);
+}
+
+void ShowDesktopCapture(const tDesktopTransitionHooks& given)
+{
+    if (!HasPixels(given.capture) || !given.gl || !given.viewport)
+        return;
+    const tHooks hooks(given);
+    given.gl->MakeCurrent();
+    tViewPortGL& viewport = *given.viewport;
+    const tSavedCamera savedCamera(viewport);
+    const std::unique_ptr<tPageGLhw> page = UploadedCopy(*given.capture);
+    viewport.SetupProjection();
+    viewport.SetCamera(viewport.size * 0.5L, {1, 1}, 0);
+    DrawReturningDesktop(*given.gl, viewport, *page, 1);
+    hooks.Present();
 }
 
 // ---------------------------------------------------------------------------

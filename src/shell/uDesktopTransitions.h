@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+struct tBitmap;
 class tOpenGLInterface;
 class tPage;
 class tPathBase;
@@ -21,6 +22,9 @@ class tViewPortGL;
 /// exclusive) as an opaque pfRGBA page; none when there is no screen or the
 /// platform refuses screen grabs.
 std::unique_ptr<tPage> CaptureDesktopPage(std::optional<tRect> area = std::nullopt);
+/// A picture of the desktop from elsewhere (a host's screenshot) as such a
+/// page; none for an empty picture.
+std::unique_ptr<tPage> DesktopPageFrom(const tBitmap& shot);
 
 /// What the transitions take from the screen-saver window. Empty functions
 /// have the defaults named.
@@ -71,6 +75,10 @@ void RunDesktopFadeOut(const tDesktopTransitionHooks& hooks);
 /// from dark, 20 % enlarged and turned by 1.1 degrees, to its own size and
 /// brightness over 0.85 s. Window events wait until it has ended.
 void RunDesktopFadeIn(const tDesktopTransitionHooks& hooks);
+
+/// One frame of the capture exactly as the desktop was, so that the window
+/// goes on showing the desktop while the rest of the start-up runs.
+void ShowDesktopCapture(const tDesktopTransitionHooks& hooks);
 
 /// The fade-out's progress callback for the current path: renders keyframe
 /// slices of 1280 pixel writes for about 12 ms of the global timer (the

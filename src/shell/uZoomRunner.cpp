@@ -2,6 +2,9 @@
 
 #include "uAssert.h"
 #include "uClock.h"
+#include "uCoreGraphics.h"
+#include "uDesktopTransitions.h"
+#include "uFileLocations.h"
 #include "uFormat.h"
 #include "uFractalPointFinder.h"
 #include "uGlobalSettings.h"
@@ -105,6 +108,7 @@ tZoomRunner::~tZoomRunner()
         // only as long as nothing draws.
         mask_ = nullptr;
         fade_ = nullptr;
+        coreGraphics_.reset();
         mainGui_.reset();
         uiGui_.reset();
         guiSystem_.reset();
@@ -162,6 +166,11 @@ void tZoomRunner::Initialise()
     whole.Start();
 
     StartEngine();
+    if (gl_) {
+        coreGraphics_ = LoadCoreGraphics(*gl_, DataFilePath("gfxdata.dat"));
+        // The window goes on showing the desktop until the transition starts.
+        ShowDesktopCapture(TransitionHooks());
+    }
     if (CloseRequested())
         return;
     CreateSceneObjects();
@@ -184,8 +193,7 @@ void tZoomRunner::Initialise()
     LogNote(3, "Initilization completed in " + Format3(whole.Elapsed()) + " seconds");
 
     SetState(ssInitialised);
-    if (desktopFadeOut)
-        desktopFadeOut();
+    RunDesktopFadeOut(TransitionHooks());
     host_.BringToFront();
 
     LogNote(2, "Generating scene textures");
@@ -342,6 +350,25 @@ void tZoomRunner::GenerateSceneTextures()
     fade_->color = settings_.frameColor;
     fade_->opacity = 1.0;
 }
+
+tDesktopTransitionHooks tZoomRunner::TransitionHooks()
+{
+    tDesktopTransitionHooks hooks;
+    hooks.gl = gl_.get();
+    hooks.viewport = mainGui_ ? mainGui_->Scene()->Viewport() : nullptr;
+    hooks.capture = hooks.gl && hooks.viewport ? desktopCapture_ : nullptr;
+    hooks.logo = CoreGraphicsLogo(coreGraphics_.get());
+    hooks.clock = [this] { return host_.Now(); };
+    hooks.processMessages = [this] { host_.ProcessMessages(); };
+    hooks.closeFadeStep = [this](double dt) { status_.CloseFadeStep(dt); };
+    hooks.closeFade = [this] { return static_cast<double>(status_.closeFade); };
+    hooks.closing = [this] { return status_.state == ssClosing; };
+    hooks.stopRequested = [this] { return status_.stop; };
+    hooks.keyframeProgress = [this](double) { return FadeOutKeyframeProgress(currentPath_.get()); };
+    return hooks;
+}
+
+void tZoomRunner::RunDesktopFadeIn() { ::RunDesktopFadeIn(TransitionHooks()); }
 
 int32_t tZoomRunner::Resolution() const { return currentPath_ ? currentPath_->params.resolution : 0; }
 

@@ -30,6 +30,8 @@ class tPath;
 class tPathSequence;
 class tPatternSprite;
 class tSpritePage;
+class tPage;
+struct tDesktopTransitionHooks;
 
 /// What the running zoom needs of the window it runs in.
 class tZoomHost {
@@ -123,6 +125,15 @@ public:
     /// The window's drawable size changed: viewports and the mask follow.
     void Resize();
 
+    // ---- the desktop
+
+    /// The picture of the desktop taken when the window was made (not
+    /// owned): shown while the start-up runs and receding in the fade-out.
+    /// Without one both desktop transitions are skipped.
+    void SetDesktopCapture(const tPage* capture) { desktopCapture_ = capture; }
+    /// The desktop coming back at the end of a run (Screen Saver mode).
+    void RunDesktopFadeIn();
+
     // ---- what windows, tools and tests read
 
     const tSaverStatus& Status() const { return status_; }
@@ -149,9 +160,6 @@ public:
     std::function<void()> beforePresent;
     /// Called after every frame (benchmarks and tools).
     std::function<void(const tFrameReport&)> onFrame;
-    /// Called at the point the desktop fade-out runs (state 2). Without it
-    /// the start goes straight to the zoom.
-    std::function<void()> desktopFadeOut;
 
 private:
     void LogDuration(extended since) const;
@@ -161,6 +169,7 @@ private:
     int64_t GenerateStep();
     void Idle(extended frameStart);
     void UpdateOverlayText();
+    tDesktopTransitionHooks TransitionHooks();
 
     tGlobalSettings& settings_;
     tZoomHost& host_;
@@ -169,6 +178,8 @@ private:
     tSaverStatus status_;
 
     std::unique_ptr<tOpenGLInterface> gl_;
+    std::unique_ptr<tSpritePage> coreGraphics_;
+    const tPage* desktopCapture_ = nullptr;
     std::unique_ptr<tGuiSystem> guiSystem_;
     std::unique_ptr<tGuiInterface> mainGui_;
     std::unique_ptr<tGuiInterface> uiGui_;

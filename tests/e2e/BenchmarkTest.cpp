@@ -24,7 +24,7 @@ TEST(Benchmark, TheFirstRunScoresTheMachineAndPrintsTheScore)
 
     std::smatch m;
     const std::string out = folder.Output();
-    const std::regex line("^Score: ([0-9]+) \\(([0-9.]+) seconds, FLT64 [A-Z0-9]+, ([0-9]+)\u00d7\\3, "
+    const std::regex line("^Score: ([0-9]+) \\(([0-9.]+) seconds, FLT64 [A-Z0-9-]+, ([0-9]+)\u00d7\\3, "
                           "AA Adaptive \\(0\\.6\\) 1x\\)\n");
     ASSERT_TRUE(std::regex_search(out, m, line)) << out;
     const double seconds = std::stod(m[2].str());

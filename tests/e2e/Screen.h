@@ -8,11 +8,6 @@
 #include <sys/types.h>
 #include <vector>
 
-/// Switch on once the zoom draws into a host's window (the screen-saver
-/// window's frame loop): the checks that screenshots show the zoom in hosted
-/// runs are skipped until then.
-inline constexpr bool kZoomDrawsInHostWindows = false;
-
 class tXvfb {
 public:
     /// Starts Xvfb on a free display number (1024 x 768, 24 bits).

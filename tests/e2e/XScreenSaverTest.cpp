@@ -253,7 +253,7 @@ TEST(XScreenSaver, TheDaemonStartsAndEndsTheHostedSaver)
         ASSERT_TRUE(end.ended) << "still running 10 s after deactivation";
         EXPECT_LE(end.after, 1000ms);
         ASSERT_TRUE(end.exitCode.has_value()) << "the daemon reaped the hack itself:\n" << session.DaemonLog();
-        EXPECT_EQ(*end.exitCode, 0) << session.Log();
+        EXPECT_EQ(*end.exitCode, 0) << session.Log() << session.DaemonLog();
         EXPECT_TRUE(ProcessesOf(session.Program()).empty()) << "nothing is left running";
         std::cout << "round " << round << ": the saver ended " << end.after.count() << " ms after -deactivate\n";
     }

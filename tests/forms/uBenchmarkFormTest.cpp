@@ -95,7 +95,7 @@ TEST_F(BenchmarkFormTest, TheFirstRunStartsByItselfAndScores)
     // The settings' level 1: 128 pixels and 512 iterations here.
     EXPECT_EQ(bench->Test()->Fractal().IterationLimit(), 512);
     EXPECT_EQ(bench->Test()->Fractal().colorMap, ColorMapGenerator().GetPreset(4));
-    EXPECT_TRUE(std::regex_search(printed, std::regex("^Score: [0-9]+ \\([0-9.]+ seconds, FLT64 SSE2, 128\u00d7128, "
+    EXPECT_TRUE(std::regex_search(printed, std::regex("^Score: [0-9]+ \\([0-9.]+ seconds, FLT64 [A-Z0-9-]+, 128\u00d7128, "
                                                       "AA Adaptive \\(0\\.6\\) 1x\\)\n")))
         << printed;
 }

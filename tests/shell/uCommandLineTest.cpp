@@ -107,3 +107,12 @@ TEST(CommandLine, HostedNicenessKeepsWhatTheHostLowered)
     EXPECT_EQ(HostedNiceness(10), std::nullopt);
     EXPECT_EQ(HostedNiceness(4), std::nullopt);
 }
+
+TEST(CommandLine, TheToolkitsOwnOptionsAreLeftToIt)
+{
+    const std::vector<std::string> args = {"-display", ":3", "/d", "--platform=xcb", "-reverse", "--fps", "-style", "x"};
+    EXPECT_EQ(WithoutToolkitOptions(args), (std::vector<std::string>{"/d", "--fps"}));
+    const tCommandLine line = ParseCommandLine(WithoutToolkitOptions(args), nullptr);
+    EXPECT_TRUE(line.error.empty()) << line.error;
+    EXPECT_TRUE(line.showFramesPerSecond);
+}
