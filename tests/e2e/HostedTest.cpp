@@ -54,9 +54,6 @@ TEST(Hosted, TwoSaversAtOnceInWindowsGivenInHexAndDecimal)
 
 TEST(Hosted, TwoSaversBothDraw)
 {
-    if (!kZoomDrawsInHostWindows)
-        GTEST_SKIP() << "waits for the zoom to draw into a host's window (screen-saver window and frame loop); "
-                        "switch on kZoomDrawsInHostWindows";
     tHostWindow left(0, 0), right(400, 0);
     ASSERT_TRUE(left.Valid() && right.Valid()) << "needs a display";
     tProgramFolder folder;
