@@ -1,5 +1,6 @@
 #include "uScreenSaverForm.h"
 
+#include "uDebugForm.h"
 #include "uDesktopTransitions.h"
 #include "uForeignWindow.h"
 #include "uGlobalSettings.h"
@@ -95,6 +96,13 @@ TfScreenSaver::~TfScreenSaver()
     runner_.reset();
     surface_.reset();
     unsetCursor();
+}
+
+void TfScreenSaver::SetDebugWindow(TfDebug* debug)
+{
+    debug_ = debug;
+    if (debug)
+        debug->Watch([this] { return runner_.get(); });
 }
 
 void TfScreenSaver::AddCoverWindow(QWidget* cover)

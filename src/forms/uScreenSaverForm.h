@@ -16,6 +16,7 @@
 #include <memory>
 
 class QLabel;
+class TfDebug;
 class tForeignWindow;
 class tGlobalSettings;
 class tPage;
@@ -30,8 +31,8 @@ public:
     /// The settings the zoom runs with (loaded by the options dialog, which
     /// is made after this window).
     void UseSettings(tGlobalSettings& settings) { settings_ = &settings; }
-    /// The debug window the settings show or hide.
-    void SetDebugWindow(QWidget* debug) { debug_ = debug; }
+    /// The debug window the settings show or hide; it watches this zoom.
+    void SetDebugWindow(TfDebug* debug);
     /// A blank window for another screen; it forwards its input here. More
     /// are made when there are more screens.
     void AddCoverWindow(QWidget* cover);
@@ -83,7 +84,7 @@ private:
     std::unique_ptr<tPage> capture_;
     tWindowHandle surface_;
     tMouseStopRule mouseRule_;
-    QPointer<QWidget> debug_;
+    QPointer<TfDebug> debug_;
     QList<QPointer<QWidget>> covers_;
     std::unique_ptr<tForeignWindow> hostWindow_;
     QLabel* overlay_ = nullptr;

@@ -410,7 +410,7 @@ void tZoomRunner::Resize()
 // The frame loop
 // ---------------------------------------------------------------------------
 
-void tZoomRunner::RunFrameLoop()
+void tZoomRunner::StartFrameLoop()
 {
     previousFrameTime_ = host_.Now();
     frameCounter_ = 0;
@@ -418,6 +418,11 @@ void tZoomRunner::RunFrameLoop()
     SetState(ssRunning);
     host_.ProcessMessages();
     LogNote(1, "Fractal running...");
+}
+
+void tZoomRunner::RunFrameLoop()
+{
+    StartFrameLoop();
     while (Frame()) {
     }
 }

@@ -100,9 +100,11 @@ public:
     /// zooms, scene textures; ends with a cleared frame, state 2 (or still
     /// closing when a stop came first). A close request cuts it short.
     void Initialise();
-    /// The frame loop: state 3 unless a stop came first, then frames until
-    /// the stop flag is set.
+    /// The frame loop: StartFrameLoop, then frames until the stop flag is set.
     void RunFrameLoop();
+    /// What comes before the first frame: the frame clock starts and the
+    /// state becomes 3 (running) unless a stop came first.
+    void StartFrameLoop();
     /// One pass of the loop; false once the stop flag is set.
     bool Frame();
 

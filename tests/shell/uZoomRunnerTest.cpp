@@ -3,6 +3,7 @@
 #include "uZoomRunner.h"
 
 #include "TestUtil.h"
+#include "ZoomTestHost.h"
 #include "uGLSurface.h"
 #include "uGlobalSettings.h"
 #include "uGUI.h"
@@ -21,45 +22,12 @@
 
 namespace {
 
-class tTestHost : public tZoomHost {
-public:
-    std::unique_ptr<tOpenGLInterface> OpenGL() override
-    {
-        window = CreateTestWindow(160, 120);
-        return tOpenGLInterface::Create(window);
-    }
-    int ScreenDepth() override { return 24; }
-    int ScreenRefreshRate() override { return refreshRate; }
-    void ProcessMessages() override
-    {
-        ::ProcessMessages();
-        if (onMessages)
-            onMessages();
-    }
-    extended Now() override { return now; }
-    void SleepOneMs() override { now += 0.001L; }
-    void PlaceForms() override { ++placed; }
-    void ShowDebugWindow(bool shown) override { debugShown = shown; }
-
-    tWindowHandle window;
-    extended now = 100;
-    int refreshRate = 144;
-    int placed = 0;
-    bool debugShown = true;
-    std::function<void()> onMessages;
-};
-
 class ZoomRunner : public ::testing::Test {
 protected:
     void SetUp() override
     {
         SetGLErrorChecking(true);
-        settings.detailLevel = 1;
-        settings.ApplyDetailLevel();
-        settings.FractalResolution = 64;
-        settings.fractalItterations = 64;
-        settings.PatternSeed = 7;
-        settings.frameRes = 64;
+        QuickZoomSettings(settings);
         GlobalSettings = &settings;
     }
     void TearDown() override
@@ -68,22 +36,10 @@ protected:
         SetGLErrorChecking(false);
     }
 
-    /// Frames at 60 a second of the made-up clock until the loop ends (at
-    /// most the given seconds); returns the seconds that passed.
-    double RunFrames(tZoomRunner& runner, double most)
-    {
-        const extended start = host.now;
-        while (host.now - start < most) {
-            const extended frameStart = host.now;
-            if (!runner.Frame())
-                break;
-            host.now = std::max(host.now, frameStart + 1.0L / 60);
-        }
-        return static_cast<double>(host.now - start);
-    }
+    double RunFrames(tZoomRunner& runner, double most) { return host.RunFrames(runner, most); }
 
     tGlobalSettings settings;
-    tTestHost host;
+    tZoomTestHost host;
     tCapturedLog log;
 };
 
