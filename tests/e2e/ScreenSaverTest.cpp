@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -236,5 +238,105 @@ TEST(Demo, DrawsInDevicePixelsOnAScaledScreen)
     // parts too (an OpenGL viewport in scaled pixels would cover only the
     // lower left quarter).
     EXPECT_GT(WaitForPicture(x, x.Width() * 3 / 4 - 100, x.Height() / 4 - 100, 200, 200).Colours(), 100);
+    EXPECT_EQ(demo.Terminate(), 0);
+}
+
+namespace {
+
+constexpr uint32_t kMagenta = 0xE010C0;
+
+/// A copy of the program with its picture file beside it.
+void AddGraphics(const tProgramFolder& folder)
+{
+    std::filesystem::copy_file(std::filesystem::path(FRACTAL_BINARY).parent_path() / "gfxdata.dat",
+                               folder.Folder() + "/gfxdata.dat");
+}
+
+} // namespace
+
+TEST(DesktopTransitions, TheDesktopRecedesWithTheBarAndLogoAndComesBackAtTheEnd)
+{
+    tOwnDisplay own;
+    tX11Session& x = own.x;
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    // A distinctive desktop: a magenta block in the middle of the screen.
+    x.CreateColouredWindow(440, 312, 400, 400, kMagenta);
+    tProgramFolder folder;
+    AddGraphics(folder);
+    // The slowest back ends and a high iteration limit keep the first
+    // keyframes, and so the transition, busy for a while.
+    WriteQuickSettings(folder, "fractalItterations=20000\n");
+    tRunningProgram saver(folder, {"/s"}, own.Env({"FRACTAL_CPU=none"}));
+
+    // The first picture once the saver covers the screen is the desktop.
+    const auto until = std::chrono::steady_clock::now() + 30s;
+    while (!x.ScreenCovered() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(x.ScreenCovered());
+    const tScreenShot start = x.Shot();
+    EXPECT_GT(start.Count(kMagenta), 150000) << "the desktop, not black";
+
+    // A few seconds into the fade-out the picture has receded; the progress
+    // bar and the logo stand over the floor.
+    ASSERT_TRUE(WaitForText(folder.LogPath(), "Initilizing desktop fade out transition", 60s)) << folder.Log();
+    std::this_thread::sleep_for(3s);
+    const tScreenShot receding = x.Shot();
+    // Fog darkens it with distance: count pixels of a magenta hue.
+    const int shown = static_cast<int>(std::count_if(receding.pixels.begin(), receding.pixels.end(), [](uint32_t c) {
+        const uint32_t r = c >> 16, g = (c >> 8) & 0xFF, b = c & 0xFF;
+        return r > 3 * g + 30 && b > 3 * g + 30;
+    }));
+    EXPECT_GT(shown, 2000);
+    EXPECT_LT(shown, start.Count(kMagenta) * 3 / 4) << "the picture has receded";
+    const int w = x.Width();
+    const int h = x.Height();
+    // The bar's background, 92 pixels left of the centre line and 74 above the bottom.
+    const uint32_t bar = receding.At(w / 2 - 90, h - 74);
+    EXPECT_GT(bar & 0xFF, 40u) << std::hex << bar;
+    EXPECT_GT(receding.Part(w / 2 - 125, h - 136, 250, 55).Colours(), 20) << "the logo";
+    EXPECT_FALSE(folder.Log().find("Could not load resource file") != std::string::npos);
+
+    // Stopped by a key, the desktop comes back before the window goes.
+    EXPECT_EQ(folder.Log().find("Fractal running..."), std::string::npos) << "the transition was still running";
+    x.Tap("x");
+    bool desktopShown = false;
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (saver.Running() && std::chrono::steady_clock::now() < end) {
+        if (!x.ScreenCovered())
+            break;
+        const tScreenShot shot = x.Shot(540, 412, 200, 200);
+        if (x.ScreenCovered() && shot.Count(kMagenta, 24) > 35000)
+            desktopShown = true;
+    }
+    EXPECT_TRUE(desktopShown) << "the last frames show the desktop";
+    EXPECT_EQ(saver.Wait(10s), 0);
+    EXPECT_NE(folder.Log().find("Initilizing desktop fade in transition"), std::string::npos);
+}
+
+TEST(DesktopTransitions, WithoutThePictureFileTheSaverRunsWithoutTheLogo)
+{
+    tOwnDisplay own;
+    ASSERT_TRUE(own.x.Valid()) << "needs Xvfb";
+    tProgramFolder folder; // the program alone, no gfxdata.dat
+    WriteQuickSettings(folder);
+    tRunningProgram saver(folder, {"/s"}, own.Env());
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    EXPECT_NE(folder.Log().find("Could not load resource file " + folder.Folder() + "/gfxdata.dat"),
+              std::string::npos)
+        << folder.Log();
+    EXPECT_NE(folder.Log().find("Initilizing desktop fade out transition"), std::string::npos);
+    EXPECT_EQ(saver.Terminate(), 0);
+}
+
+TEST(Demo, DebugModeShowsTheDebugWindow)
+{
+    tOwnDisplay own;
+    ASSERT_TRUE(own.x.Valid()) << "needs Xvfb";
+    tProgramFolder folder;
+    WriteQuickSettings(folder, "DebugMode=1\n");
+    tRunningProgram demo(folder, {"/d"}, own.Env());
+    ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
+    const auto titles = own.x.MappedWindowTitles();
+    EXPECT_NE(std::find(titles.begin(), titles.end(), "Debuging"), titles.end());
     EXPECT_EQ(demo.Terminate(), 0);
 }

@@ -16,6 +16,19 @@
 
 int tScreenShot::Colours() const { return static_cast<int>(std::set<uint32_t>(pixels.begin(), pixels.end()).size()); }
 
+int tScreenShot::Count(uint32_t colour, int tolerance) const
+{
+    int n = 0;
+    for (const uint32_t p : pixels) {
+        bool near = true;
+        for (int shift : {0, 8, 16})
+            near = near && std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((colour >> shift) & 0xFF)) <=
+                               tolerance;
+        n += near;
+    }
+    return n;
+}
+
 tScreenShot tScreenShot::Part(int x, int y, int w, int h) const
 {
     tScreenShot part;
@@ -146,6 +159,50 @@ std::vector<std::vector<int>> tX11Session::MappedWindows() const
     if (children)
         XFree(children);
     return found;
+}
+
+std::vector<std::string> tX11Session::MappedWindowTitles() const
+{
+    std::vector<std::string> titles;
+    Display* d = D(display_);
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return titles;
+    for (unsigned i = 0; i < count; ++i) {
+        XWindowAttributes a{};
+        char* name = nullptr;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable && XFetchName(d, children[i], &name) &&
+            name) {
+            titles.emplace_back(name);
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return titles;
+}
+
+bool tX11Session::ScreenCovered() const
+{
+    for (const auto& w : MappedWindows())
+        if (w[0] <= 0 && w[1] <= 0 && w[0] + w[2] >= Width() && w[1] + w[3] >= Height())
+            return true;
+    return false;
+}
+
+uint64_t tX11Session::CreateColouredWindow(int x, int y, int width, int height, uint32_t colour)
+{
+    Display* d = D(display_);
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
+                                         static_cast<unsigned>(height), 0, 0, colour);
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    XChangeWindowAttributes(d, w, CWOverrideRedirect, &attributes);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
 }
 
 tPrivateDisplay::tPrivateDisplay(const std::string& arguments)

@@ -16,6 +16,8 @@ struct tScreenShot {
     bool Empty() const { return pixels.empty(); }
     /// Number of different colours.
     int Colours() const;
+    /// Pixels within the tolerance of the colour, per channel.
+    int Count(uint32_t colour, int tolerance = 8) const;
     /// The part x, y, w, h of the shot.
     tScreenShot Part(int x, int y, int w, int h) const;
     /// Writes the shot as a PNG file (to look at what a test saw).
@@ -50,6 +52,12 @@ public:
     void DestroyWindow(uint64_t window);
     /// The top-level windows that are mapped, as (x, y, width, height).
     std::vector<std::vector<int>> MappedWindows() const;
+    /// The titles of the mapped top-level windows.
+    std::vector<std::string> MappedWindowTitles() const;
+    /// True while a mapped window covers the whole screen.
+    bool ScreenCovered() const;
+    /// A window filled with one colour (0xRRGGBB).
+    uint64_t CreateColouredWindow(int x, int y, int width, int height, uint32_t colour);
 
 private:
     void* display_ = nullptr;
