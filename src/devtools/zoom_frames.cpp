@@ -21,6 +21,7 @@
 #include "uPath.h"
 #include "uPlatform.h"
 #include "uRunMode.h"
+#include "uToolZoomHost.h"
 #include "uZoomRunner.h"
 
 #include <algorithm>
@@ -124,35 +125,6 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
     return true;
 }
 
-/// A test window standing in for the saver's, on a real or a made-up clock.
-class tToolHost : public tZoomHost {
-public:
-    tToolHost(const tOptions& o) : options_(o) {}
-
-    std::unique_ptr<tOpenGLInterface> OpenGL() override
-    {
-        return tOpenGLInterface::Create(CreateTestWindow(options_.width, options_.height));
-    }
-    int ScreenDepth() override { return 24; }
-    int ScreenRefreshRate() override { return 60; }
-    void ProcessMessages() override { ::ProcessMessages(); }
-    extended Now() override { return options_.fixedStep ? fakeNow_ : HighResTime(); }
-    void SleepOneMs() override
-    {
-        if (options_.fixedStep)
-            fakeNow_ += 0.001L;
-        else
-            SleepMs(1);
-    }
-    /// The made-up clock moves on by one 60 Hz frame per presented frame.
-    void FrameDone() { fakeNow_ = frameStart_ += 1.0L / 60; }
-
-private:
-    const tOptions& options_;
-    extended fakeNow_ = 1000;
-    extended frameStart_ = 1000;
-};
-
 /// Root mean square difference of two frames' colours, on a scale of 0 to 1.
 double Difference(const tPage& a, const tPage& b)
 {
@@ -216,7 +188,7 @@ int Run(const tOptions& o)
         std::filesystem::create_directories(o.outDir);
 
     EnsureGLApplication();
-    tToolHost host(o);
+    tToolZoomHost host(o.width, o.height, o.fixedStep);
     tZoomRunner runner(settings, host, rmDemo);
 
     struct tFrameInfo {

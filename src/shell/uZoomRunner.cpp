@@ -294,6 +294,8 @@ void tZoomRunner::ApplySettings()
         sequence_->ColorMapSequence().Clear();
         sequence_->ColorMapSequence().Add(settings_.FractalColorMap);
     }
+    if (onSequencesReset)
+        onSequencesReset(*sequence_);
     LogDuration(started);
 }
 
@@ -474,19 +476,7 @@ bool tZoomRunner::Frame()
     profile[kDrawSlot].End();
 
     profile[kUpdateSlot].Begin("Update");
-    pathSwapped_ = false;
-    if (currentPath_->Time() >= currentPath_->Duration()) {
-        SetupZoomPaths();
-        pathSwapped_ = true;
-    }
-    currentPath_->Advance(scaledDt);
-    currentPath_->Display();
-    if (fade_) {
-        double alpha = PathFadeAlpha(currentPath_->Time(), currentPath_->Duration());
-        if (status_.state == ssClosing)
-            alpha = ClosingFadeAlpha(alpha, status_.closeFade);
-        fade_->opacity = std::clamp(alpha, 0.0, 1.0);
-    }
+    pathSwapped_ = UpdatePath(scaledDt);
     profile[kUpdateSlot].End();
 
     profile[kAdvanceSlot].Begin("Advance");
@@ -530,6 +520,32 @@ bool tZoomRunner::Frame()
         onFrame(report);
     }
     return !status_.stop;
+}
+
+bool tZoomRunner::UpdatePath(double scaledDt)
+{
+    bool swapped = false;
+    if (currentPath_->Time() >= currentPath_->Duration()) {
+        SetupZoomPaths();
+        swapped = true;
+    }
+    currentPath_->Advance(scaledDt);
+    currentPath_->Display();
+    if (fade_) {
+        double alpha = PathFadeAlpha(currentPath_->Time(), currentPath_->Duration());
+        if (status_.state == ssClosing)
+            alpha = ClosingFadeAlpha(alpha, status_.closeFade);
+        fade_->opacity = std::clamp(alpha, 0.0, 1.0);
+    }
+    return swapped;
+}
+
+void tZoomRunner::ComposeFrame()
+{
+    gl_->MakeCurrent();
+    UpdatePath(0);
+    guiSystem_->Advance(0);
+    guiSystem_->Draw();
 }
 
 void tZoomRunner::UpdateOverlayText()

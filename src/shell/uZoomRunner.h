@@ -107,6 +107,9 @@ public:
     void StartFrameLoop();
     /// One pass of the loop; false once the stop flag is set.
     bool Frame();
+    /// Draws the current path at its time as a frame shows it, without
+    /// moving it on or presenting (tools that read frames back).
+    void ComposeFrame();
 
     // ---- initialisation steps (Initialise runs them in this order)
 
@@ -160,6 +163,9 @@ public:
     /// Called when a frame is drawn, just before it is presented (tools that
     /// read the frame back).
     std::function<void()> beforePresent;
+    /// Called when the settings have filled the path sequence, before the
+    /// first zoom is planned (tools that choose what is planned).
+    std::function<void(tPathSequence&)> onSequencesReset;
     /// Called after every frame (benchmarks and tools).
     std::function<void(const tFrameReport&)> onFrame;
 
@@ -170,6 +176,9 @@ private:
     void SetState(int state);
     int64_t GenerateStep();
     void Idle(extended frameStart);
+    /// The frame's update: the path swap at its end, the path moved on and
+    /// placed, the fade overlay. True when the paths were swapped.
+    bool UpdatePath(double scaledDt);
     void UpdateOverlayText();
     tDesktopTransitionHooks TransitionHooks();
 

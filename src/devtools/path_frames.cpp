@@ -1,15 +1,13 @@
-// path-frames: shows a developer what a zoom path puts on screen, without
-// the screen-saver window. It plans one path with a fixed seed the way the
-// screen saver does (point finder, path sequence), renders its keyframes
-// completely, and for a few path times lets the path place, scale, turn and
-// cross-fade its two keyframe sprites exactly as in the frame loop; the
-// scene is drawn through the engine into a window on the (virtual) display,
-// read back and written as PNG files.
+// path-frames: shows a developer what a zoom path puts on screen. It starts
+// the saver's own zoom in a window of its own with a fixed seed, plans the
+// first zoom of the kind asked for, renders its keyframes completely, and for
+// a few path times composes the frame exactly as the saver does (both
+// keyframes placed, turned and cross-faded, the vignette and the fade
+// overlay), reads it back and writes it as a PNG file.
 #include "uFormat.h"
 #include "uFractalPointFinder.h"
 #include "uGLSurface.h"
 #include "uGlobalSettings.h"
-#include "uGUI.h"
 #include "uLog.h"
 #include "uNumberParser.h"
 #include "uOpenGL.h"
@@ -19,9 +17,9 @@
 #include "uPathSequence.h"
 #include "uRandom.h"
 #include "uUniverse.h"
-#include "uViewPort.h"
-
-#include <GL/gl.h>
+#include "uRunMode.h"
+#include "uToolZoomHost.h"
+#include "uZoomRunner.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -106,8 +104,8 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                 o.kind = static_cast<int32_t>(found - std::begin(kKindNames));
             } else if (arg == "--seed") {
                 int64_t seed = 0;
-                if (!TryStrToInt(value, seed) || seed < 0 || seed > UINT32_MAX)
-                    return bad("--seed needs a whole number from 0 to 4294967295");
+                if (!TryStrToInt(value, seed) || seed < 1 || seed > UINT32_MAX)
+                    return bad("--seed needs a whole number from 1 to 4294967295");
                 o.seed = static_cast<uint32_t>(seed);
             } else if (arg == "--resolution") {
                 if (!ParseInt(value, 16, 4096, o.resolution))
@@ -142,21 +140,6 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
     return true;
 }
 
-/// The back buffer of the current context, top row first, as a page.
-void ReadFrame(int32_t width, int32_t height, tPage& page)
-{
-    page.SetSize(width, height, pfRGBA);
-    std::vector<uint32_t> bottomUp(static_cast<size_t>(width) * height);
-    glFinish();
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            page.SetPixel(x, y, bottomUp[static_cast<size_t>(height - 1 - y) * width + x] | 0xFF000000u);
-}
-
 /// Renders until the keyframes around the path time are complete.
 void RenderCurrentKeyframes(tPath& path)
 {
@@ -170,98 +153,79 @@ std::string TwoDigits(int n) { return n < 10 ? "0" + IntToStr(n) : IntToStr(n); 
 int Run(const tOptions& o)
 {
     std::filesystem::create_directories(o.outDir);
-    SetRandSeed(o.seed);
 
     tGlobalSettings settings;
     settings.zoomDeep = o.kind == tPathSequence::kHugeZoom;
+    settings.FractalResolution = o.resolution;
+    settings.fractalItterations = o.iterations;
+    settings.renderPercision = 0;
+    settings.aa = tAASettings{};
+    settings.PatternSeed = static_cast<int32_t>(o.seed);
     GlobalSettings = &settings;
 
+    // The saver's own zoom in a window of this tool, planned as the saver
+    // plans it but with the kind of zoom asked for.
     EnsureGLApplication();
-    tWindowHandle window = CreateTestWindow(o.width, o.height);
-    auto gl = tOpenGLInterface::Create(window);
-    auto guiSystem = std::make_unique<tGuiSystem>();
-    auto mainGui = std::make_unique<tGuiInterface>("mainGui");
-    mainGui->Activate();
-    tUniverse* scene = mainGui->Scene();
-    // What the screen saver's resize handling does for its window.
-    for (tUniverse* u : {guiSystem->Scene(), scene})
-        u->Viewport()->SetArea({0, 0}, {static_cast<extended>(o.width), static_cast<extended>(o.height)});
-    scene->clearBeforeDrawing = true;
-
-    auto path = std::make_unique<tPath>(scene);
-    tPathRenderParams params;
-    params.resolution = o.resolution;
-    params.iterations = o.iterations;
-    params.precision = 5;
-    params.aa = tAASettings{};
-    path->SetParams(params);
-    path->ApplyResolution();
-    path->colourCodeFrames = o.colourCode;
-
-    tFractalPointFinder finder;
-    tPathSequence sequence(finder);
-    sequence.today = [] { return int64_t{0}; }; // the same looks on every day
-    sequence.ResetSequences();
-    sequence.ZoomKindSequence().Clear();
-    sequence.ZoomKindSequence().Add(o.kind);
-    sequence.PlanPath(*path);
+    tToolZoomHost host(o.width, o.height, true);
+    tZoomRunner runner(settings, host, rmDemo);
+    runner.onSequencesReset = [&o](tPathSequence& sequence) {
+        sequence.today = [] { return int64_t{0}; }; // the same looks on every day
+        sequence.ResetSequences();
+        sequence.ZoomKindSequence().Clear();
+        sequence.ZoomKindSequence().Add(o.kind);
+    };
+    runner.Initialise();
+    tPath& path = *runner.CurrentPath();
+    path.colourCodeFrames = o.colourCode;
     if (!o.tilt)
-        path->tiltMode = 0;
-    path->StartPath();
-    guiSystem->Advance(0); // the new sprites come alive
+        path.tiltMode = 0;
 
-    const extended duration = path->Duration();
+    const extended duration = path.Duration();
     std::vector<double> times = o.times;
     if (times.empty())
         for (int32_t i = 0; i < o.frames; ++i)
             times.push_back(static_cast<double>(duration) * (i + 0.5) / o.frames);
     std::sort(times.begin(), times.end());
 
-    const tPathPoint first = path->Point(0);
+    const tPathPoint first = path.Point(0);
     std::printf("kind=%s seed=%u duration=%s keyframes=%d tilt=%d point=[%s,%s] scale %s -> %s\n",
-                kKindNames[o.kind], o.seed, FloatToStr(duration).c_str(), path->KeyframeCount(), path->tiltMode,
+                kKindNames[o.kind], o.seed, FloatToStr(duration).c_str(), path.KeyframeCount(), path.tiltMode,
                 FloatToStr(first.x).c_str(), FloatToStr(first.y).c_str(), FloatToStr(first.scale).c_str(),
-                FloatToStr(path->Point(path->PointCount() - 1).scale).c_str());
+                FloatToStr(path.Point(path.PointCount() - 1).scale).c_str());
 
-    for (int32_t k = 0; k < path->KeyframeCount(); ++k)
-        std::printf("  keyframe %d: time %s scale %s\n", k, FloatToStr(path->Keyframe(k).view.time).c_str(),
-                    FloatToStr(path->Keyframe(k).view.scale).c_str());
+    for (int32_t k = 0; k < path.KeyframeCount(); ++k)
+        std::printf("  keyframe %d: time %s scale %s\n", k, FloatToStr(path.Keyframe(k).view.time).c_str(),
+                    FloatToStr(path.Keyframe(k).view.scale).c_str());
 
-    std::vector<bool> written(static_cast<size_t>(path->KeyframeCount()), false);
+    std::vector<bool> written(static_cast<size_t>(path.KeyframeCount()), false);
     tPage frame;
+    tUniverse* scene = path.Scene();
     for (size_t i = 0; i < times.size(); ++i) {
-        path->SetTime(times[i]);
-        path->Advance(0); // passed keyframes give their pages back
-        RenderCurrentKeyframes(*path);
+        path.SetTime(times[i]);
+        path.Advance(0); // passed keyframes give their pages back
+        RenderCurrentKeyframes(path);
         if (o.keyframes)
-            for (tFractalKeyFrame* k : {path->A(), path->B()})
+            for (tFractalKeyFrame* k : {path.A(), path.B()})
                 if (k && k->Complete() && !written[static_cast<size_t>(k->Index())]) {
                     k->Page()->SaveToPngFile(o.outDir + "/keyframe-" + IntToStr(k->Index()) + ".png");
                     written[static_cast<size_t>(k->Index())] = true;
                 }
-        path->Display();
-        guiSystem->Advance(0);
-        mainGui->Draw();
-        ReadFrame(o.width, o.height, frame);
+        runner.ComposeFrame();
+        ReadBackBuffer(o.width, o.height, frame);
         const std::string name =
             o.outDir + "/frame-" + kKindNames[o.kind] + "-" + TwoDigits(static_cast<int>(i)) + ".png";
         if (!frame.SaveToPngFile(name))
             return 1;
-        const tPathPoint cur = path->Evaluate(path->Time());
+        const tPathPoint cur = path.Evaluate(path.Time());
         std::printf("%s t=%.2f scale=%s angle=%.2f A=%d B=%d sizeA=%.4f sizeB=%.4f small=%s opacity=%.3f "
                     "blend=%.3f\n",
                     name.c_str(), times[i], FloatToStr(cur.scale).c_str(), static_cast<double>(cur.angle),
-                    path->A()->Index(), path->B()->Index(), path->ParticleA()->scale, path->ParticleB()->scale,
-                    path->ParticleA()->Layer() == scene->ForeLayer() ? "A" : "B",
-                    (path->ParticleA()->Layer() == scene->ForeLayer() ? path->ParticleA() : path->ParticleB())->opacity,
-                    static_cast<double>(path->BlendFactor(cur)));
-        gl->Present();
+                    path.A()->Index(), path.B()->Index(), path.ParticleA()->scale, path.ParticleB()->scale,
+                    path.ParticleA()->Layer() == scene->ForeLayer() ? "A" : "B",
+                    (path.ParticleA()->Layer() == scene->ForeLayer() ? path.ParticleA() : path.ParticleB())->opacity,
+                    static_cast<double>(path.BlendFactor(cur)));
+        runner.GL()->Present();
     }
-
-    path.reset();
-    mainGui.reset();
-    guiSystem.reset();
-    gl.reset();
     GlobalSettings = nullptr;
     return 0;
 }
