@@ -1,0 +1,173 @@
+// bench_frameloop: the saver's own frame loop, run for a while on a window of
+// the (virtual) display at a chosen detail level, on the real clock. Prints
+// how smooth the picture is (frame times and their spread), how often
+// keyframe rendering fell behind and slowed the zoom, how many keyframes were
+// finished, and where the frame time went, section by section.
+//
+//   bench_frameloop [--seconds S] [--detail 1-5] [--window WxH]
+#include "uFormat.h"
+#include "uGLSurface.h"
+#include "uGlobalSettings.h"
+#include "uLog.h"
+#include "uNumberParser.h"
+#include "uProfileTimer.h"
+#include "uRunMode.h"
+#include "uToolZoomHost.h"
+#include "uZoomRunner.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct tOptions {
+    double seconds = 60;
+    int32_t detail = 1;
+    int32_t width = 876;
+    int32_t height = 824;
+};
+
+bool Parse(int argc, char** argv, tOptions& o)
+{
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        const std::string value = argv[i + 1];
+        int64_t n = 0;
+        if (arg == "--seconds" && TryStrToFloat(value, o.seconds) && o.seconds > 0)
+            continue;
+        if (arg == "--detail" && TryStrToInt(value, n) && n >= 1 && n <= 5) {
+            o.detail = static_cast<int32_t>(n);
+            continue;
+        }
+        if (arg == "--window") {
+            const auto parts = SplitText(value, 'x');
+            int64_t w = 0, h = 0;
+            if (parts.size() == 2 && TryStrToInt(parts[0], w) && TryStrToInt(parts[1], h) && w >= 64 && h >= 64 &&
+                w <= 4096 && h <= 4096) {
+                o.width = static_cast<int32_t>(w);
+                o.height = static_cast<int32_t>(h);
+                continue;
+            }
+        }
+        return false;
+    }
+    return argc % 2 == 1;
+}
+
+/// Counts the keyframes finished, from the log's notes.
+class tKeyframeCounter : public tLogList {
+public:
+    bool HasParent() const override { return true; }
+    void AddLine(const std::string& line) override { finished += line.find("Keyframe rendered in") != std::string::npos; }
+    int finished = 0;
+};
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
+}
+
+std::string Ms(double seconds) { return FormatFixed(seconds * 1000, 2) + " ms"; }
+
+int Run(const tOptions& o)
+{
+    tGlobalSettings settings;
+    settings.detailLevel = static_cast<uint8_t>(o.detail);
+    settings.ApplyDetailLevel();
+    settings.PatternSeed = 1;
+    GlobalSettings = &settings;
+    EnsureGLApplication();
+
+    tToolZoomHost host(o.width, o.height, false);
+    tZoomRunner runner(settings, host, rmDemo);
+    tKeyframeCounter counter;
+    SetLogNotesList(&counter);
+    LogListLevel = 2;
+
+    std::vector<double> frameTimes;
+    std::vector<double> overruns;
+    std::vector<double> loopCost;
+    std::array<double, 7> sectionSum{};
+    double speedSum = 0;
+    int lagging = 0;
+    extended start = 0;
+    runner.onFrame = [&](const tFrameReport& report) {
+        if (report.frame > 1) { // the first frame's time includes the start-up
+            frameTimes.push_back(report.rawSeconds);
+            overruns.push_back(report.generationOverrun);
+            speedSum += report.speed;
+            lagging += report.lagging;
+            const auto& profile = ProfileTimers();
+            for (size_t s = 0; s < sectionSum.size(); ++s)
+                sectionSum[s] += profile[s].LastDuration();
+            loopCost.push_back(profile[1].LastDuration() + profile[2].LastDuration() + profile[6].LastDuration());
+        }
+        if (host.Now() - start >= o.seconds)
+            runner.RequestClose();
+    };
+    runner.Initialise();
+    const int startupKeyframes = counter.finished;
+    start = host.Now();
+    runner.RunFrameLoop();
+    SetLogNotesList(nullptr);
+
+    const double n = static_cast<double>(std::max<size_t>(frameTimes.size(), 1));
+    const auto share = [&](double limit) {
+        return 100.0 * static_cast<double>(std::count_if(frameTimes.begin(), frameTimes.end(),
+                                                         [limit](double t) { return t > limit; })) / n;
+    };
+    std::printf("detail level %d (%s), keyframes %dx%d, %d iterations, window %dx%d, %s s\n", o.detail,
+                DetailLevelSettingOf(o.detail).name.c_str(), runner.Resolution(), runner.Resolution(),
+                settings.fractalItterations, o.width, o.height, FormatFixed(o.seconds, 0).c_str());
+    std::printf("frames %zu, %s frames per second\n", frameTimes.size(), FormatFixed(n / o.seconds, 1).c_str());
+    std::printf("frame time p50 %s, p95 %s, p99 %s, max %s\n", Ms(Percentile(frameTimes, 0.5)).c_str(),
+                Ms(Percentile(frameTimes, 0.95)).c_str(), Ms(Percentile(frameTimes, 0.99)).c_str(),
+                Ms(Percentile(frameTimes, 1)).c_str());
+    std::printf("frames over 1/60 s %s %%, over 50 ms %s %%\n", FormatFixed(share(1.0 / 60), 1).c_str(),
+                FormatFixed(share(0.05), 1).c_str());
+    std::printf("mean speed factor %s, slowed by lagging keyframes in %d frames (%s %%)\n",
+                FormatFixed(speedSum / n, 3).c_str(), lagging, FormatFixed(100.0 * lagging / n, 1).c_str());
+    std::printf("keyframes completed %d (%d during start-up)\n", counter.finished, startupKeyframes);
+    std::printf("generation overrun p50 %s, p99 %s, max %s\n", Ms(Percentile(overruns, 0.5)).c_str(),
+                Ms(Percentile(overruns, 0.99)).c_str(), Ms(Percentile(overruns, 1)).c_str());
+    std::printf("loop itself (update, advance, messages) mean %s, p99 %s\n",
+                Ms([&] {
+                    double s = 0;
+                    for (double c : loopCost)
+                        s += c;
+                    return s / n;
+                }())
+                    .c_str(),
+                Ms(Percentile(loopCost, 0.99)).c_str());
+    static const char* const kSections[] = {"Draw", "Update", "Advance", "Generate Mandelbrot", "Idle", "Display",
+                                            "Windows messages"};
+    for (size_t s = 0; s < sectionSum.size(); ++s)
+        std::printf("  %-20s %s\n", kSections[s], Ms(sectionSum[s] / n).c_str());
+    GlobalSettings = nullptr;
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    tOptions options;
+    if (!Parse(argc, argv, options)) {
+        std::fputs("usage: bench_frameloop [--seconds S] [--detail 1-5] [--window WxH]\n", stderr);
+        return 2;
+    }
+    SendLogToStandardError();
+    try {
+        return Run(options);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_frameloop: %s\n", e.what());
+    }
+    return 1;
+}
