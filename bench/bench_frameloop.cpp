@@ -12,6 +12,7 @@
 #include "uNumberParser.h"
 #include "uProfileTimer.h"
 #include "uRunMode.h"
+#include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"
 
@@ -36,23 +37,12 @@ bool Parse(int argc, char** argv, tOptions& o)
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         const std::string value = argv[i + 1];
-        int64_t n = 0;
         if (arg == "--seconds" && TryStrToFloat(value, o.seconds) && o.seconds > 0)
             continue;
-        if (arg == "--detail" && TryStrToInt(value, n) && n >= 1 && n <= 5) {
-            o.detail = static_cast<int32_t>(n);
+        if (arg == "--detail" && ParseWholeNumber(value, 1, 5, o.detail))
             continue;
-        }
-        if (arg == "--window") {
-            const auto parts = SplitText(value, 'x');
-            int64_t w = 0, h = 0;
-            if (parts.size() == 2 && TryStrToInt(parts[0], w) && TryStrToInt(parts[1], h) && w >= 64 && h >= 64 &&
-                w <= 4096 && h <= 4096) {
-                o.width = static_cast<int32_t>(w);
-                o.height = static_cast<int32_t>(h);
-                continue;
-            }
-        }
+        if (arg == "--window" && ParseSize(value, 64, 4096, o.width, o.height))
+            continue;
         return false;
     }
     return argc % 2 == 1;

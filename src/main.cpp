@@ -231,28 +231,10 @@ int RunEntryBlock(int argc, char** argv)
         benchmark->show();
         break;
     }
-    case rmPreview: {
-        HideFromTaskbar = true;
-        auto* saver = makeSaver();
-        forms.Make<TdmSystemInfo>();
-        saver->AddCoverWindow(forms.Make<TfHideScreen>());
-        forms.Make<TfOptions>();
-        ApplyCommandLineSettings(line);
-        saver->UseSettings(*GlobalSettings);
-        forms.Make<TAboutBox>();
-        saver->SetDebugWindow(forms.Make<TfDebug>());
-        const std::string second = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
-        const uint64_t handle = PreviewHandleFromArgument(second);
-        // A number that names no window is as invalid as no number.
-        if (handle == 0 || !saver->EmbedInto(handle)) {
-            LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
-            return kExitInvalidPreviewHandle;
-        }
-        saver->show();
-        break;
-    }
+    case rmPreview:
     case rmHosted: {
-        // As Preview, in a window the host made and keeps (one per monitor).
+        // Both draw in a window another program made and keeps; hosted runs
+        // at full resolution, one per monitor.
         HideFromTaskbar = true;
         auto* saver = makeSaver();
         forms.Make<TdmSystemInfo>();
@@ -262,9 +244,18 @@ int RunEntryBlock(int argc, char** argv)
         saver->UseSettings(*GlobalSettings);
         forms.Make<TAboutBox>();
         saver->SetDebugWindow(forms.Make<TfDebug>());
-        // A host may take its window back while the saver starts (xscreensaver
-        // ends and restarts hacks at will): that ends the run like any host's stop.
-        if (!saver->EmbedInto(HostWindowId)) {
+        if (RunMode == rmPreview) {
+            const std::string second = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
+            const uint64_t handle = PreviewHandleFromArgument(second);
+            // A number that names no window is as invalid as no number.
+            if (handle == 0 || !saver->EmbedInto(handle)) {
+                LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
+                return kExitInvalidPreviewHandle;
+            }
+        } else if (!saver->EmbedInto(HostWindowId)) {
+            // A host may take its window back while the saver starts
+            // (xscreensaver ends and restarts hacks at will): that ends the
+            // run like any stop by the host.
             LogNote(1, "The host window has gone, closing");
             return kExitNormal;
         }

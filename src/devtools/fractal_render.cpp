@@ -6,6 +6,7 @@
 #include "uClock.h"
 #include "uColorMap.h"
 #include "uFiles.h"
+#include "uToolMain.h"
 #include "uFormat.h"
 #include "uFractal.h"
 #include "uLog.h"
@@ -52,12 +53,6 @@ struct tOptions {
     std::optional<uint32_t> seed;
 };
 
-/// Warnings of the generator and the page go to standard error.
-bool ParseInt(const std::string& text, int64_t low, int64_t high, int64_t& out)
-{
-    return TryStrToInt(text, out) && out >= low && out <= high;
-}
-
 /// Fills the options; false (after a message naming the problem) on anything
 /// it does not understand.
 bool ParseOptions(int argc, char** argv, tOptions& o)
@@ -94,29 +89,29 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
             if (!TryStrToFloat(value, o.zoom) || !(o.zoom > 0))
                 return bad("--zoom needs a number above 0");
         } else if (arg == "--size") {
-            if (!ParseInt(value, 1, 16384, n))
+            if (!ParseWholeNumber(value, 1, 16384, n))
                 return bad("--size needs a whole number from 1 to 16384");
             o.size = static_cast<int32_t>(n);
         } else if (arg == "--iterations") {
-            if (!ParseInt(value, 1, 1 << 30, n))
+            if (!ParseWholeNumber(value, 1, 1 << 30, n))
                 return bad("--iterations needs a whole number of at least 1");
             o.iterations = static_cast<int32_t>(n);
         } else if (arg == "--preset") {
-            if (!ParseInt(value, 0, 14, n))
+            if (!ParseWholeNumber(value, 0, 14, n))
                 return bad("--preset needs a whole number from 0 to 14");
             o.preset = static_cast<int32_t>(n);
         } else if (arg == "--precision") {
-            if (!ParseInt(value, 2, 5, n))
+            if (!ParseWholeNumber(value, 2, 5, n))
                 return bad("--precision needs 2, 3, 4 or 5");
             o.precision = static_cast<uint8_t>(n);
         } else if (arg == "--aa") {
             double threshold = 0, radius = 0;
-            if (parts.size() != 3 || !TryStrToFloat(parts[0], threshold) || !ParseInt(parts[1], 1, 9, n) ||
+            if (parts.size() != 3 || !TryStrToFloat(parts[0], threshold) || !ParseWholeNumber(parts[1], 1, 9, n) ||
                 !TryStrToFloat(parts[2], radius) || threshold < 0 || radius < 0)
                 return bad("--aa needs THRESHOLD,SAMPLES,RADIUS with samples from 1 to 9");
             o.aa = {static_cast<float>(threshold), static_cast<int32_t>(n), static_cast<float>(radius)};
         } else if (arg == "--seed") {
-            if (!ParseInt(value, 0, UINT32_MAX, n))
+            if (!ParseWholeNumber(value, 0, UINT32_MAX, n))
                 return bad("--seed needs a whole number from 0 to 4294967295");
             o.seed = static_cast<uint32_t>(n);
         } else {
@@ -130,25 +125,16 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    tOptions options;
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+namespace {
 
+int Run(const tOptions& options)
+{
     // Before the render, which can take long: a picture that cannot be
     // written is said at once.
     if (const std::string why = CannotCreateFileAt(options.output); !why.empty()) {
         std::fprintf(stderr, "fractal-render: cannot write %s: %s\n", options.output.c_str(), why.c_str());
         return 1;
     }
-    SendLogToStandardError();
     if (options.seed)
         SetRandSeed(*options.seed);
 
@@ -186,11 +172,19 @@ int main(int argc, char** argv)
     }
     const double seconds = static_cast<double>(HighResTime() - start);
 
-    const bool saved = page.SaveToPngFile(options.output);
-    SetLogWarningsList(nullptr);
-    if (!saved)
+    if (!page.SaveToPngFile(options.output))
         return 1;
     std::printf("backend=%s seconds=%.3f writes=%" PRId64 " iterations=%" PRIu64 "\n", fractal.BackEndName().c_str(),
                 seconds, writes, iterations);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    tOptions options;
+    return ToolMain(
+        argc, argv, "fractal-render", kUsage, [&] { return ParseOptions(argc, argv, options); },
+        [&] { return Run(options); });
 }

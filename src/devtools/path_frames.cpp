@@ -18,6 +18,7 @@
 #include "uRandom.h"
 #include "uUniverse.h"
 #include "uRunMode.h"
+#include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"
 
@@ -65,15 +66,6 @@ struct tOptions {
 
 const char* const kKindNames[] = {"", "pan", "short", "long", "huge"};
 
-bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t& out)
-{
-    int64_t n = 0;
-    if (!TryStrToInt(text, n) || n < low || n > high)
-        return false;
-    out = static_cast<int32_t>(n);
-    return true;
-}
-
 bool ParseOptions(int argc, char** argv, tOptions& o)
 {
     const auto bad = [](const std::string& what) {
@@ -108,15 +100,13 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                     return bad("--seed needs a whole number from 1 to 4294967295");
                 o.seed = static_cast<uint32_t>(seed);
             } else if (arg == "--resolution") {
-                if (!ParseInt(value, 16, 4096, o.resolution))
+                if (!ParseWholeNumber(value, 16, 4096, o.resolution))
                     return bad("--resolution needs a whole number from 16 to 4096");
             } else if (arg == "--iterations") {
-                if (!ParseInt(value, 1, 1 << 20, o.iterations))
+                if (!ParseWholeNumber(value, 1, 1 << 20, o.iterations))
                     return bad("--iterations needs a whole number from 1 to 1048576");
             } else if (arg == "--window") {
-                const auto parts = SplitText(value, 'x');
-                if (parts.size() != 2 || !ParseInt(parts[0], 16, 4096, o.width) ||
-                    !ParseInt(parts[1], 16, 4096, o.height))
+                if (!ParseSize(value, 16, 4096, o.width, o.height))
                     return bad("--window needs WxH, each from 16 to 4096");
             } else if (arg == "--times") {
                 o.times.clear();
@@ -127,7 +117,7 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                     o.times.push_back(t);
                 }
             } else if (arg == "--frames") {
-                if (!ParseInt(value, 1, 1000, n))
+                if (!ParseWholeNumber(value, 1, 1000, n))
                     return bad("--frames needs a whole number from 1 to 1000");
                 o.frames = n;
             } else {
@@ -235,21 +225,6 @@ int Run(const tOptions& o)
 int main(int argc, char** argv)
 {
     tOptions options;
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    SendLogToStandardError();
-    int status = 1;
-    try {
-        status = Run(options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "path-frames: %s\n", e.what());
-    }
-    SetLogWarningsList(nullptr);
-    return status;
+    return ToolMain(
+        argc, argv, "path-frames", kUsage, [&] { return ParseOptions(argc, argv, options); }, [&] { return Run(options); });
 }

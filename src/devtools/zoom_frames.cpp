@@ -21,6 +21,7 @@
 #include "uPath.h"
 #include "uPlatform.h"
 #include "uRunMode.h"
+#include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"
 
@@ -65,15 +66,6 @@ struct tOptions {
     int32_t around = 0;
 };
 
-bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t& out)
-{
-    int64_t n = 0;
-    if (!TryStrToInt(text, n) || n < low || n > high)
-        return false;
-    out = static_cast<int32_t>(n);
-    return true;
-}
-
 bool ParseOptions(int argc, char** argv, tOptions& o)
 {
     const auto bad = [](const std::string& what) {
@@ -95,28 +87,27 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                 return bad("--seconds needs a number of seconds above 0");
             o.seconds = s;
         } else if (arg == "--window") {
-            const auto parts = SplitText(value, 'x');
-            if (parts.size() != 2 || !ParseInt(parts[0], 64, 4096, o.width) || !ParseInt(parts[1], 64, 4096, o.height))
+            if (!ParseSize(value, 64, 4096, o.width, o.height))
                 return bad("--window needs WxH, each from 64 to 4096");
         } else if (arg == "--detail") {
-            if (!ParseInt(value, 1, 5, o.detail))
+            if (!ParseWholeNumber(value, 1, 5, o.detail))
                 return bad("--detail needs a level from 1 to 5");
         } else if (arg == "--resolution") {
-            if (!ParseInt(value, 16, 4096, o.resolution))
+            if (!ParseWholeNumber(value, 16, 4096, o.resolution))
                 return bad("--resolution needs a whole number from 16 to 4096");
         } else if (arg == "--iterations") {
-            if (!ParseInt(value, 1, 1 << 20, o.iterations))
+            if (!ParseWholeNumber(value, 1, 1 << 20, o.iterations))
                 return bad("--iterations needs a whole number from 1 to 1048576");
         } else if (arg == "--seed") {
-            if (!ParseInt(value, 1, INT32_MAX, o.seed))
+            if (!ParseWholeNumber(value, 1, INT32_MAX, o.seed))
                 return bad("--seed needs a whole number from 1 to 2147483647");
         } else if (arg == "--out") {
             o.outDir = value;
         } else if (arg == "--every") {
-            if (!ParseInt(value, 1, 1000000, o.every))
+            if (!ParseWholeNumber(value, 1, 1000000, o.every))
                 return bad("--every needs a whole number of at least 1");
         } else if (arg == "--around-handovers") {
-            if (!ParseInt(value, 0, 100, o.around))
+            if (!ParseWholeNumber(value, 0, 100, o.around))
                 return bad("--around-handovers needs a whole number from 0 to 100");
         } else {
             return bad("unknown option " + arg);
@@ -295,19 +286,6 @@ int Run(const tOptions& o)
 int main(int argc, char** argv)
 {
     tOptions options;
-    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
-    if (!ParseOptions(argc, argv, options)) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-    SendLogToStandardError();
-    try {
-        return Run(options);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "zoom-frames: %s\n", e.what());
-    }
-    return 1;
+    return ToolMain(
+        argc, argv, "zoom-frames", kUsage, [&] { return ParseOptions(argc, argv, options); }, [&] { return Run(options); });
 }

@@ -2,6 +2,7 @@
 
 #include "uDebugForm.h"
 #include "uDesktopTransitions.h"
+#include "uDisplayPower.h"
 #include "uForeignWindow.h"
 #include "uGlobalSettings.h"
 #include "uHideScreenForm.h"
@@ -33,6 +34,8 @@ constexpr int kDesignHeight = 824;
 constexpr QPoint kDesignPosition{1473, 120};
 /// How often a hosting window is checked while the zoom is not pumping events.
 constexpr int kHostWatchMs = 100;
+/// How often the monitors' power state is asked for.
+constexpr int kMonitorCheckMs = 1000;
 
 bool Embedded() { return RunMode == rmPreview || RunMode == rmHosted; }
 
@@ -88,6 +91,16 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     }
     }
     setWindowFlags(flags);
+
+    // Where the display reports it, a monitor going to sleep ends the run.
+    auto* power = new QTimer(this);
+    connect(power, &QTimer::timeout, this, [this] {
+        if (!closed_ && MonitorPoweredOff()) {
+            LogNote(1, "Monitor has been turned off, terminating application");
+            close();
+        }
+    });
+    power->start(kMonitorCheckMs);
 }
 
 TfScreenSaver::~TfScreenSaver()

@@ -194,20 +194,51 @@ void RunDesktopFadeOut(const tDesktopTransitionHooks& given)
 
 namespace {
 
-/// The capture as the fade-in shows it at p (0 dark, enlarged and turned;
-/// 1 the desktop as it was), over black.
-void DrawReturningDesktop(tOpenGLInterface& gl, const tViewPortGL& viewport, tPageGLhw& page, double p)
+/// The viewport, once the interface it draws with is current.
+tViewPortGL& Current(tOpenGLInterface& gl, tViewPortGL& viewport)
 {
-    tDrawParams params = InitDrawParams();
-    params.ScaleX = params.ScaleY = (1 - p) * 0.2 + 1;
-    params.Angle = (1 - p) * 1.1;
-    params.Tinted = true;
-    params.Tint.r = params.Tint.g = params.Tint.b = static_cast<float>(p * 255);
-    params.Pivot = {page.Width() / 2.0L, page.Height() / 2.0L};
-    params.BlendMode = 0;
-    gl.ClearBlack();
-    page.Draw(viewport.size * 0.5L, params);
+    gl.MakeCurrent();
+    return viewport;
 }
+
+/// The capture drawn flat over the whole viewport, as the fade-in shows it:
+/// at p = 0 dark, 20 % enlarged and turned, at p = 1 the desktop as it was.
+/// The viewport's camera is restored when it goes.
+class tReturningDesktop {
+public:
+    explicit tReturningDesktop(const tDesktopTransitionHooks& given)
+        : hooks_(given), gl_(*given.gl), viewport_(*given.viewport), savedCamera_(Current(gl_, viewport_)),
+          page_(UploadedCopy(*given.capture))
+    {
+        viewport_.SetupProjection();
+        viewport_.pitch = 0;
+        viewport_.yaw = 0;
+        viewport_.SetCamera(viewport_.size * 0.5L, {1, 1}, 0);
+    }
+
+    void Show(double p)
+    {
+        tDrawParams params = InitDrawParams();
+        params.ScaleX = params.ScaleY = (1 - p) * 0.2 + 1;
+        params.Angle = (1 - p) * 1.1;
+        params.Tinted = true;
+        params.Tint.r = params.Tint.g = params.Tint.b = static_cast<float>(p * 255);
+        params.Pivot = {page_->Width() / 2.0L, page_->Height() / 2.0L};
+        params.BlendMode = 0;
+        gl_.ClearBlack();
+        page_->Draw(viewport_.size * 0.5L, params);
+        hooks_.Present();
+    }
+
+    const tHooks& Hooks() const { return hooks_; }
+
+private:
+    tHooks hooks_;
+    tOpenGLInterface& gl_;
+    tViewPortGL& viewport_;
+    tSavedCamera savedCamera_;
+    std::unique_ptr<tPageGLhw> page_;
+};
 
 } // namespace
 
@@ -216,44 +247,23 @@ void RunDesktopFadeIn(const tDesktopTransitionHooks& given)
     LogNote(1, "Initilizing desktop fade in transition");
     if (!HasPixels(given.capture))
         return;
-    const tHooks hooks(given);
-    tOpenGLInterface& gl = *given.gl;
-    tViewPortGL& viewport = *given.viewport;
-    gl.MakeCurrent();
-    const tSavedCamera savedCamera(viewport);
-    const std::unique_ptr<tPageGLhw> page = UploadedCopy(*given.capture);
-
-    viewport.SetupProjection();
-    viewport.pitch = 0;
-    viewport.yaw = 0;
-    viewport.SetCamera(viewport.size * 0.5L, {1, 1}, 0);
-
+    tReturningDesktop desktop(given);
     // The course follows the clamped frame times, so a stalled frame moves
     // it on by at most 0.1 s.
-    tFrameClock frameClock(hooks);
+    tFrameClock frameClock(desktop.Hooks());
     double shown = 0;
     double p = 0;
     do {
         shown += frameClock.Step();
         p = std::min(shown / kDesktopFadeInSeconds, 1.0);
-        DrawReturningDesktop(gl, viewport, *page, p);
-        hooks.Present();
+        desktop.Show(p);
     } while (p < 1);
 }
 
 void ShowDesktopCapture(const tDesktopTransitionHooks& given)
 {
-    if (!HasPixels(given.capture) || !given.gl || !given.viewport)
-        return;
-    const tHooks hooks(given);
-    given.gl->MakeCurrent();
-    tViewPortGL& viewport = *given.viewport;
-    const tSavedCamera savedCamera(viewport);
-    const std::unique_ptr<tPageGLhw> page = UploadedCopy(*given.capture);
-    viewport.SetupProjection();
-    viewport.SetCamera(viewport.size * 0.5L, {1, 1}, 0);
-    DrawReturningDesktop(*given.gl, viewport, *page, 1);
-    hooks.Present();
+    if (HasPixels(given.capture) && given.gl && given.viewport)
+        tReturningDesktop(given).Show(1);
 }
 
 // ---------------------------------------------------------------------------

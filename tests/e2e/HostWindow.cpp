@@ -8,7 +8,7 @@ tHostWindow::tHostWindow(int x, int y)
     if (!d)
         return;
     display_ = d;
-    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, 152, 112, 0, 0, 0);
+    window_ = XCreateSimpleWindow(d, DefaultRootWindow(d), x, y, kWidth, kHeight, 0, 0, 0);
     XMapWindow(d, window_);
     XFlush(d);
 }

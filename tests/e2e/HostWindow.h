@@ -6,6 +6,9 @@
 
 class tHostWindow {
 public:
+    static constexpr int kWidth = 152;
+    static constexpr int kHeight = 112;
+
     explicit tHostWindow(int x = 0, int y = 0);
     ~tHostWindow();
     tHostWindow(const tHostWindow&) = delete;

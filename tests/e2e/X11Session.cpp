@@ -16,6 +16,16 @@
 
 int tScreenShot::Colours() const { return static_cast<int>(std::set<uint32_t>(pixels.begin(), pixels.end()).size()); }
 
+double tScreenShot::ChangedShare(const tScreenShot& other) const
+{
+    if (pixels.empty() || pixels.size() != other.pixels.size())
+        return 1.0;
+    size_t changed = 0;
+    for (size_t i = 0; i < pixels.size(); ++i)
+        changed += pixels[i] != other.pixels[i];
+    return static_cast<double>(changed) / static_cast<double>(pixels.size());
+}
+
 int tScreenShot::Count(uint32_t colour, int tolerance) const
 {
     int n = 0;
@@ -207,44 +217,46 @@ uint64_t tX11Session::CreateColouredWindow(int x, int y, int width, int height, 
 
 tPrivateDisplay::tPrivateDisplay(const std::string& arguments)
 {
-    // Servers started at the same moment by other test programs can pick the
-    // same number; a server that cannot be reached is ended and started anew.
-    for (int attempt = 0; attempt < 5 && name_.empty(); ++attempt) {
-        Start(arguments);
-        if (name_.empty())
-            continue;
-        if (Display* d = XOpenDisplay(name_.c_str())) {
-            XCloseDisplay(d);
-            break;
-        }
-        Stop();
-        name_.clear();
+    // Test programs running side by side start servers at the same moments;
+    // numbers far above the usual ones, spread by process, keep them apart,
+    // and a server that cannot be reached is ended and another number tried.
+    for (int attempt = 0; attempt < 10 && name_.empty(); ++attempt) {
+        const int number = 100 + (static_cast<int>(::getpid()) * 7 + attempt * 131) % 800;
+        Start(":" + std::to_string(number), arguments);
     }
 }
 
-void tPrivateDisplay::Start(const std::string& arguments)
+void tPrivateDisplay::Start(const std::string& name, const std::string& arguments)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return;
     pid_ = ::fork();
     if (pid_ == 0) {
-        ::close(fds[0]);
-        const std::string command = "exec Xvfb -displayfd " + std::to_string(fds[1]) + " -nolisten tcp -noreset " +
-                                    arguments + " >/dev/null 2>&1";
+        const std::string command = "exec Xvfb " + name + " -nolisten tcp -noreset " + arguments + " >/dev/null 2>&1";
         ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
-    ::close(fds[1]);
-    char buffer[32] = {};
-    // Xvfb writes its display number once it accepts connections.
-    const ssize_t n = pid_ > 0 ? ::read(fds[0], buffer, sizeof buffer - 1) : 0;
-    ::close(fds[0]);
-    if (n > 0) {
-        std::string number(buffer, static_cast<size_t>(n));
-        number.erase(number.find_last_not_of(" \n") + 1);
-        name_ = ":" + number;
+    if (pid_ < 0)
+        return;
+    // Ready once it accepts a connection; gone when the number was taken.
+    for (int i = 0; i < 200; ++i) {
+        if (Display* d = XOpenDisplay(name.c_str())) {
+            XCloseDisplay(d);
+            // Still running: the server answering is ours, not another's
+            // that held the number already.
+            ::usleep(100000);
+            if (::waitpid(pid_, nullptr, WNOHANG) == 0) {
+                name_ = name;
+                return;
+            }
+            pid_ = -1;
+            return;
+        }
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return;
+        }
+        ::usleep(50000);
     }
+    Stop();
 }
 
 void tPrivateDisplay::Stop()

@@ -16,6 +16,8 @@ struct tScreenShot {
     bool Empty() const { return pixels.empty(); }
     /// Number of different colours.
     int Colours() const;
+    /// Share of pixels that differ from the other shot's (1 when sizes differ).
+    double ChangedShare(const tScreenShot& other) const;
     /// Pixels within the tolerance of the colour, per channel.
     int Count(uint32_t colour, int tolerance = 8) const;
     /// The part x, y, w, h of the shot.
@@ -76,7 +78,7 @@ public:
     const std::string& Name() const { return name_; }
 
 private:
-    void Start(const std::string& arguments);
+    void Start(const std::string& name, const std::string& arguments);
     void Stop();
 
     int pid_ = -1;

@@ -5,7 +5,7 @@
 // adopts the daemon's orphans (a child subreaper) to learn the hack's exit
 // code.
 #include "ProgramRunner.h"
-#include "Screen.h"
+#include "X11Session.h"
 
 #include "uHosting.h"
 
@@ -148,7 +148,7 @@ public:
 private:
     std::vector<std::string> Environment() const { return {"HOME=" + dir_.File("home"), "DISPLAY=" + display_.Name()}; }
 
-    tXvfb display_;
+    tPrivateDisplay display_{"-screen 0 1024x768x24"};
     tTempDir dir_;
     std::unique_ptr<tRunningProgram> daemon_;
 };
@@ -220,8 +220,9 @@ TEST(XScreenSaver, TheDaemonStartsAndEndsTheHostedSaver)
     tXScreenSaverSession session;
     ASSERT_TRUE(session.Valid()) << "Xvfb did not start";
     ASSERT_TRUE(session.WaitUntilReady()) << session.DaemonLog();
-    const tColouredWindow onTheDesktop(session.DisplayName(), 100, 200, 64, 32, 0xC03070);
-    ASSERT_TRUE(onTheDesktop.Valid());
+    tX11Session desktopSession(session.DisplayName());
+    ASSERT_TRUE(desktopSession.Valid());
+    desktopSession.CreateColouredWindow(100, 200, 64, 32, 0xC03070);
 
     for (int round = 1; round <= 2; ++round) {
         const size_t logged = session.Log().size();
@@ -272,15 +273,16 @@ TEST(XScreenSaver, AScreenshotShowsTheZoom)
     ASSERT_TRUE(session.WaitForLogLine("Fractal running...", 0)) << session.Log();
     // A loaded machine (tests run side by side) gets a little longer.
     const auto end = std::max(deadline, std::chrono::steady_clock::now() + 8s);
-    tPixels first;
+    const tX11Session x(session.DisplayName());
+    tScreenShot first;
     while (std::chrono::steady_clock::now() < end && first.Colours() < 200) {
         std::this_thread::sleep_for(250ms);
-        first = GrabPixels(session.DisplayName());
+        first = x.Shot();
     }
-    EXPECT_GE(first.Colours(), 200u) << session.Log();
+    EXPECT_GE(first.Colours(), 200) << session.Log();
     std::this_thread::sleep_for(2s);
-    const tPixels second = GrabPixels(session.DisplayName());
-    EXPECT_GE(second.Colours(), 200u);
+    const tScreenShot second = x.Shot();
+    EXPECT_GE(second.Colours(), 200);
     EXPECT_GT(first.ChangedShare(second), 0.05) << "the zoom moves";
     ASSERT_EQ(session.Command("-deactivate").exitCode, 0);
 }

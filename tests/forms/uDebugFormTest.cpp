@@ -75,12 +75,13 @@ TEST_F(DebugFormTest, TheControlsSeekAndSpeedThePath)
 {
     runner = std::make_unique<tZoomRunner>(settings, host, rmDemo);
     runner->Initialise();
-    runner->StartFrameLoop();
-    host.RunFrames(*runner, 0.2);
-    // Before the first refresh the controls are inert.
+    // Before the zoom runs the controls do nothing.
     debug.TrackBar2->setValue(8);
     EXPECT_FLOAT_EQ(runner->CurrentPath()->speed, 1.0f);
+    runner->StartFrameLoop();
+    host.RunFrames(*runner, 0.2);
     debug.Timer1Timer();
+    ASSERT_EQ(debug.TrackBar2->value(), 4) << "the refresh shows speed 1";
 
     tPath& path = *runner->CurrentPath();
     debug.TrackBar1->setValue(500);
