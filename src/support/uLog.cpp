@@ -17,6 +17,7 @@ std::string gLogPath = "program.log";
 tLogList* gNotesList = nullptr;
 tLogList* gWarningsList = nullptr;
 std::function<std::string()> gClockText;
+int64_t gRunningLimit = kRunningLogLimit;
 
 std::string LocaleTimeOfDay()
 {
@@ -59,6 +60,15 @@ void AppendToFile(const std::string& line)
         ::close(fd);
         return;
     }
+    // A saver that runs for months must not fill the disk: past the limit
+    // the log moves aside (replacing the one moved before) and starts anew.
+    if (st.st_size >= gRunningLimit) {
+        ::close(fd);
+        if (::rename(gLogPath.c_str(), (gLogPath + ".old").c_str()) != 0)
+            return;
+        AppendToFile(line);
+        return;
+    }
     const std::string text = line + "\n";
     size_t done = 0;
     while (done < text.size()) {
@@ -83,6 +93,8 @@ void StartLogFile(const std::string& path, int64_t sizeLimit)
         ::unlink(path.c_str());
 }
 const std::string& LogFilePath() { return gLogPath; }
+
+void SetRunningLogLimit(int64_t bytes) { gRunningLimit = bytes > 0 ? bytes : kRunningLogLimit; }
 
 void SetLogNotesList(tLogList* list) { gNotesList = list; }
 tLogList* LogNotesList() { return gNotesList; }

@@ -27,6 +27,13 @@ extern int LogFileLevel;
 /// Notes with level <= LogListLevel go to the attached notes list (initially 3).
 extern int LogListLevel;
 
+/// Size at which the log of a running program moves aside to "<path>.old"
+/// (replacing an older one) and starts anew, so that it never grows without
+/// bound.
+inline constexpr int64_t kRunningLogLimit = 1 << 20;
+/// Tests: another limit; 0 restores kRunningLogLimit.
+void SetRunningLogLimit(int64_t bytes);
+
 void SetLogFilePath(const std::string& path);
 /// Sets the path and deletes the file there when it is a regular file
 /// larger than sizeLimit bytes, so that the log starts afresh (a link is

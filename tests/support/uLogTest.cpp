@@ -110,6 +110,23 @@ TEST(Log, EachLineStandsAloneAndFileErrorsAreSwallowed)
     EXPECT_NO_THROW(LogWarning(1, "lost"));
 }
 
+TEST(Log, ARunningLogMovesAsideAtItsLimitInsteadOfGrowingForEver)
+{
+    tCapturedLog log;
+    SetRunningLogLimit(200);
+    for (int i = 0; i < 10; ++i)
+        LogWarning(1, std::string(45, static_cast<char>('a' + i))); // 46 bytes a line
+    SetRunningLogLimit(0);
+    // Lines a-e filled the first file (230 bytes); f moved it aside.
+    const std::string older = ReadTextFile(LogFilePath() + ".old");
+    const std::string newer = ReadTextFile(LogFilePath());
+    EXPECT_EQ(older.size(), 5u * 46);
+    EXPECT_EQ(older.substr(0, 45), std::string(45, 'a'));
+    EXPECT_EQ(newer.size(), 5u * 46);
+    EXPECT_EQ(newer.substr(0, 45), std::string(45, 'f'));
+    std::remove((LogFilePath() + ".old").c_str());
+}
+
 TEST(Log, ALinkOrFifoAtTheLogPathIsNotWrittenThrough)
 {
     tCapturedLog log;
