@@ -8,6 +8,7 @@
 #include "uZoomRunner.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -46,6 +47,8 @@ TfDebug::TfDebug(QWidget* parent) : QWidget(parent)
 
     lbWatch = new QListWidget(this);
     lbWatch->setUniformItemSizes(true); // rebuilt ten times a second without flicker
+    // The profile reports are laid out in columns of characters.
+    lbWatch->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     lbNotes = new TLogListBox(this);
     ListBox2 = new TLogListBox(this);
     ListBox1 = new QListWidget(this);
@@ -64,13 +67,14 @@ TfDebug::TfDebug(QWidget* parent) : QWidget(parent)
     TrackBar2->setTickPosition(QSlider::TicksBelow);
     CheckBox1 = new QCheckBox("Color Code Frames", this);
 
+    ListBox1->setMaximumHeight(48);
     auto* grid = new QGridLayout(this);
     grid->addWidget(Captioned("PROFILE / VARIABLES", lbWatch, this), 0, 0, 2, 1);
     grid->addWidget(Captioned("NOTES", lbNotes, this), 0, 1);
     grid->addWidget(Captioned("WARNINGS", ListBox2, this), 1, 1);
-    grid->addWidget(ListBox1, 2, 1);
     grid->addWidget(Captioned("Current Path", ProgressBar1, this), 2, 0);
     grid->addWidget(Captioned("Next Path", ProgressBar2, this), 3, 0);
+    grid->addWidget(ListBox1, 2, 1, 2, 1);
     grid->addWidget(TrackBar1, 4, 0, 1, 2);
     grid->addWidget(Captioned("Speed", TrackBar2, this), 5, 0);
     grid->addWidget(CheckBox1, 5, 1);
