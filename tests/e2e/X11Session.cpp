@@ -152,22 +152,34 @@ void tX11Session::DestroyWindow(uint64_t window)
     XSync(D(display_), False);
 }
 
-std::vector<std::vector<int>> tX11Session::MappedWindows() const
+namespace {
+
+/// Calls visit for every mapped top-level window with its attributes.
+template <class F>
+void ForEachMappedWindow(Display* d, F&& visit)
 {
-    std::vector<std::vector<int>> found;
-    Display* d = D(display_);
     Window root = 0, parent = 0;
     Window* children = nullptr;
     unsigned count = 0;
     if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
-        return found;
+        return;
     for (unsigned i = 0; i < count; ++i) {
         XWindowAttributes a{};
         if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
-            found.push_back({a.x, a.y, a.width, a.height});
+            visit(children[i], a);
     }
     if (children)
         XFree(children);
+}
+
+} // namespace
+
+std::vector<std::vector<int>> tX11Session::MappedWindows() const
+{
+    std::vector<std::vector<int>> found;
+    ForEachMappedWindow(D(display_), [&](Window, const XWindowAttributes& a) {
+        found.push_back({a.x, a.y, a.width, a.height});
+    });
     return found;
 }
 
@@ -175,22 +187,13 @@ std::vector<std::string> tX11Session::MappedWindowTitles() const
 {
     std::vector<std::string> titles;
     Display* d = D(display_);
-    Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
-        return titles;
-    for (unsigned i = 0; i < count; ++i) {
-        XWindowAttributes a{};
+    ForEachMappedWindow(d, [&](Window w, const XWindowAttributes&) {
         char* name = nullptr;
-        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable && XFetchName(d, children[i], &name) &&
-            name) {
+        if (XFetchName(d, w, &name) && name) {
             titles.emplace_back(name);
             XFree(name);
         }
-    }
-    if (children)
-        XFree(children);
+    });
     return titles;
 }
 
