@@ -77,11 +77,13 @@ TEST_F(InstallTest, TheInstalledProgramRunsFromAReadOnlyCopy)
     fs::permissions(dir.Path(), fs::perms::others_exec, fs::perm_options::add);
 
     const char* display = std::getenv("DISPLAY");
-    const std::vector<std::string> env = {"PATH=/usr/bin:/bin", "FRACTAL_NO_DIALOGS=1",
-                                          std::string("DISPLAY=") + (display ? display : ""),
-                                          "HOME=" + dir.File("state"), "XDG_STATE_HOME=" + dir.File("state"),
-                                          "XDG_CONFIG_HOME=" + dir.File("config"),
-                                          "XDG_RUNTIME_DIR=" + dir.File("runtime")};
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "FRACTAL_NO_DIALOGS=1",
+                                    std::string("DISPLAY=") + (display ? display : ""),
+                                    "HOME=" + dir.File("state"), "XDG_STATE_HOME=" + dir.File("state"),
+                                    "XDG_CONFIG_HOME=" + dir.File("config"),
+                                    "XDG_RUNTIME_DIR=" + dir.File("runtime")};
+    for (const std::string& e : SanitizerEnvironment())
+        env.push_back(e);
     // Started as xscreensaver starts its hacks: through the link beside them.
     tRunningProgram saver(Unprivileged({copy + "/libexec/xscreensaver/quorex", "--window-id", host.Id()}), env,
                           dir.File("output.txt"));

@@ -179,3 +179,13 @@ void GiveToUnprivileged(const std::string& path)
     if (RunningAsRoot() && RunCommand("chown -R nobody:nogroup '" + path + "'").exitCode != 0)
         throw std::runtime_error("could not give " + path + " to nobody");
 }
+
+std::vector<std::string> SanitizerEnvironment()
+{
+    std::vector<std::string> env;
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS", "LD_PRELOAD", "LP_NUM_THREADS",
+                             "MESA_SHADER_CACHE_DISABLE"})
+        if (const char* value = std::getenv(name))
+            env.push_back(std::string(name) + "=" + value);
+    return env;
+}

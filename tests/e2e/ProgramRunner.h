@@ -77,3 +77,8 @@ std::string UnprivilegedCommand(const std::string& commandLine);
 /// Lets everyone enter the folder and, when the tests run as root, gives it
 /// and everything in it to nobody.
 void GiveToUnprivileged(const std::string& path);
+
+/// The sanitizer run's settings in this process's environment (its options,
+/// its suppressions, the preloaded driver), for runs that start from an
+/// emptied environment; none in an ordinary run.
+std::vector<std::string> SanitizerEnvironment();

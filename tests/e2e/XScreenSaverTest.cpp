@@ -83,6 +83,8 @@ public:
                           Program() + " --root \\n\n");
         GiveToUnprivileged(dir_.Path());
         std::vector<std::string> env = Environment();
+        const std::vector<std::string> sanitizer = SanitizerEnvironment();
+        env.insert(env.end(), sanitizer.begin(), sanitizer.end());
         env.insert(env.end(), {"PATH=/usr/bin:/bin", "FRACTAL_NO_DIALOGS=1", "XDG_CONFIG_HOME=" + dir_.File("home/config"),
                                "XDG_STATE_HOME=" + dir_.File("home/state"),
                                "XDG_RUNTIME_DIR=" + dir_.File("home/runtime")});
