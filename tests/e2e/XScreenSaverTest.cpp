@@ -233,9 +233,11 @@ TEST(XScreenSaver, TheDaemonStartsAndEndsTheHostedSaver)
             << session.Log() << session.DaemonLog();
         const std::vector<pid_t> hacks = WaitForHack(session);
         ASSERT_EQ(hacks.size(), 1u) << "one hack per screen\n" << RunCommand("ps -eo pid,ppid,stat,args").output << session.DaemonLog();
+        // The priority line follows the mode line a moment later.
+        EXPECT_TRUE(session.WaitForLogLine(" -Priority kept at nice 10 as the host set it", logged))
+            << session.Log().substr(logged);
         const std::string log = session.Log().substr(logged);
         EXPECT_NE(log.find(" -Parameters: \"--root \""), std::string::npos) << log;
-        EXPECT_NE(log.find(" -Priority kept at nice 10 as the host set it"), std::string::npos) << log;
 
         // The daemon's picture of the desktop, which the saver may show.
         {
