@@ -4,29 +4,15 @@
 #include "uGlobalSettings.h"
 #include "uSystemFacts.h"
 
+#include "WidgetApplication.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 
 #include <memory>
 
 namespace {
-// Widgets need the widget application object before any window is made.
-class tWidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "forms_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new tWidgetApplication);
+[[maybe_unused]] auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new tWidgetApplication("forms_tests"));
 } // namespace
 
 tFormsTest::tFormsTest()

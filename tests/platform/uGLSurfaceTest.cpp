@@ -1,5 +1,7 @@
 #include "uGLSurface.h"
 
+#include "WidgetApplication.h"
+
 #include <GL/gl.h>
 
 #include <QApplication>
@@ -13,26 +15,8 @@
 #include <stdexcept>
 
 namespace {
-
-// Widgets need the widget application object; it must exist before any
-// window is made, so the environment makes it before the first test.
-class tWidgetApplication : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        static int argc = 1;
-        static char name[] = "platform_gl_tests";
-        static char* argv[] = {name, nullptr};
-        app_ = std::make_unique<QApplication>(argc, argv);
-    }
-    // Before static destruction, while the toolkit's globals still exist.
-    void TearDown() override { app_.reset(); }
-
-private:
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new tWidgetApplication);
+[[maybe_unused]] auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new tWidgetApplication("platform_gl_tests"));
 
 void Pump(int ms = 100)
 {
