@@ -189,3 +189,12 @@ std::vector<std::string> SanitizerEnvironment()
             env.push_back(std::string(name) + "=" + value);
     return env;
 }
+
+std::chrono::milliseconds ResponseLimit(std::chrono::milliseconds limit)
+{
+#ifdef QX_PROGRAM_SANITIZED
+    return 3 * limit;
+#else
+    return limit;
+#endif
+}

@@ -82,3 +82,9 @@ void GiveToUnprivileged(const std::string& path);
 /// its suppressions, the preloaded driver), for runs that start from an
 /// emptied environment; none in an ordinary run.
 std::vector<std::string> SanitizerEnvironment();
+
+/// A limit on how quickly the program under test responds (ends after a stop
+/// event, say): as given in an ordinary build, three times as long when the
+/// program is built with sanitizers, which slow it several-fold and scan its
+/// memory for leaks as it ends.
+std::chrono::milliseconds ResponseLimit(std::chrono::milliseconds limit);

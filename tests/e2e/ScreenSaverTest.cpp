@@ -135,7 +135,7 @@ TEST(ScreenSaver, CoversTheScreenAndAMouseMoveEndsIt)
     EXPECT_GT(WaitForPicture(x, 0, 0, x.Width(), x.Height()).Colours(), 200);
 
     x.MoveMouse(200, 200);
-    EXPECT_EQ(ExitWithin(saver, 2s), 0);
+    EXPECT_EQ(ExitWithin(saver, ResponseLimit(2s)), 0);
     EXPECT_NE(folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
 }
 
@@ -159,7 +159,7 @@ TEST(ScreenSaver, ShiftAndTheSamePlaceDoNotEndItALetterDoes)
     EXPECT_TRUE(saver.Running()) << folder.Log();
 
     x.Tap("q");
-    EXPECT_EQ(ExitWithin(saver, 3s), 0);
+    EXPECT_EQ(ExitWithin(saver, ResponseLimit(3s)), 0);
     EXPECT_NE(folder.Log().find("Fractal closing..."), std::string::npos);
 }
 
