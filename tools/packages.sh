@@ -7,6 +7,7 @@ QX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales libxtst-dev
   xscreensaver desktop-file-utils man-db libxml2-utils
+  dpkg-dev file lintian appstream
   clang libclang-rt-14-dev
 )
 

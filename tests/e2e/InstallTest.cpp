@@ -51,7 +51,7 @@ TEST_F(InstallTest, APrefixHoldsWhatDesktopsAndXScreenSaverLookFor)
         EXPECT_NE(ReadTextFile(form).find(arg), std::string::npos) << arg;
 
     const tCommandResult man = RunCommand("MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l -P cat '" + prefix +
-                                          "/share/man/man6/quorex.6'");
+                                          "/share/man/man6/quorex.6.gz'");
     EXPECT_EQ(man.exitCode, 0) << man.output;
     EXPECT_EQ(man.output.find("warning"), std::string::npos) << man.output;
     for (const char* text : {"QUOREX(6)", "GL: quorex --root", "--window-id ID", "--detail 1..5|auto", "--seed N",

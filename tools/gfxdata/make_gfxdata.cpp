@@ -9,6 +9,10 @@
 // Rebuild the committed picture with
 //   cmake --build build --target gfxdata-picture
 // which runs this tool on the offscreen platform and writes data/gfxdata.dat.
+//
+// make-gfxdata --icon SIZE OUT: draws the program's icon, the same emblem
+// alone on a square of SIZE × SIZE pixels (the build makes the sizes the
+// desktop's icon theme wants).
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -21,6 +25,8 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -33,8 +39,13 @@ constexpr QSize kLogoSize{250, 72};
 constexpr QRectF kBarSlot{32.5, 56.5, 177, 11};
 
 // The emblem: a disc at the logo's top left.
-constexpr QPointF kEmblemCentre{27.5, 27.5};
-constexpr double kEmblemRadius = 25.5;
+struct tEmblem {
+    QPointF centre;
+    double radius;
+    /// Widths and offsets are drawn for the logo's emblem and grow with it.
+    double Scale() const { return radius / 25.5; }
+};
+constexpr tEmblem kLogoEmblem{{27.5, 27.5}, 25.5};
 
 QColor Mix(const QColor& a, const QColor& b, double t)
 {
@@ -69,7 +80,7 @@ QColor SetColour(std::complex<double> c)
 
 /// The emblem's disc, supersampled 4 × 4 per pixel: the set inside, with a
 /// soft edge. Pixels outside the disc stay transparent.
-void DrawEmblemSet(QImage& logo)
+void DrawEmblemSet(QImage& logo, const tEmblem& emblem)
 {
     constexpr int kSub = 4;
     const double span = 2.9;  // plane units across the disc
@@ -81,13 +92,13 @@ void DrawEmblemSet(QImage& logo)
                 for (int sx = 0; sx < kSub; ++sx) {
                     const double px = x + (sx + 0.5) / kSub;
                     const double py = y + (sy + 0.5) / kSub;
-                    const double dx = px - kEmblemCentre.x();
-                    const double dy = py - kEmblemCentre.y();
-                    if (std::hypot(dx, dy) > kEmblemRadius)
+                    const double dx = px - emblem.centre.x();
+                    const double dy = py - emblem.centre.y();
+                    if (std::hypot(dx, dy) > emblem.radius)
                         continue;
                     // Turned a little, so the set leans like a comet.
-                    const double u = dx / (2 * kEmblemRadius) * span;
-                    const double v = dy / (2 * kEmblemRadius) * span;
+                    const double u = dx / (2 * emblem.radius) * span;
+                    const double v = dy / (2 * emblem.radius) * span;
                     const double turn = -0.35;
                     const std::complex<double> c =
                         middle + std::complex<double>(u * std::cos(turn) - v * std::sin(turn),
@@ -107,26 +118,28 @@ void DrawEmblemSet(QImage& logo)
         }
 }
 
-void DrawEmblemRing(QPainter& painter)
+void DrawEmblemRing(QPainter& painter, const tEmblem& emblem)
 {
     // A bright rim from cyan (top left) to violet (bottom right) and a soft
     // light over the upper half, like glass.
-    QLinearGradient rim(kEmblemCentre - QPointF(kEmblemRadius, kEmblemRadius),
-                        kEmblemCentre + QPointF(kEmblemRadius, kEmblemRadius));
+    const QPointF c = emblem.centre;
+    const double r = emblem.radius;
+    const double k = emblem.Scale();
+    QLinearGradient rim(c - QPointF(r, r), c + QPointF(r, r));
     rim.setColorAt(0, QColor(120, 235, 255));
     rim.setColorAt(0.5, QColor(90, 150, 255));
     rim.setColorAt(1, QColor(190, 110, 255));
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QBrush(rim), 2.2));
-    painter.drawEllipse(kEmblemCentre, kEmblemRadius - 1.2, kEmblemRadius - 1.2);
+    painter.setPen(QPen(QBrush(rim), 2.2 * k));
+    painter.drawEllipse(c, r - 1.2 * k, r - 1.2 * k);
 
-    QRadialGradient shine(kEmblemCentre + QPointF(-6, -12), kEmblemRadius * 1.1);
+    QRadialGradient shine(c + QPointF(-6 * k, -12 * k), r * 1.1);
     shine.setColorAt(0, QColor(255, 255, 255, 70));
     shine.setColorAt(0.6, QColor(255, 255, 255, 10));
     shine.setColorAt(1, QColor(255, 255, 255, 0));
     painter.setPen(Qt::NoPen);
     painter.setBrush(shine);
-    painter.drawEllipse(kEmblemCentre, kEmblemRadius - 2.5, kEmblemRadius - 2.5);
+    painter.drawEllipse(c, r - 2.5 * k, r - 2.5 * k);
 }
 
 void DrawWordmark(QPainter& painter)
@@ -206,23 +219,49 @@ void BleedColours(QImage& image)
     }
 }
 
+/// The icon: the emblem filling the square but for a small margin, on a
+/// transparent ground.
+QImage DrawIcon(int size)
+{
+    QImage icon(size, size, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    const tEmblem emblem{{size / 2.0, size / 2.0}, size / 2.0 - std::max(1.0, size / 32.0)};
+    DrawEmblemSet(icon, emblem);
+    QPainter painter(&icon);
+    painter.setRenderHint(QPainter::Antialiasing);
+    DrawEmblemRing(painter, emblem);
+    return icon;
+}
+
+bool Save(const QImage& image, const char* path)
+{
+    if (image.save(QString::fromLocal8Bit(path), "PNG"))
+        return true;
+    std::fprintf(stderr, "make-gfxdata: could not write %s\n", path);
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-gfxdata OUT.png\n");
+    const bool icon = argc == 4 && std::string(argv[1]) == "--icon";
+    const int iconSize = icon ? std::atoi(argv[2]) : 0;
+    if ((argc != 2 && !icon) || (icon && (iconSize < 16 || iconSize > 1024))) {
+        std::fprintf(stderr, "usage: make-gfxdata OUT.png\n       make-gfxdata --icon SIZE OUT.png\n");
         return 2;
     }
     QGuiApplication application(argc, argv);
+    if (icon)
+        return Save(DrawIcon(iconSize), argv[3]) ? 0 : 1;
 
     QImage logo(kLogoSize, QImage::Format_ARGB32);
     logo.fill(Qt::transparent);
-    DrawEmblemSet(logo);
+    DrawEmblemSet(logo, kLogoEmblem);
     {
         QPainter painter(&logo);
         painter.setRenderHint(QPainter::Antialiasing);
-        DrawEmblemRing(painter);
+        DrawEmblemRing(painter, kLogoEmblem);
         DrawWordmark(painter);
         DrawBarFrame(painter);
     }
@@ -233,9 +272,5 @@ int main(int argc, char** argv)
     for (int y = 0; y < logo.height(); ++y)
         for (int x = 0; x < logo.width(); ++x)
             page.setPixel(kLogoCorner.x() + x, kLogoCorner.y() + y, logo.pixel(x, y));
-    if (!page.save(QString::fromLocal8Bit(argv[1]), "PNG")) {
-        std::fprintf(stderr, "make-gfxdata: could not write %s\n", argv[1]);
-        return 1;
-    }
-    return 0;
+    return Save(page, argv[1]) ? 0 : 1;
 }

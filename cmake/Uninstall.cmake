@@ -1,0 +1,26 @@
+# cmake -DMANIFEST=install_manifest.txt -P Uninstall.cmake: removes every file
+# and link the manifest lists, then the folders of the program's own that it
+# leaves empty.
+if(NOT EXISTS "${MANIFEST}")
+  message(FATAL_ERROR "No install manifest at ${MANIFEST}: nothing was installed from this build")
+endif()
+file(STRINGS "${MANIFEST}" files)
+set(folders)
+foreach(f IN LISTS files)
+  if(EXISTS "${f}" OR IS_SYMLINK "${f}")
+    message(STATUS "Removing ${f}")
+    file(REMOVE "${f}")
+  endif()
+  get_filename_component(folder "${f}" DIRECTORY)
+  list(APPEND folders "${folder}")
+endforeach()
+# Only folders named after the program or its hack folder, never shared ones.
+list(REMOVE_DUPLICATES folders)
+foreach(folder IN LISTS folders)
+  if(folder MATCHES "/(quorex|xscreensaver)$" AND IS_DIRECTORY "${folder}")
+    file(GLOB left "${folder}/*")
+    if(NOT left)
+      file(REMOVE_RECURSE "${folder}")
+    endif()
+  endif()
+endforeach()
