@@ -1,6 +1,8 @@
 // Sections: store text (escaping, parsing, loading), file locking and the
-// atomic replacement, tRegistry, tRegistryEx.
+// atomic replacement, tRegistry, tRegistryEx, moving a store.
 #include "uRegistry.h"
+
+#include "uFileLocations.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -8,7 +10,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -378,34 +379,11 @@ std::string ReadTypedData(bool open, const std::string& path, const std::string&
 
 // ------------------------------------------------------------------ tRegistry
 
-std::string tRegistry::ConfigHome()
-{
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && xdg[0] == '/')
-        return xdg;
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
-        home = h;
-    } else {
-        struct passwd pw {};
-        struct passwd* result = nullptr;
-        std::vector<char> buf(16384);
-        if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &result) == 0 && result && pw.pw_dir &&
-            pw.pw_dir[0] == '/')
-            home = pw.pw_dir;
-    }
-    if (home.empty())
-        return {};
-    while (home.size() > 1 && home.back() == '/')
-        home.pop_back();
-    return (home == "/" ? std::string() : home) + "/.config";
-}
-
 std::string tRegistry::StoreFileFor(const std::string& key)
 {
     if (const char* over = std::getenv("FRACTAL_REGISTRY"); over && *over)
         return over;
-    const std::string home = ConfigHome();
+    const std::string home = ::ConfigHome();
     if (home.empty())
         return {};
     std::vector<std::string> parts;
@@ -440,7 +418,7 @@ bool tRegistry::OpenStore(const std::string& storePath, bool canCreate)
     const std::string folder = FolderOf(storePath);
     std::error_code ec;
     if (canCreate)
-        std::filesystem::create_directories(folder, ec);
+        MakePrivateFolders(folder);
     // A folder that cannot be written still gives its values; writes then
     // fail on their own.
     if (!std::filesystem::is_directory(folder, ec))
@@ -533,3 +511,50 @@ bool tRegistryEx::ReadBoolDef(const std::string& name, bool fallback) const noex
 }
 
 void SetRegistryWriteFaultHook(std::function<bool(tRegistryWriteStep)> hook) { gFaultHook = std::move(hook); }
+
+// ---------------------------------------------------------------- moving a store
+
+tStoreMoveResult MoveStore(const std::string& from, const std::string& to)
+{
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0)
+        return {tStoreMove::NothingToMove, {}};
+    try {
+        if (!MakePrivateFolders(FolderOf(to)))
+            throw ERegistryException("cannot make the folder " + FolderOf(to));
+        // Both stores locked: no writer of either place runs meanwhile, and a
+        // second program starting at the same time finds the move done.
+        tStoreLock lockTo(to);
+        std::optional<tStoreLock> lockFrom;
+        std::string old;
+        bool whole = true;
+        try {
+            lockFrom.emplace(from);
+            if (!LoadStore(from, old, &whole))
+                return {tStoreMove::NothingToMove, {}};
+            if (!whole)
+                throw ERegistryException("the store is too large to move (over " + std::to_string(tRegistry::kMaxStoreBytes) +
+                                         " bytes)");
+        } catch (const ERegistryException& e) {
+            return {tStoreMove::Unreadable, e.what()};
+        }
+        std::string current;
+        const bool merged = LoadStore(to, current);
+        std::string content = merged ? current : old;
+        if (merged) {
+            // The new store's values win; the old one adds the values it lacks.
+            const std::vector<tStoreLine> present = ParseStore(current);
+            for (const tStoreLine& value : ParseStore(old))
+                if (!FindValue(present, value.name))
+                    content = ReplaceValueLine(content, value.name,
+                                               Escape(value.name, true) + "=" + value.type + ":" + value.data);
+        }
+        RemoveStaleTemps(to);
+        ReplaceAtomically(to, content);
+        ::unlink(from.c_str());
+        ::unlink((from + ".lock").c_str());
+        return {merged ? tStoreMove::Merged : tStoreMove::Moved, {}};
+    } catch (const ERegistryException& e) {
+        return {tStoreMove::Failed, e.what()};
+    }
+}

@@ -3,10 +3,11 @@
 // value per line as name=type:data, for example
 //     DetailLevel=dword:3
 //     Comment=string:any text
-// The file of the key "\Software\Halvornet\Fractal\" is
-// $XDG_CONFIG_HOME/Halvornet/Fractal/registry ($XDG_CONFIG_HOME defaults to
-// ~/.config); the environment variable FRACTAL_REGISTRY, a full file path,
-// replaces it (tests and portable installations).
+// A key's file follows the key's path under $XDG_CONFIG_HOME (the key
+// "\Software\Halvornet\Fractal\" is $XDG_CONFIG_HOME/Halvornet/Fractal/registry,
+// where earlier versions kept the program's store); the environment variable
+// FRACTAL_REGISTRY, a full file path, replaces it (tests and portable
+// installations). Folders made for a store are private (0700).
 //
 // Reads go to the file every time (no caching), so what one process writes
 // the next read sees. Writes are read-modify-write under a lock file, to a
@@ -37,9 +38,6 @@ public:
     /// folder + the key's path without a leading "Software" + "/registry".
     /// Empty when no config folder can be found.
     static std::string StoreFileFor(const std::string& key);
-    /// The per-user configuration folder ($XDG_CONFIG_HOME when absolute,
-    /// else $HOME/.config), without a trailing separator; empty when unknown.
-    static std::string ConfigHome();
 
     /// Opens the key with full access. With canCreate its folder is created
     /// when missing. False (and the key stays closed) when there is no such
@@ -96,3 +94,28 @@ enum class tRegistryWriteStep { WriteTemp, SyncTemp, Rename };
 /// returns false the step fails as if the disk had refused it. An empty
 /// function removes the hook.
 void SetRegistryWriteFaultHook(std::function<bool(tRegistryWriteStep)> hook);
+
+enum class tStoreMove {
+    /// There was no store at the old place.
+    NothingToMove,
+    /// The old store is now at the new place and gone from the old one.
+    Moved,
+    /// Both existed: the values only the old one held were added to the new
+    /// one, and the old one is gone.
+    Merged,
+    /// The old store could not be read; it stays where it is, untouched.
+    Unreadable,
+    /// The new store could not be written; the old one stays.
+    Failed,
+};
+struct tStoreMoveResult {
+    tStoreMove what;
+    /// Why, for Unreadable and Failed.
+    std::string reason;
+};
+
+/// Moves the store file `from` to `to` (its folder made when missing),
+/// under both stores' locks. The new store is written whole (temporary file,
+/// flushed, renamed) before the old one is removed, so no stored value is
+/// lost at any moment.
+tStoreMoveResult MoveStore(const std::string& from, const std::string& to);

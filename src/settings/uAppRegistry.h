@@ -3,14 +3,19 @@
 // "DetailLevel" (fallback 6, the request to auto-detect) and "ZoomDeep"
 // (fallback true). One process-wide instance, made during program
 // initialisation.
+//
+// The store is $XDG_CONFIG_HOME/quorex/settings (FRACTAL_REGISTRY names
+// another file). Earlier versions kept it under the program's registry key,
+// $XDG_CONFIG_HOME/Halvornet/Fractal/registry: a store found there is moved
+// once, when the store is made, and its folders go when they are left empty.
+// One that cannot be read stays where it is, and the log says so.
 #include "uRegistry.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
-
-/// The key of the program's values.
-inline constexpr char kAppRegistryKey[] = "\\Software\\Halvornet\\Fractal\\";
+#include <utility>
+#include <vector>
 
 class tAppRegistry {
 public:
@@ -36,15 +41,22 @@ public:
 
     /// The store file, also when it could not be opened (for messages).
     const std::string& StorePath() const { return storePath_; }
+    /// Where earlier versions kept the store.
+    static std::string LegacyStorePath();
 
     const tRegistryEx& Registry() const { return *registry_; }
 
 private:
-    void WarnIfClosed() const;
+    /// Moves a store from the legacy place; what happened waits for the log.
+    void MoveLegacyStore();
+    /// Logs, at the first read or write, what making the store found.
+    void ReportOnFirstUse() const;
 
     std::unique_ptr<tRegistryEx> registry_;
     std::string storePath_;
     mutable bool warned_ = false;
+    /// Lines for the log, which has no file yet while the store is made.
+    mutable std::vector<std::pair<bool, std::string>> pendingLog_;
 };
 
 /// Makes the process-wide store (replacing one that exists).

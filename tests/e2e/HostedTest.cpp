@@ -119,7 +119,7 @@ TEST(Options, BadValuesEndWith2AndStoreNothing)
         tProgramFolder folder;
         EXPECT_EQ(RunProgram(folder, args), 2) << args[0];
         EXPECT_NE(folder.Output().find("quorex: --"), std::string::npos) << folder.Output();
-        EXPECT_FALSE(std::filesystem::exists(folder.Folder() + "/config/Halvornet/Fractal/registry")) << "nothing stored";
+        EXPECT_FALSE(std::filesystem::exists(folder.Folder() + "/config/quorex/settings")) << "nothing stored";
     }
     tProgramFolder folder;
     EXPECT_EQ(RunProgram(folder, {"--detial", "3"}), 24);
@@ -139,8 +139,8 @@ TEST(Options, HelpAndVersionPrintAndEnd)
 TEST(Options, SettingsOverrideTheStoreForOneRun)
 {
     tProgramFolder folder;
-    std::filesystem::create_directories(folder.Folder() + "/config/Halvornet/Fractal");
-    const std::string store = folder.Folder() + "/config/Halvornet/Fractal/registry";
+    std::filesystem::create_directories(folder.Folder() + "/config/quorex");
+    const std::string store = folder.Folder() + "/config/quorex/settings";
     WriteTextFile(store, "DetailLevel=dword:2\nZoomDeep=dword:0\n");
     {
         tRunningProgram demo(folder, {"/d", "--detail", "4", "--seed", "5"});

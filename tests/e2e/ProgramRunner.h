@@ -19,7 +19,7 @@ public:
     /// What every run wrote to standard output and standard error (appended).
     std::string OutputPath() const { return dir_.File("output"); }
     std::string Output() const { return ReadTextFile(OutputPath()); }
-    std::string StorePath() const { return dir_.File("config/Halvornet/Fractal/registry"); }
+    std::string StorePath() const { return dir_.File("config/quorex/settings"); }
     /// Environment of every run: no dialogs, lock files, config and state in
     /// this folder, no host window.
     std::vector<std::string> Environment() const;

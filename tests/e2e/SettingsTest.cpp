@@ -36,7 +36,7 @@ bool WaitForCount(const tProgramFolder& folder, const std::string& text, int n,
 
 std::string StoreOf(const tProgramFolder& folder)
 {
-    return ReadTextFile(folder.Folder() + "/config/Halvornet/Fractal/registry");
+    return ReadTextFile(folder.Folder() + "/config/quorex/settings");
 }
 } // namespace
 
@@ -78,7 +78,7 @@ TEST(Settings, TheIniFileBesideTheProgramForcesALevel)
     WriteTextFile(folder.Folder() + "/fractal.ini", "[advanced]\nforceDetailLevel = 2\n");
     tRunningProgram options(folder, {"/c"});
     ASSERT_TRUE(WaitForCount(folder, kApplying, 1)) << folder.Log();
-    EXPECT_FALSE(std::filesystem::exists(folder.Folder() + "/config/Halvornet/Fractal/registry"))
+    EXPECT_FALSE(std::filesystem::exists(folder.Folder() + "/config/quorex/settings"))
         << "nothing to store while loading";
     EXPECT_EQ(options.Terminate(), 0);
     EXPECT_NE(folder.Log().find(kApplying + "2"), std::string::npos);

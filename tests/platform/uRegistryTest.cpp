@@ -3,6 +3,7 @@
 #include "uRegistry.h"
 
 #include "TestUtil.h"
+#include "uFileLocations.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +51,7 @@ TEST(Registry, TheKeyLivesUnderTheConfigFolderUnlessRedirected)
         tScopedEnv home("HOME", dir.Path().c_str());
         EXPECT_EQ(tRegistry::StoreFileFor(kKey), dir.Path() + "/.config/Halvornet/Fractal/registry");
         tScopedEnv xdgUnset("XDG_CONFIG_HOME", nullptr);
-        EXPECT_EQ(tRegistry::ConfigHome(), dir.Path() + "/.config");
+        EXPECT_EQ(ConfigHome(), dir.Path() + "/.config");
     }
     tScopedEnv redirect("FRACTAL_REGISTRY", dir.File("elsewhere.txt").c_str());
     EXPECT_EQ(tRegistry::StoreFileFor(kKey), dir.File("elsewhere.txt"));
@@ -62,8 +63,16 @@ TEST(Registry, OpeningCreatesTheFolderAndAFreshKeyHasNoValues)
     tScopedEnv over("FRACTAL_REGISTRY", nullptr);
     tScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
     tRegistryEx reg;
+    // The folders are the user's alone whatever the umask lets through.
+    const mode_t umask = ::umask(0);
     ASSERT_TRUE(reg.OpenKey(kKey, true));
-    EXPECT_TRUE(std::filesystem::is_directory(dir.File("Halvornet/Fractal")));
+    ::umask(umask);
+    for (const char* folder : {"Halvornet", "Halvornet/Fractal"}) {
+        struct stat st {};
+        ASSERT_EQ(::stat(dir.File(folder).c_str(), &st), 0) << folder;
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0700u) << folder;
+    }
     EXPECT_FALSE(reg.ValueExists("DetailLevel"));
     EXPECT_THROW(reg.ReadInteger("DetailLevel"), ERegistryException);
     EXPECT_EQ(reg.ReadIntegerDef("DetailLevel", 6), 6);

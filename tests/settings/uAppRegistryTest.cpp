@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 int CountLines(const std::vector<std::string>& lines, const std::string& text)
@@ -31,7 +32,7 @@ TEST(AppRegistry, AFreshStoreGivesAutoDetectAndDeepZoom)
     reg.WriteZoomDeep(false);
     EXPECT_FALSE(reg.ReadZoomDeep());
     EXPECT_EQ(reg.ReadDetailLevel(), 3);
-    EXPECT_EQ(ReadTextFile(dir.File("Halvornet/Fractal/registry")),
+    EXPECT_EQ(ReadTextFile(dir.File("quorex/settings")),
               "# Quorex settings store: one value per line, name=type:data\nDetailLevel=dword:3\nZoomDeep=dword:0\n");
 
     reg.WriteDetailLevel(255);
@@ -81,4 +82,73 @@ TEST(AppRegistry, OneProcessWideInstance)
     FreeAppRegistry();
     EXPECT_EQ(AppRegistry().ReadDetailLevel(), 4) << "made again on first use";
     FreeAppRegistry();
+}
+
+TEST(AppRegistry, AStoreAtTheOldPlaceMovesOnceAndKeepsEveryValue)
+{
+    constexpr char kHeader[] = "# Quorex settings store: one value per line, name=type:data\n";
+    struct tCase {
+        const char* name;
+        const char* oldStore;  // null: none; "/": a folder in its place, which cannot be read
+        const char* newStore;  // null: none
+        int32_t level;
+        bool deep;
+        bool oldStays;
+        const char* logged;
+    };
+    const tCase cases[] = {
+        {"moved whole", "# hand-written\nDetailLevel=dword:4\nZoomDeep=dword:0\n", nullptr, 4, false, false,
+         "Moved the settings store"},
+        {"merged: the new store wins", "DetailLevel=dword:2\nZoomDeep=dword:0\n", "DetailLevel=dword:5\n", 5, false,
+         false, "Added the settings"},
+        {"unreadable: left in place", "/", nullptr, 6, true, true, "Could not move the settings store"},
+        {"nothing to move", nullptr, "DetailLevel=dword:3\n", 3, true, false, nullptr},
+    };
+    for (const tCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        tTempDir dir;
+        tScopedEnv over("FRACTAL_REGISTRY", nullptr);
+        tScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
+        const std::string old = dir.File("Halvornet/Fractal/registry");
+        const std::string now = dir.File("quorex/settings");
+        if (c.oldStore) {
+            std::filesystem::create_directories(dir.File("Halvornet/Fractal"));
+            if (std::string(c.oldStore) == "/")
+                std::filesystem::create_directory(old);
+            else
+                WriteTextFile(old, c.oldStore);
+        }
+        if (c.newStore) {
+            std::filesystem::create_directories(dir.File("quorex"));
+            WriteTextFile(now, std::string(kHeader) + c.newStore);
+        }
+        tCapturedLog log;
+        {
+            tAppRegistry reg;
+            EXPECT_EQ(reg.StorePath(), now);
+            EXPECT_TRUE(log.lines.empty()) << "reported at the first use, when the log has its file";
+            EXPECT_EQ(reg.ReadDetailLevel(), c.level);
+            EXPECT_EQ(reg.ReadZoomDeep(), c.deep);
+        }
+        EXPECT_EQ(std::filesystem::exists(old), c.oldStays);
+        EXPECT_EQ(std::filesystem::exists(dir.File("Halvornet")), c.oldStays) << "emptied folders go";
+        if (c.logged)
+            EXPECT_EQ(log.FileCount(c.logged), 1);
+        else
+            EXPECT_TRUE(log.FileLines().empty());
+        // Made again, the store finds nothing more to move.
+        tAppRegistry again;
+        EXPECT_EQ(again.ReadDetailLevel(), c.level);
+        if (c.logged) {
+            EXPECT_EQ(log.FileCount(c.logged), c.oldStays ? 2 : 1);
+        }
+    }
+    // The old store's own lines come along unchanged, comments included.
+    tTempDir dir;
+    tScopedEnv over("FRACTAL_REGISTRY", nullptr);
+    tScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
+    std::filesystem::create_directories(dir.File("Halvornet/Fractal"));
+    WriteTextFile(dir.File("Halvornet/Fractal/registry"), "# mine\nDetailLevel=dword:1\nOther=string:kept\n");
+    tAppRegistry reg;
+    EXPECT_EQ(ReadTextFile(dir.File("quorex/settings")), "# mine\nDetailLevel=dword:1\nOther=string:kept\n");
 }
