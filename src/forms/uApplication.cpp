@@ -81,6 +81,22 @@ namespace {
 
 QHash<const QWidget*, tInputSink*> gSinks;
 
+bool IsToolkitModifier(int key)
+{
+    switch (key) {
+    case Qt::Key_Super_L:
+    case Qt::Key_Super_R:
+    case Qt::Key_Hyper_L:
+    case Qt::Key_Hyper_R:
+    case Qt::Key_NumLock:
+    case Qt::Key_ScrollLock:
+    case Qt::Key_Mode_switch:
+        return true;
+    default:
+        return false;
+    }
+}
+
 tInputSink* SinkOf(QObject* receiver)
 {
     if (gSinks.isEmpty() || !receiver->isWidgetType())
@@ -112,7 +128,10 @@ public:
                 if (tInputSink* sink = SinkOf(receiver)) {
                     const bool alt = key->modifiers().testFlag(Qt::AltModifier);
                     sink->FormKeyDown(code, alt);
-                    if (!key->text().isEmpty() && !alt)
+                    // Keys without a code of their own (media keys, ...) count
+                    // as presses, modifiers the table does not know do not.
+                    const bool unknownModifier = code == 0 && IsToolkitModifier(key->key());
+                    if (!unknownModifier && IsStoppingKey(code, alt))
                         sink->FormKeyPress();
                 }
             break;

@@ -48,7 +48,8 @@ public:
     virtual void FormMouseMove(int screenX, int screenY) = 0;
     /// A key went down (auto-repeats included).
     virtual void FormKeyDown(uint32_t virtualKey, bool altHeld) = 0;
-    /// A key that types a character was pressed.
+    /// A key was pressed that is neither a modifier alone (Shift, Control,
+    /// Alt, ...) nor Alt+Enter.
     virtual void FormKeyPress() = 0;
 };
 

@@ -209,6 +209,9 @@ bool TfBenchmark::RunOnce()
                    " sec");
     const std::optional<int64_t> score = BenchmarkScore(elapsed);
     Label2->setText(QString::fromStdString(BenchmarkScoreText(score)));
+    // The display window came up over this one; the score is what was waited for.
+    raise();
+    activateWindow();
     if (score) {
         const tFractal& f = test_->Fractal();
         const std::string line =

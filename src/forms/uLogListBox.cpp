@@ -3,7 +3,11 @@
 TLogListBox::TLogListBox(QWidget* parent) : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::NoSelection);
-    setUniformItemSizes(true);
+    // Long lines wrap instead of running out of the pane.
+    setWordWrap(true);
+    setTextElideMode(Qt::ElideNone);
+    setResizeMode(QListView::Adjust);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 TLogListBox::~TLogListBox()

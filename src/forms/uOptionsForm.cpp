@@ -16,6 +16,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
 #include <QGridLayout>
@@ -31,6 +32,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -45,13 +48,52 @@ constexpr QSize kDesignClientSize{437, 118};
 constexpr QPoint kDesignPosition{200, 118};
 constexpr int kHostOffset = 10;
 constexpr int kHostWatchMs = 100;
+// The status colours, bright for a dark window and dark for a light one, so
+// that either keeps a contrast of at least 4.5:1 with the window.
 const QColor kUnsupportedColor{255, 47, 47};
 const QColor kSupportedColor{47, 255, 47};
+const QColor kUnsupportedOnLight{176, 0, 0};
+const QColor kSupportedOnLight{0, 110, 0};
+constexpr double kReadableContrast = 4.5;
+/// Width of the explanations beside the levels.
+constexpr int kHelpWidth = 300;
 
-// Failures of the shell's open operation that can be told apart here.
-constexpr int kNoAssociation = 31;
-constexpr int kUnknownFailure = 1;
+const char* const kDetailHelp[] = {
+    "Low: keyframes half as wide as the screen, edges not smoothed. For slow computers.",
+    "Medium: keyframes 60% of the screen's width, lightly smoothed edges.",
+    "High: keyframes 70% of the screen's width, smoothed edges and more detail.",
+    "Very High: keyframes 80% of the screen's width, finely smoothed edges.",
+    "Highest: keyframes as wide as the screen, the finest edges and the most detail. For fast computers.",
+};
+constexpr char kDetailHelpAll[] =
+    "Higher levels draw a sharper picture and need a faster computer; when the computer falls behind, "
+    "the zoom slows down rather than stutter.";
+constexpr char kDeepHelp[] =
+    "Deep zooming goes about a hundred million times deeper into the set, computing in 64-bit precision, "
+    "which takes longer per picture.";
+
+double Luminance(const QColor& c)
+{
+    const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
 } // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableStatusColor(bool supported, const QColor& background)
+{
+    const QColor bright = supported ? kSupportedColor : kUnsupportedColor;
+    const QColor dark = supported ? kSupportedOnLight : kUnsupportedOnLight;
+    if (ContrastRatio(bright, background) >= kReadableContrast)
+        return bright;
+    return ContrastRatio(dark, background) >= ContrastRatio(bright, background) ? dark : bright;
+}
 
 // ------------------------------------------------------------ building the controls
 
@@ -110,24 +152,51 @@ void TfOptions::BuildControls()
     bOK->setObjectName("bOK");
     bOK->setDefault(true);
 
-    // Detail levels down the left, the deep-zooming switch above the bottom
-    // row on the right, and along the bottom: auto-detection, version with
-    // updates, OK.
+    for (int i = 0; i < 5; ++i)
+        rgDetailItems->button(i)->setToolTip(kDetailHelp[i]);
+    cbDeepZooming->setToolTip(kDeepHelp);
+    lDetailHelp = new QLabel(this);
+    lDetailHelp->setObjectName("lDetailHelp");
+    lDetailHelp->setWordWrap(true);
+    lDetailHelp->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lDetailHelp->setFixedWidth(kHelpWidth);
+    lDeepHelp = new QLabel(kDeepHelp, this);
+    lDeepHelp->setObjectName("lDeepHelp");
+    lDeepHelp->setWordWrap(true);
+    lDeepHelp->setFixedWidth(kHelpWidth);
+    // The longest explanation decides the height, so the dialog keeps its
+    // size whichever level is chosen.
+    int helpHeight = 0;
+    for (int i = 0; i < 5; ++i) {
+        lDetailHelp->setText(AutoDetectedText(i) + DetailHelpText(i));
+        helpHeight = std::max(helpHeight, lDetailHelp->heightForWidth(kHelpWidth));
+    }
+    lDetailHelp->setMinimumHeight(helpHeight);
+    lDetailHelp->clear();
+    if (ProductWebPage().empty())
+        bCheckForUpdates->hide();
+
+    // Detail levels down the left; beside them what the chosen level means,
+    // the deep-zooming switch and what it does; along the bottom:
+    // auto-detection, version with updates, OK.
     auto* deep = new QHBoxLayout;
     deep->addWidget(cbDeepZooming);
     deep->addSpacing(12);
     deep->addWidget(lDeepZoomingStatus, 1);
+    auto* right = new QVBoxLayout;
+    right->addWidget(lDetailHelp);
+    right->addStretch(1);
+    right->addLayout(deep);
+    right->addWidget(lDeepHelp);
     auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(4, 4, 4, 4);
-    grid->addWidget(rgDetail, 0, 0, 2, 1);
-    grid->addLayout(deep, 1, 1, 1, 2);
-    grid->addWidget(bAuto, 2, 0);
-    grid->addWidget(Panel2, 2, 1);
-    grid->addWidget(bOK, 2, 2);
-    grid->setRowStretch(0, 1);
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(2, 1);
-    setFixedSize(sizeHint().expandedTo(kDesignClientSize));
+    grid->setContentsMargins(6, 6, 6, 6);
+    grid->setHorizontalSpacing(10);
+    grid->addWidget(rgDetail, 0, 0);
+    grid->addLayout(right, 0, 1, 1, 2);
+    grid->addWidget(bAuto, 1, 0);
+    grid->addWidget(Panel2, 1, 1);
+    grid->addWidget(bOK, 1, 2);
+    grid->setSizeConstraint(QLayout::SetFixedSize);
     move(kDesignPosition);
 
     Timer1 = new QTimer(this);
@@ -197,7 +266,22 @@ void TfOptions::ShowSettings()
     }
     if (cbDeepZooming->isChecked() != settings_->zoomDeep)
         cbDeepZooming->setChecked(settings_->zoomDeep);
+    ShowDetailHelp(false);
 }
+
+void TfOptions::ShowDetailHelp(bool autoDetected)
+{
+    const int index = DetailIndex();
+    lDetailHelp->setText(index < 0 ? QString(kDetailHelpAll)
+                                   : (autoDetected ? AutoDetectedText(index) : QString()) + DetailHelpText(index));
+}
+
+QString TfOptions::AutoDetectedText(int index)
+{
+    return QString("Auto Detect chose %1 for this computer.\n").arg(kDetailItems[index]);
+}
+
+QString TfOptions::DetailHelpText(int index) { return QString(kDetailHelp[index]) + "\n" + kDetailHelpAll; }
 
 void TfOptions::showEvent(QShowEvent* event)
 {
@@ -209,14 +293,15 @@ void TfOptions::FormShow()
 {
     Label1->setText("V1.4.0");
     QPalette pal = lDeepZoomingStatus->palette();
+    const QColor background = palette().color(QPalette::Window);
     if (!HasSSE2()) {
         lDeepZoomingStatus->setText("(Not supported)");
-        pal.setColor(QPalette::WindowText, kUnsupportedColor);
+        pal.setColor(QPalette::WindowText, ReadableStatusColor(false, background));
         lDeepZoomingStatus->setToolTip("Your CPU must support the SSE2 instruction set to use this feature");
         cbDeepZooming->setEnabled(false);
     } else {
         lDeepZoomingStatus->setText("(Supported)");
-        pal.setColor(QPalette::WindowText, kSupportedColor);
+        pal.setColor(QPalette::WindowText, ReadableStatusColor(true, background));
         lDeepZoomingStatus->setToolTip("Deep zooming is supported on this system.");
         cbDeepZooming->setEnabled(true);
     }
@@ -236,15 +321,23 @@ void TfOptions::rgDetailClick(int index)
         return;
     settings_->detailLevel = static_cast<uint8_t>(index + 1);
     settings_->ApplyDetailLevel();
+    ShowDetailHelp(false);
 }
 
 void TfOptions::bAutoClick()
 {
     if (!isVisible())
         return;
+    // The measurement takes a moment: the cursor shows that it runs, the
+    // explanation which level it chose.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    lDetailHelp->setText("Measuring this computer...");
+    lDetailHelp->repaint();
     settings_->AutoDetectDetailLevel();
     settings_->ApplyDetailLevel();
+    QApplication::restoreOverrideCursor();
     ShowSettings();
+    ShowDetailHelp(true);
 }
 
 void TfOptions::cbDeepZoomingClick()
@@ -330,38 +423,21 @@ void TfOptions::LogSystemDetails() const
 
 std::string ProductWebPage() { return QX_PRODUCT_URL; }
 
-std::string OpenFailureReason(int code)
-{
-    switch (code) {
-    case 0: return "The operating system is out of memory or resources.";
-    case 2: return "The specified file was not found.";
-    case 3: return "The specified path was not found.";
-    case 5: return "The operating system denied access to the specified file.";
-    case 8: return "There was not enough memory to complete the operation.";
-    case 11: return "The .EXE file is invalid (non-Win32 .EXE or error in .EXE image).";
-    case 26: return "A sharing violation occurred.";
-    case 27: return "The filename association is incomplete or invalid.";
-    case 28: return "The DDE transaction could not be completed because the request timed out.";
-    case 29: return "The DDE transaction failed.";
-    case 30: return "The DDE transaction could not be completed because other DDE transactions were being processed.";
-    case 31: return "There is no application associated with the given filename extension.";
-    case 32: return "The specified dynamic-link library was not found.";
-    default: return "Unknown error";
-    }
-}
-
 void TfOptions::bCheckForUpdatesClick()
 {
     const std::string address = ProductWebPage();
+    if (address.empty())
+        return; // the button is hidden
     if (QDesktopServices::openUrl(QUrl(QString::fromStdString(address))))
         return;
-    // The toolkit only says that it failed; the one cause it can be seen to
-    // have is that nothing on this system opens web pages.
+    // The toolkit only says that it failed; the cause it can be seen to have
+    // is that nothing on this system opens web pages.
     const bool opener = !QStandardPaths::findExecutable("xdg-open").isEmpty() || std::getenv("BROWSER") ||
                         std::getenv("DEFAULT_BROWSER");
-    const int code = opener ? kUnknownFailure : kNoAssociation;
-    const std::string quoted = "\"" + address + "\"";
-    ShowMessageBox("Could not open media! [" + IntToStr(code) + " " + OpenFailureReason(code) + "] on file \"" +
-                       quoted + "\"",
-                   "Could not open file");
+    const std::string message =
+        opener ? "The web browser could not open " + address + ".\nOpen the address by hand to look for updates."
+               : "There is no web browser on this computer to open " + address +
+                     ".\nOpen the address on another computer to look for updates.";
+    LogWarning(1, message);
+    ShowMessageBox(message, "Check For Updates");
 }

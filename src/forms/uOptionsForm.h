@@ -7,7 +7,9 @@
 // host window (the "/c:ID" switch), which it stays above and watches: once
 // the host has gone the dialog closes itself. Every way of closing the dialog
 // saves the choice; there is no cancel.
+#include <QColor>
 #include <QDialog>
+#include <QString>
 
 #include <memory>
 
@@ -42,6 +44,10 @@ public:
     QPushButton* bAuto = nullptr;
     QCheckBox* cbDeepZooming = nullptr;
     QLabel* lDeepZoomingStatus = nullptr;
+    /// What the chosen level means (and which one Auto Detect chose).
+    QLabel* lDetailHelp = nullptr;
+    /// What deep zooming does.
+    QLabel* lDeepHelp = nullptr;
     QFrame* Panel2 = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* bCheckForUpdates = nullptr;
@@ -72,6 +78,9 @@ private:
     void AttachToHost();
     /// Sets the controls from the settings without running their handlers.
     void ShowSettings();
+    void ShowDetailHelp(bool autoDetected);
+    static QString AutoDetectedText(int index);
+    static QString DetailHelpText(int index);
     /// A write to the store failed: logged and told; the dialog carries on.
     void ReportSaveFailure(const std::string& reason);
 
@@ -81,8 +90,13 @@ private:
     std::unique_ptr<QWindow> hostWindow_;
 };
 
-/// The reason text of a failed attempt to open a document or web page, by
-/// the shell's error code ("Unknown error" for a code it does not name).
-std::string OpenFailureReason(int code);
-/// The address "Check For Updates" opens (set when the program is built).
+/// The contrast ratio of two colours (1 to 21), as readability guidelines
+/// measure it.
+double ContrastRatio(const QColor& a, const QColor& b);
+/// The deep-zooming status colour (green when supported, red when not)
+/// that stays readable on the background.
+QColor ReadableStatusColor(bool supported, const QColor& background);
+
+/// The address "Check For Updates" opens (set when the program is built;
+/// empty: none, and the button is hidden).
 std::string ProductWebPage();

@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QImage>
 #include <QPainter>
 #include <QGuiApplication>
@@ -31,7 +32,8 @@ namespace {
 
 constexpr int kDesignWidth = 876;
 constexpr int kDesignHeight = 824;
-constexpr QPoint kDesignPosition{1473, 120};
+/// Room for the window manager's frame around the Demo window.
+constexpr QSize kFrameAllowance{16, 48};
 /// How often a hosting window is checked while the zoom is not pumping events.
 constexpr int kHostWatchMs = 100;
 /// How often the monitors' power state is asked for.
@@ -52,7 +54,9 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     RouteInput(this, this);
 
-    Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
+    Qt::WindowFlags flags = Qt::Window;
+    if (RunMode != rmDemo)
+        flags |= Qt::FramelessWindowHint;
     if (HideFromTaskbar)
         flags |= Qt::Tool;
     QScreen* screen = QGuiApplication::primaryScreen();
@@ -75,16 +79,14 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     default: {
         capture_ = CaptureDesktopPage();
         flags |= Qt::WindowStaysOnTopHint;
-        // The design-time place lies right of a 1280-pixel screen; keep the
-        // window's size but move it onto the screen it would otherwise miss.
-        QRect r(kDesignPosition, QSize(kDesignWidth, kDesignHeight));
+        // Demo is an ordinary window with the window manager's title and
+        // close box, which is how it ends; it opens in the middle of the
+        // primary screen, frame included, at the design size where that fits.
+        QRect r(QPoint(0, 0), QSize(kDesignWidth, kDesignHeight));
         if (screen) {
             const QRect avail = screen->availableGeometry();
-            r.setSize(r.size().boundedTo(avail.size()));
-            if (!avail.contains(r)) {
-                r.moveLeft(std::max(avail.left(), std::min(r.left(), avail.right() - r.width() + 1)));
-                r.moveTop(std::max(avail.top(), std::min(r.top(), avail.bottom() - r.height() + 1)));
-            }
+            r.setSize(r.size().boundedTo(avail.size() - kFrameAllowance));
+            r.moveCenter(avail.center());
         }
         setGeometry(r);
         break;
@@ -189,6 +191,10 @@ void TfScreenSaver::paintEvent(QPaintEvent* event)
 void TfScreenSaver::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // The pointer stays where it is when the window appears: only a move
+    // away from there ends the saver, never a click.
+    const QPoint pointer = QCursor::pos();
+    mouseRule_.Remember(pointer.x(), pointer.y());
     if (RunMode == rmScreenSaver) {
         raise();
         activateWindow();

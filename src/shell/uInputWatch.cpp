@@ -52,4 +52,24 @@ bool tMouseStopRule::Moved(int x, int y, int runMode, int saverState)
     return true;
 }
 
+bool IsModifierKey(uint32_t virtualKey)
+{
+    switch (virtualKey) {
+    case vkShift:
+    case vkControl:
+    case vkMenu:
+    case vkCapital:
+    case vkLeftWindows:
+    case vkRightWindows:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsStoppingKey(uint32_t virtualKey, bool altHeld)
+{
+    return !IsModifierKey(virtualKey) && !(altHeld && virtualKey == vkReturn);
+}
+
 bool KeyPressStops(int runMode) { return runMode == rmScreenSaver; }

@@ -13,6 +13,10 @@ enum : uint32_t {
     vkShift = 0x10,
     vkControl = 0x11,
     vkMenu = 0x12,
+    vkReturn = 0x0D,
+    vkCapital = 0x14,
+    vkLeftWindows = 0x5B,
+    vkRightWindows = 0x5C,
 };
 
 /// Which keys are down, by virtual-key code.
@@ -50,10 +54,22 @@ public:
     /// A move to (x, y) in the given run mode and saver state: true when it
     /// must end the saver. The position is remembered either way.
     bool Moved(int x, int y, int runMode, int saverState);
+    /// Where the pointer is without a move (when the window is shown).
+    void Remember(int x, int y)
+    {
+        lastX = x;
+        lastY = y;
+    }
 
     int lastX = 0;
     int lastY = 0;
 };
 
-/// A character key ends the saver in Screen Saver mode.
+/// The key table's codes of the keys that only modify others: Shift and
+/// Control (the speed keys), Alt, Caps Lock and the Windows keys.
+bool IsModifierKey(uint32_t virtualKey);
+/// A key that went down is a key press that can end the saver unless it is
+/// a modifier alone or Alt+Enter (full screen).
+bool IsStoppingKey(uint32_t virtualKey, bool altHeld);
+/// A key press ends the saver in Screen Saver mode.
 bool KeyPressStops(int runMode);

@@ -90,8 +90,12 @@ TEST(Demo, ShowsAMovingZoomIgnoresInputAndEndsCleanlyOnSigterm)
     tRunningProgram demo(folder, {"/d"}, own.Env());
     ASSERT_TRUE(WaitRunning(folder)) << folder.Log();
 
-    // The Demo window (876 x 824) is moved onto the right of the screen.
-    const int left = x.Width() - 876;
+    // The Demo window (876 x 824) opens in the middle of the screen.
+    const int left = (x.Width() - 876) / 2;
+    bool centred = false;
+    for (const auto& w : x.MappedWindows())
+        centred = centred || (w[0] == left && w[1] == (x.Height() - 824) / 2 && w[2] == 876 && w[3] == 824);
+    EXPECT_TRUE(centred) << "no 876 x 824 window in the middle of the screen";
     const tScreenShot first = WaitForPicture(x, left + 200, 320, 476, 300);
     ASSERT_GT(first.Colours(), 200) << "no zoom on the screen";
     std::this_thread::sleep_for(3s);
@@ -139,7 +143,7 @@ TEST(ScreenSaver, CoversTheScreenAndAMouseMoveEndsIt)
     EXPECT_NE(folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
 }
 
-TEST(ScreenSaver, ShiftAndTheSamePlaceDoNotEndItALetterDoes)
+TEST(ScreenSaver, ShiftAClickAndTheSamePlaceDoNotEndItOtherKeysDo)
 {
     tOwnDisplay own;
     tX11Session& x = own.x;
@@ -158,9 +162,31 @@ TEST(ScreenSaver, ShiftAndTheSamePlaceDoNotEndItALetterDoes)
     x.Key("Shift_L", false);
     EXPECT_TRUE(saver.Running()) << folder.Log();
 
+    x.Click();
+    x.Click(3);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(saver.Running()) << "a click without moving is no stop\n" << folder.Log();
+
     x.Tap("q");
     EXPECT_EQ(ExitWithin(saver, ResponseLimit(3s)), 0);
     EXPECT_NE(folder.Log().find("Fractal closing..."), std::string::npos);
+
+    // Keys that type nothing end it as well.
+    for (const char* key : {"Escape", "Left", "F5"}) {
+        tProgramFolder again;
+        WriteQuickSettings(again);
+        tRunningProgram next(again, {"/s"}, own.Env());
+        ASSERT_TRUE(WaitRunning(again)) << again.Log();
+        if (key[0] == 'E') {
+            // The mouse has not moved since the window appeared: a click is
+            // its first event, and no move.
+            x.Click();
+            std::this_thread::sleep_for(1s);
+            EXPECT_TRUE(next.Running()) << again.Log();
+        }
+        x.Tap(key);
+        EXPECT_EQ(ExitWithin(next, ResponseLimit(3s)), 0) << key;
+    }
 }
 
 TEST(ScreenSaver, AKeyWhileItStartsStillEndsIt)

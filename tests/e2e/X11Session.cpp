@@ -136,6 +136,13 @@ void tX11Session::Tap(const std::string& name)
     Key(name, false);
 }
 
+void tX11Session::Click(unsigned button)
+{
+    XTestFakeButtonEvent(D(display_), button, True, CurrentTime);
+    XTestFakeButtonEvent(D(display_), button, False, CurrentTime);
+    XSync(D(display_), False);
+}
+
 uint64_t tX11Session::CreateWindow(int x, int y, int width, int height)
 {
     Display* d = D(display_);

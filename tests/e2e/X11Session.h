@@ -48,6 +48,8 @@ public:
     /// A key by its keysym name ("a", "Shift_L", "Return").
     void Key(const std::string& name, bool down);
     void Tap(const std::string& name);
+    /// A press and release of a mouse button where the pointer is.
+    void Click(unsigned button = 1);
 
     /// A mapped top-level window of the given size with a black background.
     uint64_t CreateWindow(int x, int y, int width, int height);

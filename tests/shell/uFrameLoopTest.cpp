@@ -178,4 +178,28 @@ TEST(InputWatch, KeyTableAndStopRules)
     EXPECT_TRUE(KeyPressStops(rmScreenSaver));
     EXPECT_FALSE(KeyPressStops(rmDemo));
     EXPECT_FALSE(KeyPressStops(rmHosted));
+
+    // The pointer where the window appeared: a click there moves nothing.
+    tMouseStopRule shown;
+    shown.Remember(640, 512);
+    EXPECT_FALSE(shown.Moved(640, 512, rmScreenSaver, ssRunning));
+    EXPECT_TRUE(shown.Moved(641, 512, rmScreenSaver, ssRunning));
+}
+
+TEST(InputWatch, EveryKeyButTheModifiersAndAltEnterEndsTheSaver)
+{
+    const struct {
+        uint32_t key;
+        bool alt;
+        bool stops;
+    } cases[] = {
+        {'A', false, true},   {'7', false, true},   {0x1B, false, true} /* Escape */,
+        {0x25, false, true} /* Left */, {0x28, false, true} /* Down */, {0x70, false, true} /* F1 */,
+        {0x87, false, true} /* F24 */,  {0x0D, false, true} /* Enter */, {0, false, true} /* no code */,
+        {'A', true, true},    {0x0D, true, false} /* Alt+Enter */,
+        {vkShift, false, false}, {vkControl, false, false}, {vkMenu, true, false},
+        {0x14, false, false} /* Caps Lock */, {0x5B, false, false}, {0x5C, false, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsStoppingKey(c.key, c.alt), c.stops) << std::hex << c.key << " alt " << c.alt;
 }
