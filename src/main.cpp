@@ -37,7 +37,6 @@ constexpr int64_t kLogSizeLimit = 65536;
 enum tExitCode : int {
     kExitNormal = 0,
     kExitPreviousInstance = 20,
-    kExitUnknownSwitch = 24,
     kExitInvalidPreviewHandle = 42,
     kExitNoDisplay = 101,
 };
@@ -92,13 +91,28 @@ std::string WindowIdText(uint64_t id)
     return text;
 }
 
-// A problem with the command line: in the log and on standard error, where
-// the user or the host sees it.
+// A refusal: one line in the log and on standard error, where the user or
+// the host sees it, with the way to the help.
 int EndWithCommandLineError(const std::string& message, int code)
 {
     LogWarning(1, message);
-    std::fprintf(stderr, "quorex: %s\n", message.c_str());
+    std::fprintf(stderr, "quorex: %s (see quorex --help)\n", message.c_str());
     return code;
+}
+
+int EndWithInvalidPreviewHandle(const std::string& argument, const std::string& why)
+{
+    LogWarning(1, "Invalid Preivew Handle \"" + argument + "\"");
+    return EndWithCommandLineError(why, kExitInvalidPreviewHandle);
+}
+
+std::string RunningInstanceText(const std::string& mutexName)
+{
+    if (mutexName == "FractalCONF")
+        return "the Quorex settings dialog is open already";
+    if (mutexName == "FractalPREV")
+        return "a Quorex preview runs already";
+    return "Quorex runs already (as a screen saver, demo or benchmark; one at a time)";
 }
 
 // The settings the command line gives apply to the runs that use them; the
@@ -143,6 +157,9 @@ int RunEntryBlock(int argc, char** argv)
     };
     if (!early.error.empty()) {
         logStart();
+        if (early.errorExitCode == kExitInvalidPreviewHandle && !early.Hosted() &&
+            RunModeFromArguments(early.classicArgs) == rmPreview)
+            return EndWithInvalidPreviewHandle(early.previewArgument, early.error);
         return EndWithCommandLineError(early.error, early.errorExitCode);
     }
     if (!DisplayAvailable(argc, argv))
@@ -153,6 +170,10 @@ int RunEntryBlock(int argc, char** argv)
     InstallInputWatchers();
     logStart();
     const tCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), hostVariable);
+    for (const std::string& option : line.ignored)
+        LogNote(1, " -Ignoring the screen-saver host's option " + option);
+    if (!line.error.empty())
+        return EndWithCommandLineError(line.error, line.errorExitCode);
     ShowFramesPerSecond = line.showFramesPerSecond;
     RunMode = rmDemo;
     if (line.Hosted()) {
@@ -164,13 +185,12 @@ int RunEntryBlock(int argc, char** argv)
                                            kExitBadWindow);
     } else {
         RunMode = RunModeFromArguments(line.classicArgs);
-        if (RunMode == 0)
-            return kExitUnknownSwitch;
     }
 
     const std::string mutexName = RunModeMutexName(RunMode);
     if (!mutexName.empty() && !InstanceMutex().Acquire(mutexName)) {
         LogNote(1, "previous instance detected");
+        std::fprintf(stderr, "quorex: %s\n", RunningInstanceText(mutexName).c_str());
         return kExitPreviousInstance;
     }
     LogNote(1, " -Starting in \"" + RunModeName(RunMode) + "\" mode");
@@ -245,13 +265,11 @@ int RunEntryBlock(int argc, char** argv)
         forms.Make<TAboutBox>();
         saver->SetDebugWindow(forms.Make<TfDebug>());
         if (RunMode == rmPreview) {
-            const std::string second = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
-            const uint64_t handle = PreviewHandleFromArgument(second);
             // A number that names no window is as invalid as no number.
-            if (handle == 0 || !saver->EmbedInto(handle)) {
-                LogWarning(1, "Invalid Preivew Handle \"" + second + "\"");
-                return kExitInvalidPreviewHandle;
-            }
+            const uint64_t handle = PreviewHandleFromArgument(line.previewArgument);
+            if (!saver->EmbedInto(handle))
+                return EndWithInvalidPreviewHandle(line.previewArgument,
+                                                   "there is no window " + WindowIdText(handle) + " to draw in (from /p)");
         } else if (!saver->EmbedInto(HostWindowId)) {
             // A host may take its window back while the saver starts
             // (xscreensaver ends and restarts hacks at will): that ends the

@@ -2,6 +2,7 @@
 
 #include "uFormat.h"
 #include "uGlobalSettings.h"
+#include "uRunMode.h"
 
 #include <charconv>
 #include <set>
@@ -13,6 +14,28 @@ bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
         if (arg == n)
             return true;
     return false;
+}
+
+// Our options that X11 hosts and hand-edited lines spell with one dash.
+bool IsSingleDashOption(const std::string& name)
+{
+    return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-seed", "-fps", "-help",
+                          "-version"});
+}
+
+bool IsHelp(const std::string& arg) { return IsOneOf(arg, {"--help", "-help", "-h", "-?", "/?"}); }
+bool IsVersion(const std::string& arg) { return IsOneOf(arg, {"--version", "-version", "-v"}); }
+
+// The common options of xscreensaver's hacks that mean nothing here: the
+// window comes from -root or -window-id, and the zoom paces itself.
+bool IsIgnoredHostFlag(const std::string& arg)
+{
+    return IsOneOf(arg, {"-window", "-install", "-noinstall", "-mono", "-pair", "-no-fps"});
+}
+bool IsIgnoredHostOption(const std::string& arg)
+{
+    return IsOneOf(arg, {"-delay", "-visual", "-count", "-cycles", "-ncolors", "-fg", "-bg", "-foreground",
+                         "-background"});
 }
 
 bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value)
@@ -61,9 +84,20 @@ private:
 
     void Take(const std::string& arg)
     {
-        // -window-id and -root are the single-dash spellings of X11 hosts.
+        if (IsIgnoredHostFlag(arg)) {
+            line_.ignored.push_back(arg);
+            return;
+        }
+        if (IsIgnoredHostOption(arg)) {
+            line_.ignored.push_back(index_ + 1 < args_.size() ? arg + " " + args_[++index_] : arg);
+            return;
+        }
         std::string name = arg;
-        if (IsOneOf(arg, {"-window-id", "-root"}))
+        if (IsHelp(arg))
+            name = "--help";
+        else if (IsVersion(arg))
+            name = "--version";
+        else if (IsSingleDashOption(arg.substr(0, arg.find('='))))
             name = "-" + arg;
         std::optional<std::string> attached;
         if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
@@ -115,7 +149,7 @@ private:
         } else if (name == "--version") {
             line_.version = true;
         } else {
-            Fail(kExitUnknownOption, "unknown option " + arg + " (see --help)");
+            Fail(kExitUnknownOption, "unknown option " + arg);
         }
     }
 
@@ -162,8 +196,8 @@ tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* 
     tCommandLine line;
     // Help and version win over anything else on the line.
     for (const auto& arg : args) {
-        line.help = line.help || arg == "--help";
-        line.version = line.version || arg == "--version";
+        line.help = line.help || IsHelp(arg);
+        line.version = line.version || IsVersion(arg);
     }
     if (line.help || line.version)
         return line;
@@ -193,6 +227,21 @@ tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* 
                      (parser.windowId != 0 ? "--window-id" : "--root");
         line.errorExitCode = kExitBadOption;
     }
+    if (line.error.empty() && !line.Hosted()) {
+        // The classic switch: known, and for Preview with a window.
+        const int mode = RunModeFromArguments(line.classicArgs);
+        if (mode == 0) {
+            line.error = "unknown switch \"" + line.classicArgs[0] + "\"";
+            line.errorExitCode = kExitUnknownOption;
+        } else if (mode == rmPreview) {
+            line.previewArgument = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
+            if (PreviewHandleFromArgument(line.previewArgument) == 0) {
+                line.error = "/p needs the X11 window to draw in, as 0x hex or decimal digits, not \"" +
+                             line.previewArgument + "\"";
+                line.errorExitCode = kExitBadWindow;
+            }
+        }
+    }
     return line;
 }
 
@@ -203,16 +252,16 @@ std::string UsageText()
            "\n"
            "Usage: quorex [SWITCH] [OPTION...]\n"
            "\n"
-           "Switches (one):\n"
+           "Switches (one; a dash or any other first character will do for the slash):\n"
            "  /s                  full-screen screen saver (also with no switch)\n"
            "  /d                  the zoom in a window (demo)\n"
            "  /c[:WINDOW]         the settings dialog\n"
            "  /p WINDOW           the zoom inside the X11 window WINDOW (preview)\n"
            "  /b                  benchmark: time a fixed render and score the machine\n"
-           "  --root, -root       draw in the screen-saver host's window\n"
+           "  --root              draw in the screen-saver host's window\n"
            "                      (XSCREENSAVER_WINDOW), else in the root window\n"
-           "  --window-id ID, -window-id ID\n"
-           "                      draw in the X11 window ID (0x hex or decimal)\n"
+           "  --window-id ID      draw in the X11 window ID\n"
+           "Window ids are 0x hex or decimal digits, as xwininfo prints them.\n"
            "\n"
            "Options (for this run only; nothing is stored):\n"
            "  --detail 1..5|auto  detail level (auto measures this machine)\n"
@@ -220,14 +269,19 @@ std::string UsageText()
            "  --no-deep-zoom      stay within single precision\n"
            "  --seed N            repeat the run of seed N (0 = from the clock)\n"
            "  --fps               show the frames per second\n"
-           "  --help              print this text\n"
-           "  --version           print the version\n"
+           "  --help, -h, -?      print this text\n"
+           "  --version, -v       print the version\n"
+           "Every option may also be written with one dash (-root, -fps, -detail 3).\n"
            "\n"
            "For xscreensaver, add to the programs in ~/.xscreensaver:\n"
            "  GL: quorex --root\n"
+           "Its hacks' own options -window, -install, -noinstall, -mono, -pair, -no-fps,\n"
+           "-delay N, -visual V, -count N, -cycles N, -ncolors N, -fg C, -bg C are\n"
+           "accepted and ignored (the log says so).\n"
            "\n"
            "Exit codes: 0 normal end, 2 bad option value, 20 another instance runs,\n"
-           "24 unknown switch or option, 42 bad window, 102/105/106 graphics failures.\n";
+           "24 unknown switch or option, 42 bad window, 101 no display,\n"
+           "102/105/106 graphics failures.\n";
 }
 
 std::optional<int> HostedNiceness(int current)

@@ -8,7 +8,10 @@
 //                                  (as xscreensaver does), else the root window
 //   --detail 1..5|auto, --deep-zoom, --no-deep-zoom, --seed N
 //                                  settings for this run, never stored
-//   --fps, --help, --version
+//   --fps, --help (-h, -?), --version (-v)
+// Each may be written with one dash as well. The common options of
+// xscreensaver's hacks (-window, -delay N, -install, -visual V, ...) are
+// taken out and ignored: a hand-edited ~/.xscreensaver line may carry them.
 //
 // The window comes from (in this order) -window-id, XSCREENSAVER_WINDOW and
 // -root. XSCREENSAVER_WINDOW alone also selects hosted mode, unless a
@@ -43,7 +46,13 @@ struct tCommandLine {
     bool showFramesPerSecond = false;
     bool help = false;
     bool version = false;
-    /// What went wrong (for standard error and the log); empty when nothing did.
+    /// Host options that were taken out and are ignored, for the log.
+    std::vector<std::string> ignored;
+    /// Preview: the argument that names the window.
+    std::string previewArgument;
+    /// What went wrong (for standard error and the log); empty when nothing
+    /// did: a bad option or value, an unknown switch, a preview without a
+    /// window id.
     std::string error;
     int errorExitCode = 0;
 

@@ -1,7 +1,7 @@
 #include "uRunMode.h"
 
 #include "uFormat.h"
-#include "uNumberParser.h"
+#include "uCommandLine.h"
 
 int RunMode = rmScreenSaver;
 bool HideFromTaskbar = false;
@@ -63,21 +63,11 @@ std::string JoinArguments(const std::vector<std::string>& args)
     return joined;
 }
 
-namespace {
-uint64_t PositiveHandle(const std::string& text)
-{
-    int64_t v = 0;
-    if (!TryStrToInt(text, v) || v <= 0)
-        return 0;
-    return static_cast<uint64_t>(v);
-}
-} // namespace
-
 uint64_t ConfigureHandleFromArgument(const std::string& firstArgument)
 {
     if (firstArgument.size() <= 3)
         return 0;
-    return PositiveHandle(firstArgument.substr(3, 99));
+    return WindowIdFromText(firstArgument.substr(3, 99));
 }
 
-uint64_t PreviewHandleFromArgument(const std::string& secondArgument) { return PositiveHandle(secondArgument); }
+uint64_t PreviewHandleFromArgument(const std::string& secondArgument) { return WindowIdFromText(secondArgument); }

@@ -44,8 +44,8 @@ int RunModeFromArguments(const std::vector<std::string>& args);
 std::string JoinArguments(const std::vector<std::string>& args);
 
 /// Window handle of "/c:HANDLE": the characters from the fourth on (at most
-/// 99) as a decimal integer; 0 when they do not convert or are negative.
+/// 99) as a window id, 0x hex or decimal; 0 when they are anything else.
 uint64_t ConfigureHandleFromArgument(const std::string& firstArgument);
-/// Window handle of the preview's second argument; 0 when it does not
-/// convert or is not positive.
+/// Window handle of the preview's second argument, 0x hex or decimal; 0
+/// when it is anything else.
 uint64_t PreviewHandleFromArgument(const std::string& secondArgument);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 namespace {
@@ -25,6 +26,76 @@ TEST(Entry, UnrecognisedSwitchesEndWith24AfterTheStartLines)
         EXPECT_NE(log.find(" -Parameters: \"" + std::string(sw) + " \""), std::string::npos) << log;
         EXPECT_EQ(log.find(kStartedIn), std::string::npos) << "nothing more is logged";
         EXPECT_NE(log.find(std::string(55, '-')), std::string::npos);
+    }
+}
+
+TEST(Entry, EveryRefusalSaysWhatWasWrongAndWhereHelpIs)
+{
+    struct tCase {
+        std::vector<std::string> args;
+        int code;
+        std::string said; // the one line on standard error, or the start of what --help/--version print
+    };
+    const tCase cases[] = {
+        {{"/x"}, 24, "quorex: unknown switch \"/x\" (see quorex --help)\n"},
+        {{"help"}, 24, "quorex: unknown switch \"help\" (see quorex --help)\n"},
+        {{"--bogus"}, 24, "quorex: unknown option --bogus (see quorex --help)\n"},
+        {{"-fps", "-xyz"}, 24, "quorex: unknown switch \"-xyz\" (see quorex --help)\n"},
+        {{"--detail", "9"}, 2, "quorex: --detail: \"9\" is not a detail level (1 to 5, or auto) (see quorex --help)\n"},
+        {{"-root", "/s"}, 2, "quorex: \"/s\" cannot be used with --root (see quorex --help)\n"},
+        {{"/p"}, 42, "quorex: /p needs the X11 window to draw in, as 0x hex or decimal digits, not \"\" (see quorex --help)\n"},
+        {{"/p", "abc"}, 42, "quorex: /p needs the X11 window to draw in, as 0x hex or decimal digits, not \"abc\" (see quorex --help)\n"},
+        {{"-window-id", "junk"}, 42, "quorex: --window-id: \"junk\" is not a window id (0x hex or decimal, not 0) (see quorex --help)\n"},
+        {{"-h"}, 0, "Quorex V1.4.0 (24/10/2007) - an endless, smooth zoom"},
+        {{"-?"}, 0, "Quorex V1.4.0 (24/10/2007) - an endless, smooth zoom"},
+        {{"/?"}, 0, "Quorex V1.4.0 (24/10/2007) - an endless, smooth zoom"},
+        {{"-help"}, 0, "Quorex V1.4.0 (24/10/2007) - an endless, smooth zoom"},
+        {{"-v"}, 0, "Quorex V1.4.0 (24/10/2007)\n"},
+    };
+    for (const tCase& c : cases) {
+        tProgramFolder folder;
+        // None of these needs a display.
+        EXPECT_EQ(RunProgram(folder, c.args, {"DISPLAY"}), c.code) << c.args[0];
+        const std::string output = folder.Output();
+        if (c.code != 0)
+            EXPECT_EQ(output, c.said) << c.args[0];
+        else
+            EXPECT_EQ(output.rfind(c.said, 0), 0u) << c.args[0] << "\n" << output;
+    }
+    // A preview window that does not exist is found so once the display is open.
+    tHostWindow host;
+    ASSERT_TRUE(host.Valid()) << "needs a display";
+    tProgramFolder folder;
+    EXPECT_EQ(RunProgram(folder, {"/p", "0x7ffffff0"}), 42);
+    EXPECT_NE(folder.Output().find("quorex: there is no window 0x7ffffff0 to draw in (from /p) (see quorex --help)\n"),
+              std::string::npos)
+        << folder.Output();
+    EXPECT_NE(folder.Log().find("Invalid Preivew Handle \"0x7ffffff0\""), std::string::npos);
+}
+
+TEST(Entry, HexWindowIdsAndTheHostsOwnOptionsAreAccepted)
+{
+    tHostWindow host;
+    ASSERT_TRUE(host.Valid()) << "needs a display";
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", static_cast<unsigned long long>(std::stoull(host.Id())));
+    {
+        tProgramFolder folder;
+        tRunningProgram preview(folder, {"/p", hex});
+        EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Preview"))) << folder.Log() << folder.Output();
+        EXPECT_EQ(preview.Terminate(), 0);
+    }
+    {
+        // A line of ~/.xscreensaver with the hack options xscreensaver knows.
+        tProgramFolder folder;
+        tRunningProgram hosted(folder, {"-root", "-fps", "-delay", "10000", "-install", "-visual", "default",
+                                        "-window-id", hex, "-detail", "1"});
+        EXPECT_TRUE(WaitForText(folder.LogPath(), StartLine("Hosted"))) << folder.Log() << folder.Output();
+        const std::string log = folder.Log();
+        for (const char* option : {"-delay 10000", "-install"})
+            EXPECT_NE(log.find(" -Ignoring the screen-saver host's option " + std::string(option)), std::string::npos)
+                << option << "\n" << log;
+        EXPECT_EQ(hosted.Terminate(), 0);
     }
 }
 
@@ -63,6 +134,7 @@ TEST(Entry, OneInstancePerModeFamily)
 
     EXPECT_EQ(RunProgram(folder, {"/d"}), 20);
     EXPECT_NE(folder.Log().find("previous instance detected"), std::string::npos);
+    EXPECT_NE(folder.Output().find("quorex: Quorex runs already"), std::string::npos) << folder.Output();
     EXPECT_EQ(folder.Log().find(StartLine("Demo")), std::string::npos);
     EXPECT_EQ(RunProgram(folder, {"/b"}), 20);
 

@@ -1,6 +1,7 @@
 #include "uCommandLine.h"
 
 #include "uGlobalSettings.h"
+#include "uRunMode.h"
 
 #include <gtest/gtest.h>
 
@@ -68,6 +69,14 @@ TEST(CommandLine, BadWindowsAndValuesNameTheirSourceAndCode)
         {{"--root", "/s"}, nullptr, kExitBadOption, "\"/s\" cannot be used with --root"},
         {{"--window-id", "5", "/d"}, nullptr, kExitBadOption, "\"/d\" cannot be used with --window-id"},
         {{"--detial", "3"}, nullptr, kExitUnknownOption, "unknown option --detial"},
+        {{"/x"}, nullptr, kExitUnknownOption, "unknown switch \"/x\""},
+        {{"s"}, nullptr, kExitUnknownOption, "unknown switch \"s\""},
+        {{"-fps", "/q"}, nullptr, kExitUnknownOption, "unknown switch \"/q\""},
+        {{"/p"}, nullptr, kExitBadWindow, "/p needs the X11 window to draw in"},
+        {{"/p", "0"}, nullptr, kExitBadWindow, "not \"0\""},
+        {{"/p", "12abc"}, nullptr, kExitBadWindow, "not \"12abc\""},
+        {{"-detail", "7"}, nullptr, kExitBadOption, "--detail: \"7\""},
+        {{"-root", "-fps", "/s"}, nullptr, kExitBadOption, "\"/s\" cannot be used with --root"},
     };
     for (const auto& [args, env, code, text] : cases) {
         const auto line = Parse(args, env);
@@ -98,6 +107,33 @@ TEST(CommandLine, HelpAndVersionWinOverMistakes)
     for (const char* option : {"--window-id", "--root", "--detail", "--deep-zoom", "--no-deep-zoom", "--seed", "--fps",
                                "--version", "GL: quorex --root"})
         EXPECT_NE(UsageText().find(option), std::string::npos) << option;
+}
+
+TEST(CommandLine, SingleDashSpellingsShortFormsAndTheHostsOwnOptions)
+{
+    // xscreensaver's hand-edited lines: our options with one dash, its
+    // hacks' options taken out and ignored.
+    auto line = Parse({"-root", "-fps", "-delay", "10000", "-window", "-install", "-visual", "default", "-detail", "2",
+                       "-seed=9", "-no-fps"},
+                      "0x400008");
+    ASSERT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.hostSource, tHostSource::Environment);
+    EXPECT_TRUE(line.showFramesPerSecond);
+    EXPECT_EQ(line.settings.detailLevel, 2);
+    EXPECT_EQ(line.settings.patternSeed, 9);
+    EXPECT_EQ(line.ignored, (std::vector<std::string>{"-delay 10000", "-window", "-install", "-visual default",
+                                                      "-no-fps"}));
+    line = Parse({"-fps", "/d"});
+    ASSERT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(line.classicArgs, (std::vector<std::string>{"/d"}));
+    for (const char* help : {"-h", "-?", "/?", "-help", "--help"})
+        EXPECT_TRUE(Parse({"/d", help}).help) << help;
+    for (const char* version : {"-v", "-version", "--version"})
+        EXPECT_TRUE(Parse({version}).version) << version;
+    // Window ids in hex and decimal wherever one is taken.
+    line = Parse({"/p", "0x4003de"});
+    ASSERT_TRUE(line.error.empty()) << line.error;
+    EXPECT_EQ(PreviewHandleFromArgument(line.previewArgument), 0x4003deu);
 }
 
 TEST(CommandLine, HostedNicenessKeepsWhatTheHostLowered)

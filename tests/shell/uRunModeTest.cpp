@@ -40,6 +40,8 @@ TEST(RunMode, WindowHandlesFromTheCommandLine)
     EXPECT_EQ(ConfigureHandleFromArgument("/c:abc"), 0u);
     EXPECT_EQ(ConfigureHandleFromArgument("/c:-5"), 0u);
     EXPECT_EQ(ConfigureHandleFromArgument("/c:" + std::string(120, '1')), 0u); // 99 digits overflow
+    EXPECT_EQ(ConfigureHandleFromArgument("/c:0x6003de"), 0x6003deu) << "hex, as xwininfo prints ids";
+    EXPECT_EQ(PreviewHandleFromArgument("0x4003DE"), 0x4003deu);
     EXPECT_EQ(PreviewHandleFromArgument("123"), 123u);
     EXPECT_EQ(PreviewHandleFromArgument("0"), 0u);
     EXPECT_EQ(PreviewHandleFromArgument(""), 0u);
