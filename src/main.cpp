@@ -190,7 +190,7 @@ int RunEntryBlock(int argc, char** argv)
     const std::string mutexName = RunModeMutexName(RunMode);
     if (!mutexName.empty() && !InstanceMutex().Acquire(mutexName)) {
         LogNote(1, "previous instance detected");
-        std::fprintf(stderr, "quorex: %s\n", RunningInstanceText(mutexName).c_str());
+        std::fprintf(stderr, "quorex: %s (see quorex --help)\n", RunningInstanceText(mutexName).c_str());
         return kExitPreviousInstance;
     }
     LogNote(1, " -Starting in \"" + RunModeName(RunMode) + "\" mode");
