@@ -16,11 +16,11 @@ bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
     return false;
 }
 
-// Our options that X11 hosts and hand-edited lines spell with one dash.
+// Our options that X11 hosts and hand-edited lines spell with one dash
+// (help and version have their own list of spellings).
 bool IsSingleDashOption(const std::string& name)
 {
-    return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-seed", "-fps", "-help",
-                          "-version"});
+    return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-seed", "-fps"});
 }
 
 bool IsHelp(const std::string& arg) { return IsOneOf(arg, {"--help", "-help", "-h", "-?", "/?"}); }
