@@ -2,7 +2,6 @@
 
 #include "uFormat.h"
 #include "uOpenGL.h"
-#include "uSolid.h"
 #include "uSprite.h"
 
 #include <algorithm>
@@ -124,11 +123,10 @@ void tParticle::Draw()
     if (!gl)
         return;
     gl->drawColor = color;
-    if (tSolid* solid = AsSolid(); solid && solid->shape != tSolid::kNoShape)
-        solid->DrawOutline();
-    else
-        gl->DrawCircle(position, radius);
+    DrawWithoutSprite(*gl);
 }
+
+void tParticle::DrawWithoutSprite(tOpenGLInterface& gl) { gl.DrawCircle(position, radius); }
 
 void tParticle::DrawShadow()
 {

@@ -5,6 +5,7 @@
 #include "uPage.h"
 #include "uUniverse.h"
 
+class tOpenGLInterface;
 class tSprite;
 
 class tParticle : public tElement {
@@ -24,17 +25,15 @@ public:
     /// Only when live and visible: the sprite through the particle's draw
     /// parameters (motion-blurred when both switches are on), or without a
     /// sprite a circle of its radius (a solid's outline) in its colour.
-    virtual void Draw();
+    void Draw() override;
     /// For a live particle that casts a shadow: Draw as a half-transparent
     /// black copy one unit down and to the left.
     virtual void DrawShadow();
     /// A line from the position to where the velocity leads in 0.2 s, in the
     /// interface's current draw colour.
-    virtual void DrawVelocity();
+    void DrawVelocity() override;
     /// The draw parameters of one plain copy of the sprite.
     tDrawParams SpriteParams() const;
-
-    tParticle* AsParticle() override { return this; }
 
     tSprite* sprite = nullptr; // not owned: particles may share a sprite
     tPackedColor color = PackRGBA(128, 0, 128, 255);
@@ -56,6 +55,11 @@ public:
     double opacityFrom = 1.0;
     double opacityTo = 1.0;
     int32_t interpolation = kLinear;
+
+protected:
+    /// Draw without a sprite: a circle of the radius, in the interface's
+    /// current draw colour.
+    virtual void DrawWithoutSprite(tOpenGLInterface& gl);
 
 private:
     void DrawSpriteAt(const tDrawParams& params, tVector2 at);

@@ -512,6 +512,14 @@ void tSolid::DrawOutline()
     }
 }
 
+void tSolid::DrawWithoutSprite(tOpenGLInterface& gl)
+{
+    if (shape == kNoShape)
+        tParticle::DrawWithoutSprite(gl);
+    else
+        DrawOutline();
+}
+
 void tSolid::DrawNormals()
 {
     tOpenGLInterface* gl = CurrentGL();
@@ -555,7 +563,7 @@ void tSolid::CollisionStep(double dt)
             if (layer->processingMode != tElementLayer::kMoveSolid)
                 continue;
             for (int i = 0; i < layer->Count(); ++i) {
-                tSolid* other = layer->Element(i)->AsSolid();
+                auto* other = dynamic_cast<tSolid*>(layer->Element(i));
                 if (!other || other == this || other->state != kLive || !other->TakesPartInCollisions())
                     continue;
                 if (collisionKind == kFixed && other->collisionKind == kFixed)

@@ -30,17 +30,16 @@ public:
 
     /// Only when live: the particle's update.
     void Update(double dt) override;
-    tSolid* AsSolid() override { return this; }
 
     /// In the interface's current draw colour: the circle of the radius, or
     /// the closed polygon of the placed vertices.
-    virtual void DrawOutline();
+    void DrawOutline() override;
     /// For polygons: a line of 12 units from the middle of each edge, along
     /// the edge turned by -90 degrees.
-    virtual void DrawNormals();
+    void DrawNormals() override;
 
     /// A shape, a collision kind and at least one push flag.
-    bool TakesPartInCollisions() const;
+    bool TakesPartInCollisions() const override;
     /// The outline vertices placed in the scene: scaled by (scale * aspect,
     /// scale), turned by the angle, moved to the position.
     std::vector<tVector2> WorldVertices() const;
@@ -48,7 +47,7 @@ public:
     /// Moves the solid through dt seconds of this frame, stopping at each
     /// contact with a solid of a mode-2 layer to resolve it (Advance calls it
     /// for solids that take part in collisions).
-    void CollisionStep(double dt);
+    void CollisionStep(double dt) override;
 
     std::vector<tVector2> vertices; // outline in the particle's own frame
     int32_t shape = kNoShape;
@@ -65,11 +64,16 @@ public:
     /// Seconds of the current frame this solid has already been moved through.
     double FrameTime() const { return frameTime_; }
     /// Starts a new frame of the collision step (the universe calls it).
-    void BeginFrame() { frameTime_ = 0; }
+    void BeginFrame() override { frameTime_ = 0; }
     /// Moves the solid through the rest of the frame without looking for
     /// contacts; for solids that were set back to an earlier moment of the
     /// frame by another solid's contact after their own step.
-    void FinishFrame(double dt);
+    void FinishFrame(double dt) override;
+
+protected:
+    /// Draw without a sprite: the outline of the shape (the particle's
+    /// circle when it has none).
+    void DrawWithoutSprite(tOpenGLInterface& gl) override;
 
 private:
     tVector2 PositionAt(double frameTime) const;

@@ -3,8 +3,6 @@
 #include "uAssert.h"
 #include "uFormat.h"
 #include "uOpenGL.h"
-#include "uParticle.h"
-#include "uSolid.h"
 #include "uViewPort.h"
 
 #include <algorithm>
@@ -95,8 +93,7 @@ void tElementGroup::DrawAll()
     if (!visible)
         return;
     for (int i = 0; i < Count(); ++i)
-        if (tParticle* p = elements_[static_cast<size_t>(i)]->AsParticle())
-            p->Draw();
+        elements_[static_cast<size_t>(i)]->Draw();
 }
 
 void tElementGroup::Sweep()
@@ -236,10 +233,9 @@ void tUniverse::MoveLayer(tElementLayer& layer, double dt)
     // not move this frame anyway).
     for (int i = 0; i < layer.Count(); ++i) {
         tElement* e = layer.Element(i);
-        tSolid* solid = layer.processingMode == tElementLayer::kMoveAll ? nullptr : e->AsSolid();
-        if (solid && solid->TakesPartInCollisions()) {
-            if (solid->state == tElement::kLive)
-                solid->CollisionStep(dt);
+        if (layer.processingMode != tElementLayer::kMoveAll && e->TakesPartInCollisions()) {
+            if (e->state == tElement::kLive)
+                e->CollisionStep(dt);
         } else {
             e->Move(dt);
         }
@@ -253,8 +249,7 @@ void tUniverse::Advance(double dt)
     SceneNote(4, [&] { return "Processing frame " + IntToStr(frameCount_) + " (duration:" + FloatToStr(dt) + ")"; });
 
     for (int i = 0; i < Count(); ++i)
-        if (tSolid* s = Element(i)->AsSolid())
-            s->BeginFrame();
+        Element(i)->BeginFrame();
 
     for (int32_t mode : {tElementLayer::kMoveAll, tElementLayer::kMovePseudo, tElementLayer::kMoveSolid})
         for (int l = 0; l < LayerCount(); ++l)
@@ -264,10 +259,10 @@ void tUniverse::Advance(double dt)
     // A contact found by a later solid may have set an earlier one back to the
     // moment of impact; bring every colliding solid to the end of the frame.
     for (int i = 0; i < Count(); ++i) {
-        tSolid* s = Element(i)->AsSolid();
-        if (s && s->state == tElement::kLive && s->TakesPartInCollisions() && s->Layer() &&
-            s->Layer()->processingMode != tElementLayer::kMoveAll)
-            s->FinishFrame(dt);
+        tElement* e = Element(i);
+        if (e->state == tElement::kLive && e->TakesPartInCollisions() && e->Layer() &&
+            e->Layer()->processingMode != tElementLayer::kMoveAll)
+            e->FinishFrame(dt);
     }
 
     for (int i = 0; i < Count(); ++i)
@@ -287,16 +282,13 @@ void tUniverse::Draw()
 
     if (SceneDrawVelocities)
         for (int i = 0; i < Count(); ++i)
-            if (tParticle* p = Element(i)->AsParticle())
-                p->DrawVelocity();
+            Element(i)->DrawVelocity();
     if (SceneDrawOutlines)
         for (int i = 0; i < Count(); ++i)
-            if (tSolid* s = Element(i)->AsSolid())
-                s->DrawOutline();
+            Element(i)->DrawOutline();
     if (SceneDrawNormals)
         for (int i = 0; i < Count(); ++i)
-            if (tSolid* s = Element(i)->AsSolid())
-                s->DrawNormals();
+            Element(i)->DrawNormals();
 }
 
 // ---------------------------------------------------------------------------

@@ -7,7 +7,10 @@
 //   - tElementLayer:  a group with a depth and a processing mode
 //   - tUniverse:      the layers, the viewport, Advance / Sweep / Draw
 //   - tElement:       a moving point; tParticle (uParticle.h) and tSolid
-//                     (uSolid.h) build on it
+//                     (uSolid.h) build on it. The universe drives every
+//                     element through tElement's virtual methods alone
+//                     (drawing, overlays, the collision step), so it knows
+//                     neither of them.
 //
 // Ownership: the universe owns its layers and its elements. An element joins
 // its universe and its layer when it is constructed (`new tParticle(..., &u)`;
@@ -28,8 +31,6 @@
 
 class tElement;
 class tElementLayer;
-class tParticle;
-class tSolid;
 class tUniverse;
 class tViewPortGL;
 
@@ -91,7 +92,7 @@ public:
 
     /// Frees every element of the group (each leaves all its groups).
     virtual void Clear();
-    /// Draws every particle of the group in list order, when visible.
+    /// Draws every element of the group in list order, when visible.
     void DrawAll();
     /// New elements (state 3) become live; dead ones (state 2) are freed.
     void Sweep();
@@ -219,8 +220,28 @@ public:
     /// Leaves the universe and joins it again in the given layer. Asserts a layer.
     void MoveToLayer(tElementLayer* layer);
 
-    virtual tParticle* AsParticle() { return nullptr; }
-    virtual tSolid* AsSolid() { return nullptr; }
+    // What the universe asks of each element as it draws and advances. A
+    // plain element draws nothing and never collides: particles draw, solids
+    // collide too.
+
+    /// Draws the element, in its layer's turn.
+    virtual void Draw() {}
+    /// The debug overlays: a velocity line, an outline, edge normals.
+    virtual void DrawVelocity() {}
+    virtual void DrawOutline() {}
+    virtual void DrawNormals() {}
+
+    /// In layers of modes 1 and 2, an element that takes part in collisions
+    /// moves by its collision step instead of Move.
+    virtual bool TakesPartInCollisions() const { return false; }
+    /// Starts a new frame of the collision step.
+    virtual void BeginFrame() {}
+    /// Moves the live element through dt seconds of the frame, stopping at
+    /// each contact on the way; without contacts, that is Move.
+    virtual void CollisionStep(double dt) { Move(dt); }
+    /// After every element's collision step: brings the element to the end
+    /// of the frame, in case a later contact set it back.
+    virtual void FinishFrame(double /*dt*/) {}
 
     tUniverse* Universe() const { return universe_; }
     tElementLayer* Layer() const { return layer_; }

@@ -229,6 +229,40 @@ TEST(Universe, ProcessingModesDecideWhatMoves)
     EXPECT_EQ(inOdd->position.x, 0);
 }
 
+TEST(Universe, DrivesAnyElementThroughItsVirtualMethods)
+{
+    // Neither a particle nor a solid: the universe needs no more than tElement.
+    struct tCounted : tElement {
+        tCounted(tElementLayer* layer, tUniverse* u, bool takesPart) : tElement({}, layer, u, {10, 0}), collides(takesPart) {}
+        bool TakesPartInCollisions() const override { return collides; }
+        void BeginFrame() override { ++begun; }
+        void CollisionStep(double dt) override { stepped += dt; }
+        void FinishFrame(double dt) override { finished += dt; }
+        void Draw() override { ++drawn; }
+        bool collides;
+        int begun = 0, drawn = 0;
+        double stepped = 0, finished = 0;
+    };
+    tUniverse u("scene");
+    auto* colliding = new tCounted(u.MainLayer(), &u, true);    // mode 2: the collision step
+    auto* inModeZero = new tCounted(u.GuiLayer(), &u, true);    // mode 0: moves by its velocity
+    auto* plain = new tCounted(u.MainLayer(), &u, false);        // moves by its velocity
+    u.Sweep();
+    u.Advance(0.5);
+    u.MainLayer()->DrawAll();
+    EXPECT_EQ(colliding->begun, 1);
+    EXPECT_EQ(colliding->stepped, 0.5);
+    EXPECT_EQ(colliding->finished, 0.5);
+    EXPECT_EQ(colliding->position.x, 0);
+    for (tCounted* e : {inModeZero, plain}) {
+        EXPECT_EQ(e->begun, 1);
+        EXPECT_EQ(e->stepped, 0);
+        EXPECT_EQ(e->finished, 0);
+        EXPECT_EQ(e->position.x, 5);
+    }
+    EXPECT_EQ(colliding->drawn + plain->drawn + inModeZero->drawn, 2); // only the main layer's two
+}
+
 TEST(Universe, DoubleAddIsReportedAndRepaired)
 {
     tCapturedLog log;
