@@ -3,9 +3,12 @@
 #include "uFormat.h"
 #include "uLog.h"
 #include "uNumberParser.h"
+#include "uOpenGL.h"
+#include "uPage.h"
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 int ToolMain(int argc, char** argv, const char* name, const char* usage, const std::function<bool()>& parse,
              const std::function<int()>& run)
@@ -27,6 +30,25 @@ int ToolMain(int argc, char** argv, const char* name, const char* usage, const s
     }
     SetLogWarningsList(nullptr);
     return status;
+}
+
+int PictureToolMain(int argc, char** argv, const char* name, const std::function<void(const std::string& out)>& run)
+{
+    const std::string usage = std::string("usage: ") + name + " OUT.png\n";
+    return ToolMain(
+        argc, argv, name, usage.c_str(), [&] { return argc == 2; },
+        [&] {
+            run(argv[1]);
+            return 0;
+        });
+}
+
+void SaveBackBufferToPng(int32_t width, int32_t height, const std::string& path)
+{
+    tPage frame;
+    ReadBackBuffer(width, height, frame);
+    if (!frame.SaveToPngFile(path))
+        throw std::runtime_error("could not write " + path);
 }
 
 bool ParseWholeNumber(const std::string& text, int64_t low, int64_t high, int64_t& out)

@@ -6,19 +6,21 @@
 // the fade-out, two of the fade-in) are written as labelled thumbnails. The
 // logo comes from gfxdata.dat beside this program. Needs a display
 // (tools/xvfb-exec gives one).
-#include "GLTestUtil.h"
 #include "uCoreGraphics.h"
 #include "uDesktopTransitions.h"
 #include "uFormat.h"
-#include "uLog.h"
+#include "uGLSurface.h"
+#include "uOpenGL.h"
 #include "uPage.h"
 #include "uPlatform.h"
 #include "uSprite.h"
+#include "uToolMain.h"
 #include "uViewPort.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <exception>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -77,14 +79,15 @@ struct tShot {
 /// Half-size copy of the frame just drawn.
 void Thumbnail(tPage& out)
 {
-    const tFrame frame = ReadFrame(kWidth, kHeight);
+    tPage frame;
+    ReadBackBuffer(kWidth, kHeight, frame);
     out.SetSize(kThumbWidth, kThumbHeight, pfRGBA);
     for (int y = 0; y < kThumbHeight; ++y)
         for (int x = 0; x < kThumbWidth; ++x) {
             int sum[3] = {};
             for (int dy = 0; dy < 2; ++dy)
                 for (int dx = 0; dx < 2; ++dx) {
-                    const tPackedColor c = frame.At(2 * x + dx, 2 * y + dy);
+                    const tPackedColor c = frame.GetPixel(2 * x + dx, 2 * y + dy);
                     sum[0] += RedOf(c);
                     sum[1] += GreenOf(c);
                     sum[2] += BlueOf(c);
@@ -138,12 +141,7 @@ bool WriteSheet(const std::vector<tShot>& shots, const std::string& path)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: desktop-fade-sheet OUT.png\n");
-        return 2;
-    }
-    SendLogToStandardError();
-    try {
+    return PictureToolMain(argc, argv, "desktop-fade-sheet", [](const std::string& out) {
         tWindowHandle window = CreateTestWindow(kWidth, kHeight);
         std::unique_ptr<tOpenGLInterface> gl = tOpenGLInterface::Create(window);
         auto viewport = std::make_unique<tViewPortGL>("mainGui");
@@ -180,14 +178,8 @@ int main(int argc, char** argv)
         };
         RunDesktopFadeIn(hooks);
 
-        if (!WriteSheet(shots, argv[1])) {
-            std::fprintf(stderr, "desktop-fade-sheet: could not write %s\n", argv[1]);
-            return 1;
-        }
-        std::printf("%zu frames written to %s\n", shots.size(), argv[1]);
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "desktop-fade-sheet: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+        if (!WriteSheet(shots, out))
+            throw std::runtime_error("could not write " + out);
+        std::printf("%zu frames written to %s\n", shots.size(), out.c_str());
+    });
 }

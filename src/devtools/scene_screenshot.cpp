@@ -3,21 +3,21 @@
 // circles without sprites, a vignette, solids with debug overlays), advanced
 // for a second and drawn in an 800 × 600 window; the frame goes to a PNG so
 // that a person can look at what the scene draws.
-#include "GLTestUtil.h"
+#include "uGLSurface.h"
 #include "uOpenGL.h"
 #include "uParticle.h"
 #include "uRandom.h"
 #include "uSolid.h"
 #include "uSprite.h"
+#include "uToolMain.h"
 #include "uUniverse.h"
 #include "uViewPort.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <exception>
 #include <memory>
 #include <numbers>
+#include <string>
 #include <vector>
 
 namespace {
@@ -143,11 +143,7 @@ void BuildScene(tUniverse& u, tSprites& sprites)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
-        return 2;
-    }
-    try {
+    return PictureToolMain(argc, argv, "scene-screenshot", [](const std::string& out) {
         SetGLErrorChecking(true);
         tWindowHandle window = CreateTestWindow(kWidth, kHeight);
         auto gl = tOpenGLInterface::Create(window);
@@ -165,17 +161,8 @@ int main(int argc, char** argv)
             SceneDrawVelocities = true;
             gl->drawColor = PackRGBA(255, 255, 255, 255);
             u.Draw();
-
-            const bool saved = SaveFrameToPng(kWidth, kHeight, argv[1]);
-            if (!saved) {
-                std::fprintf(stderr, "could not write %s\n", argv[1]);
-                return 1;
-            }
+            SaveBackBufferToPng(kWidth, kHeight, out);
         }
         gl->Present();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "scene-screenshot: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    });
 }

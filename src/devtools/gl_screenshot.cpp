@@ -3,20 +3,20 @@
 // a rotated and blended textured quad, sprites cut from a sprite page, a
 // circle and lines) in an 800 × 600 window and writes the frame to a PNG, so
 // that a person can look at what the OpenGL layer draws.
-#include "GLTestUtil.h"
+#include "uGLSurface.h"
 #include "uOpenGL.h"
 #include "uPage.h"
 #include "uPageGLhw.h"
 #include "uSprite.h"
+#include "uToolMain.h"
 #include "uViewPort.h"
 
 #include <GL/gl.h>
 
 #include <cmath>
-#include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 namespace {
@@ -134,28 +134,15 @@ void DrawScene(tOpenGLInterface& gl, const std::string& scratchFolder)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s OUT.png\n", argv[0]);
-        return 2;
-    }
-    try {
+    return PictureToolMain(argc, argv, "gl-screenshot", [](const std::string& out) {
         SetGLErrorChecking(true);
         tWindowHandle window = CreateTestWindow(kWidth, kHeight);
         auto gl = tOpenGLInterface::Create(window);
         const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "quorex-gl-screenshot";
         std::filesystem::create_directories(scratch);
         DrawScene(*gl, scratch.string());
-
-        const bool saved = SaveFrameToPng(kWidth, kHeight, argv[1]);
         std::filesystem::remove_all(scratch);
-        if (!saved) {
-            std::fprintf(stderr, "could not write %s\n", argv[1]);
-            return 1;
-        }
+        SaveBackBufferToPng(kWidth, kHeight, out);
         gl->Present();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "gl-screenshot: %s\n", e.what());
-        return 1;
-    }
-    return 0;
+    });
 }
