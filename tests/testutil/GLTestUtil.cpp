@@ -1,7 +1,5 @@
 #include "GLTestUtil.h"
 
-#include "uPage.h"
-
 #include <GL/gl.h>
 
 #include <algorithm>
@@ -96,15 +94,4 @@ void tGLTest::TearDown()
     gl.reset();
     window.reset();
     SetGLErrorChecking(oldChecking_);
-}
-
-bool SaveFrameToPng(int width, int height, const std::string& path)
-{
-    const tFrame frame = ReadFrame(width, height);
-    tPage shot;
-    shot.SetSize(width, height, pfRGBA);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            shot.SetPixel(x, y, WithAlpha(frame.At(x, y), 255));
-    return shot.SaveToPngFile(path);
 }

@@ -26,8 +26,6 @@ struct tFrame {
 /// Reads the back buffer of the current context: width × height pixels from
 /// the window's top-left corner.
 tFrame ReadFrame(int width, int height);
-/// Reads the frame buffer and writes it, opaque, to a PNG file; false when writing fails.
-bool SaveFrameToPng(int width, int height, const std::string& path);
 
 /// "(r,g,b,a)" for messages.
 std::string ColorText(tPackedColor c);
