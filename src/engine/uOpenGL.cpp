@@ -57,7 +57,7 @@ void CheckGL(const char* after)
         return;
     const std::string message = std::string("OpenGL error ") + errors + " after " + after;
     LogWarning(1, message);
-    AssertionFailure(message, "uOpenGL", 0);
+    AssertionFailure(message, "uOpenGL", __LINE__);
 }
 
 tOpenGLInterface* CurrentGL() { return currentGL; }

@@ -128,7 +128,7 @@ inline void FinishSimdRun(tFractalPackedData& block, int lanes, const T* x, cons
     WriteRow(block, kRowZProduct, t, lanes);
     // Row 15 is the last int row; one check covers every write below.
     Assert(lanes >= 4 && block.RowOffset(kRowEscaped) + 4 * static_cast<size_t>(lanes) <= tPackedData::kBlockBytes,
-           "uBackEnds", __LINE__);
+           "uBackEndKernels", __LINE__);
     uint8_t* masks = block.Row(kRowMasks);
     uint8_t* countRow = block.Row(kRowCount);
     uint8_t* escaped = block.Row(kRowEscaped);

@@ -250,7 +250,7 @@ void tZoomRunner::StartEngine()
 void tZoomRunner::CreateSceneObjects()
 {
     LogNote(2, "Creating scene objects");
-    Assert(gl_ && mainGui_, "uScreenSaverForm", 0, "The graphics engine did not start");
+    Assert(gl_ && mainGui_, "uZoomRunner", __LINE__, "The graphics engine did not start");
     gl_->MakeCurrent();
     if (!currentPath_)
         currentPath_ = std::make_unique<tPath>(mainGui_->Scene());
@@ -301,7 +301,7 @@ void tZoomRunner::ApplySettings()
 
 void tZoomRunner::SetupZoomPaths()
 {
-    Assert(currentPath_ && nextPath_, "uScreenSaverForm", 0, "Both zoom paths must exist");
+    Assert(currentPath_ && nextPath_, "uZoomRunner", __LINE__, "Both zoom paths must exist");
     gl_->MakeCurrent();
     if (nextPath_->Duration() > 0) {
         std::swap(currentPath_, nextPath_);

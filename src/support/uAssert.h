@@ -21,7 +21,9 @@ private:
 [[noreturn]] void AssertionFailure(const std::string& message, const char* unit, int line);
 
 /// Raises EAssertionFailed(message, unit, line) when cond is false. Units and
-/// lines name the place of the check in the program's own unit numbering.
+/// lines name the place of the check: a check whose place logs and tests know
+/// keeps its fixed unit and line number, every other check names the unit of
+/// its own file and __LINE__ (tests/tools/assertion_units_test.py checks both).
 inline void Assert(bool cond, const char* unit, int line, const char* message = "Assertion failure")
 {
     if (!cond)

@@ -323,7 +323,13 @@ TEST_F(OpenGLInterface, GLErrorsFailAnAssertionWhenChecked)
 {
     tCapturedLog log;
     glEnable(0x7FFF); // not a capability: GL_INVALID_ENUM
-    EXPECT_THROW(CheckGL("a bad glEnable"), EAssertionFailed);
+    try {
+        CheckGL("a bad glEnable");
+        FAIL() << "no assertion";
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Unit(), "uOpenGL");
+        EXPECT_GT(e.Line(), 0);
+    }
     EXPECT_TRUE(log.FileContains("OpenGL error 0x0500"));
     EXPECT_TRUE(log.FileContains("after a bad glEnable"));
     EXPECT_NO_THROW(CheckGL("nothing")) << "the error was consumed";
