@@ -2,9 +2,9 @@
 
 #include "uFormat.h"
 #include "uGlobalSettings.h"
+#include "uNumberParser.h"
 #include "uRunMode.h"
 
-#include <charconv>
 #include <set>
 
 namespace {
@@ -36,15 +36,6 @@ bool IsIgnoredHostOption(const std::string& arg)
 {
     return IsOneOf(arg, {"-delay", "-visual", "-count", "-cycles", "-ncolors", "-fg", "-bg", "-foreground",
                          "-background"});
-}
-
-bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value)
-{
-    if (text.empty())
-        return false;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
-    return ec == std::errc() && ptr == end && value <= limit;
 }
 
 // Takes the options out of the arguments into the command line; the host
@@ -158,15 +149,6 @@ private:
     size_t index_ = 0;
 };
 } // namespace
-
-uint64_t WindowIdFromText(const std::string& text)
-{
-    uint64_t id = 0;
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    if (!ParseUnsigned(hex ? text.substr(2) : text, hex ? 16 : 10, 0xFFFFFFFFu, id))
-        return 0;
-    return id;
-}
 
 std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args)
 {

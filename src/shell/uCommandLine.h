@@ -68,10 +68,6 @@ tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* 
 /// once it starts.
 std::vector<std::string> WithoutToolkitOptions(const std::vector<std::string>& args);
 
-/// An X11 window id written as 0x hex or decimal digits; 0 when the text is
-/// anything else, 0 itself, or does not fit in 32 bits.
-uint64_t WindowIdFromText(const std::string& text);
-
 /// What --help prints.
 std::string UsageText();
 

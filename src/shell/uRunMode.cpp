@@ -1,7 +1,7 @@
 #include "uRunMode.h"
 
 #include "uFormat.h"
-#include "uCommandLine.h"
+#include "uNumberParser.h"
 
 int RunMode = rmScreenSaver;
 bool HideFromTaskbar = false;
@@ -61,6 +61,15 @@ std::string JoinArguments(const std::vector<std::string>& args)
     for (const auto& a : args)
         joined += a + " ";
     return joined;
+}
+
+uint64_t WindowIdFromText(const std::string& text)
+{
+    uint64_t id = 0;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    if (!ParseUnsigned(hex ? text.substr(2) : text, hex ? 16 : 10, 0xFFFFFFFFu, id))
+        return 0;
+    return id;
 }
 
 uint64_t ConfigureHandleFromArgument(const std::string& firstArgument)

@@ -43,6 +43,9 @@ int RunModeFromArguments(const std::vector<std::string>& args);
 /// Each argument followed by one space.
 std::string JoinArguments(const std::vector<std::string>& args);
 
+/// An X11 window id written as 0x hex or decimal digits; 0 when the text is
+/// anything else, 0 itself, or does not fit in 32 bits.
+uint64_t WindowIdFromText(const std::string& text);
 /// Window handle of "/c:HANDLE": the characters from the fourth on (at most
 /// 99) as a window id, 0x hex or decimal; 0 when they are anything else.
 uint64_t ConfigureHandleFromArgument(const std::string& firstArgument);

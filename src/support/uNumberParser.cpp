@@ -198,3 +198,12 @@ bool TryStrToFloat(const std::string& text, double& value)
     value = v;
     return true;
 }
+
+bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value)
+{
+    if (text.empty())
+        return false;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+    return ec == std::errc() && ptr == end && value <= limit;
+}

@@ -17,3 +17,6 @@ bool EvaluateNumber(const std::string& text, extended& value);
 bool TryStrToInt(const std::string& text, int64_t& value);
 /// Whole-text decimal float (surrounding blanks allowed), finite values only.
 bool TryStrToFloat(const std::string& text, double& value);
+/// Whole-text unsigned integer in the given base (no blanks, no sign) of at
+/// most limit.
+bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value);

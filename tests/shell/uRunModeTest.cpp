@@ -33,6 +33,17 @@ TEST(RunMode, NamesAndMutexFamilies)
     EXPECT_EQ(RunModeMutexName(rmHosted), "") << "one hosted saver per monitor";
 }
 
+TEST(RunMode, WindowIdsInHexAndDecimal)
+{
+    EXPECT_EQ(WindowIdFromText("0x400008"), 0x400008u);
+    EXPECT_EQ(WindowIdFromText("0X1aB"), 0x1abu);
+    EXPECT_EQ(WindowIdFromText("4194312"), 4194312u);
+    EXPECT_EQ(WindowIdFromText("0xFFFFFFFF"), 0xFFFFFFFFu);
+    for (const char* bad : {"", "0", "0x0", "0x", "-5", "+5", "12abc", " 12", "0x1G", "4294967296", "0x100000000",
+                            "99999999999999999999999"})
+        EXPECT_EQ(WindowIdFromText(bad), 0u) << '"' << bad << '"';
+}
+
 TEST(RunMode, WindowHandlesFromTheCommandLine)
 {
     EXPECT_EQ(ConfigureHandleFromArgument("/c:4711"), 4711u);
