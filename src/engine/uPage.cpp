@@ -301,6 +301,7 @@ constexpr uint64_t kDeflateMaxRatio = 1032;
 struct tPngDecode {
     FILE* file = nullptr;
     uint64_t fileSize = 0;
+    uint64_t maxPixels = 0;
     // Results: width × height RGBA pixels, 4 × width bytes per row.
     uint32_t width = 0;
     uint32_t height = 0;
@@ -354,7 +355,7 @@ bool DecodePng(tPngDecode* job)
     int bitDepth = 0, colorType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlace, nullptr, nullptr);
     const uint64_t pixels = static_cast<uint64_t>(width) * height;
-    if (pixels > static_cast<uint64_t>(tPage::kMaxPngPixels)) {
+    if (pixels > job->maxPixels) {
         std::snprintf(job->message, sizeof job->message, "a picture of %u x %u pixels is too large",
                       static_cast<unsigned>(width), static_cast<unsigned>(height));
         png_destroy_read_struct(&png, &info, nullptr);
@@ -448,7 +449,7 @@ void PngWarning(const std::string& fileName, const std::string& reason)
 
 } // namespace
 
-bool tPage::LoadFromPng(const std::string& fileName)
+bool tPage::LoadFromPng(const std::string& fileName, int64_t maxPixels)
 {
     if (!FileExists(fileName))
         return false;
@@ -468,6 +469,7 @@ bool tPage::LoadFromPng(const std::string& fileName)
     tPngDecode job;
     job.file = file;
     job.fileSize = static_cast<uint64_t>(st.st_size);
+    job.maxPixels = static_cast<uint64_t>(std::clamp<int64_t>(maxPixels, 0, kMaxPngPixels));
     const bool decoded = DecodePng(&job);
     std::fclose(file);
     std::free(job.rows);
@@ -495,7 +497,7 @@ bool tPage::LoadFromPng(const std::string& fileName)
     return true;
 }
 
-bool tPage::SaveToPngFile(const std::string& fileName) const
+bool tPage::SaveToPngFile(const std::string& fileName, const tReplaceRules& rules) const
 {
     auto fail = [&](const std::string& reason) {
         LogWarning(1, "Could not save page \"" + name_ + "\" as PNG picture \"" + fileName + "\": " + reason);
@@ -531,7 +533,7 @@ bool tPage::SaveToPngFile(const std::string& fileName) const
             return true;
         reason = job.message;
         return false;
-    });
+    }, rules);
     return failure.empty() || fail(failure);
 }
 
@@ -551,7 +553,7 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v)
 }
 } // namespace
 
-bool tPage::SaveToBitmapFile(const std::string& fileName) const
+bool tPage::SaveToBitmapFile(const std::string& fileName, const tReplaceRules& rules) const
 {
     auto fail = [&](const std::string& reason) {
         LogWarning(1, "Could not save page \"" + name_ + "\" as bitmap \"" + fileName + "\": " + reason);
@@ -594,16 +596,16 @@ bool tPage::SaveToBitmapFile(const std::string& fileName) const
         }
     }
 
-    FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (!file)
-        return fail(std::strerror(errno));
-    const bool written = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::remove(fileName.c_str());
-        return fail("write error");
-    }
-    return true;
+    const std::string failure = WriteFileReplacing(
+        fileName,
+        [&](std::FILE* file, std::string& reason) {
+            if (std::fwrite(out.data(), 1, out.size(), file) == out.size())
+                return true;
+            reason = std::strerror(errno);
+            return false;
+        },
+        rules);
+    return failure.empty() || fail(failure);
 }
 
 void tPage::LoadFromBitmap(const tBitmap& bitmap)

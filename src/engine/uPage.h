@@ -7,6 +7,7 @@
 // generator fill it directly; the per-pixel operations are for small jobs.
 #include "uBitmap.h"
 #include "uColor.h"
+#include "uFiles.h"
 #include "uMath.h"
 #include "uTextMask.h"
 
@@ -132,15 +133,18 @@ public:
     /// format, and picture pixels outside it are dropped. False without a
     /// word when the file does not exist; false with a warning naming the
     /// file when it is no PNG, damaged, truncated or larger than
-    /// kMaxPngPixels. The page is touched only after the whole picture decoded.
-    bool LoadFromPng(const std::string& fileName);
+    /// maxPixels (at most kMaxPngPixels). The page is touched only after the
+    /// whole picture decoded.
+    bool LoadFromPng(const std::string& fileName, int64_t maxPixels = kMaxPngPixels);
     /// Writes the page as an 8-bit RGBA PNG. Pages without pixel access or
-    /// without pixels, and write errors, give a warning and false.
-    bool SaveToPngFile(const std::string& fileName) const;
+    /// without pixels, and write errors, give a warning and false. The file
+    /// is saved as WriteFileReplacing does under the rules.
+    bool SaveToPngFile(const std::string& fileName, const tReplaceRules& rules = {}) const;
     /// Writes a 32-bit uncompressed bottom-up BMP with each pixel's R, G, B
-    /// (the fourth byte, which readers ignore, is 0). Failures are logged and
-    /// give false.
-    bool SaveToBitmapFile(const std::string& fileName) const;
+    /// (the fourth byte, which readers ignore, is 0), saved as
+    /// WriteFileReplacing does under the rules. Failures are logged and give
+    /// false.
+    bool SaveToBitmapFile(const std::string& fileName, const tReplaceRules& rules = {}) const;
     /// Sizes the page to the bitmap as pfBGRA, copies its rows and makes every
     /// pixel opaque. The bitmap must be valid (assertion).
     void LoadFromBitmap(const tBitmap& bitmap);

@@ -143,7 +143,7 @@ void tSpritePage::Restore()
         return;
     }
     page_->FreeBuffer();
-    if (page_->LoadFromPng(fileName_))
+    if (page_->LoadFromPng(fileName_, maxPicturePixels))
         page_->Upload();
     else
         LogWarning(1, "Could not open file \"" + fileName_ + "\"");

@@ -138,6 +138,8 @@ public:
     const std::string& FileName() const { return fileName_; }
     const std::string& Name() const { return name_; }
     bool centreHotspots = true;
+    /// Larger pictures are refused as damaged ones are.
+    int64_t maxPicturePixels = tPage::kMaxPngPixels;
 
 protected:
     /// Makes one sprite; a seam for tests of running out of memory.

@@ -104,6 +104,15 @@ std::string LogFileLocation()
     return LogFileLocation(folder, FolderWritable(folder));
 }
 
+std::string KeyframeDumpFolder()
+{
+    const std::string state = StateFolder();
+    if (state.empty())
+        return {};
+    const std::string folder = state + "/keyframes";
+    return MakePrivateFolders(folder) ? folder : std::string();
+}
+
 std::string IniFileLocation(const std::string& programFolder)
 {
     const bool installed = InstalledLayout(programFolder);

@@ -45,6 +45,10 @@ std::string LogFileLocation(const std::string& programFolder, bool programFolder
 /// For this program.
 std::string LogFileLocation();
 
+/// Where keyframe dumps go: StateFolder()/keyframes, made when missing;
+/// empty when no state folder is known or it cannot be made.
+std::string KeyframeDumpFolder();
+
 /// The ini file: beside the program when it is there and the program is not
 /// installed, else ConfigFolder()/fractal.ini when that exists; otherwise
 /// the path where a user would put one (which does not exist).

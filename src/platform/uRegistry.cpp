@@ -275,20 +275,24 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool StepAllowed(tRegistryWriteStep step) { return !gFaultHook || gFaultHook(step); }
-
 // An exclusive lock on a companion file, held for one read-modify-write so
 // that two processes writing different values do not lose one of them.
 class tStoreLock {
 public:
     explicit tStoreLock(const std::string& storePath)
-        : fd_(::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+        // Never through a link: whoever placed one would have the program
+        // create or lock a file of their choice.
+        : fd_(::open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600))
     {
+        const std::string failed = "Cannot lock registry store " + storePath + ": ";
         if (fd_.Get() < 0)
-            throw ERegistryException("Cannot lock registry store " + storePath + ": " + ErrnoText(errno));
+            throw ERegistryException(failed + (errno == ELOOP ? "its lock file is a symbolic link" : ErrnoText(errno)));
+        struct stat st {};
+        if (::fstat(fd_.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+            throw ERegistryException(failed + "its lock file is not a regular file");
         while (::flock(fd_.Get(), LOCK_EX) != 0) {
             if (errno != EINTR)
-                throw ERegistryException("Cannot lock registry store " + storePath + ": " + ErrnoText(errno));
+                throw ERegistryException(failed + ErrnoText(errno));
         }
     }
 
@@ -311,49 +315,28 @@ void RemoveStaleTemps(const std::string& storePath)
     }
 }
 
-void WriteAll(int fd, const std::string& content)
-{
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            throw ERegistryException("write: " + ErrnoText(n < 0 ? errno : EIO));
-        done += static_cast<size_t>(n);
-    }
-}
-
+// Replaces the store through a temporary file. A store that is a link is
+// saved where the link leads, and the link stays; anything but a regular
+// file there is refused.
 void ReplaceAtomically(const std::string& storePath, const std::string& content)
 {
-    std::string temp = storePath + ".tmp-XXXXXX";
-    tFd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
-        throw ERegistryException("create " + temp + ": " + ErrnoText(errno));
-    try {
-        // The new store keeps the permissions the old one had.
-        struct stat old {};
-        if (::stat(storePath.c_str(), &old) == 0 && S_ISREG(old.st_mode))
-            ::fchmod(fd.Get(), old.st_mode & 07777);
-        if (!StepAllowed(tRegistryWriteStep::WriteTemp))
-            throw ERegistryException("write: " + ErrnoText(ENOSPC));
-        WriteAll(fd.Get(), content);
-        if (!StepAllowed(tRegistryWriteStep::SyncTemp))
-            throw ERegistryException("fsync: " + ErrnoText(EIO));
-        if (::fsync(fd.Get()) != 0)
-            throw ERegistryException("fsync: " + ErrnoText(errno));
-        if (fd.Close() != 0)
-            throw ERegistryException("close: " + ErrnoText(errno));
-        if (!StepAllowed(tRegistryWriteStep::Rename))
-            throw ERegistryException("rename: " + ErrnoText(EIO));
-        if (::rename(temp.c_str(), storePath.c_str()) != 0)
-            throw ERegistryException("rename: " + ErrnoText(errno));
-    } catch (...) {
-        ::unlink(temp.c_str());
-        throw;
-    }
+    tReplaceRules rules;
+    rules.intoDevices = false;
+    rules.faultHook = gFaultHook;
+    const std::string failure = WriteFileReplacing(
+        storePath,
+        [&](std::FILE* file, std::string& reason) {
+            if (std::fwrite(content.data(), 1, content.size(), file) == content.size())
+                return true;
+            reason = ErrnoText(errno);
+            return false;
+        },
+        rules);
+    if (!failure.empty())
+        throw ERegistryException("cannot replace " + storePath + ": " + failure);
     // Make the rename itself durable; the data is already safe either way.
-    tFd dir(::open(FolderOf(storePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::string ignored;
+    tFd dir(::open(FolderOf(SaveTarget(storePath, ignored)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Get() >= 0)
         ::fsync(dir.Get());
 }
@@ -483,7 +466,11 @@ void tRegistry::WriteLine(const std::string& name, const std::string& line)
             throw ERegistryException("the store is too large to rewrite (over " + std::to_string(kMaxStoreBytes) +
                                      " bytes)");
         const std::string content = ReplaceValueLine(text, name, line);
-        RemoveStaleTemps(path_);
+        std::string broken;
+        const std::string target = SaveTarget(path_, broken);
+        if (target.empty())
+            throw ERegistryException(broken);
+        RemoveStaleTemps(target);
         ReplaceAtomically(path_, content);
     } catch (const ERegistryException& e) {
         throw ERegistryException(failed + ": " + e.what());

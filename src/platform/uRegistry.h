@@ -16,6 +16,8 @@
 // never a half-written one. A write changes only the line of its value;
 // every other byte (other writers' values, comments, lines this program
 // cannot parse) stays as it was.
+#include "uFiles.h"
+
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
@@ -88,7 +90,7 @@ public:
 };
 
 /// Steps of a store write, for the fault seam below.
-enum class tRegistryWriteStep { WriteTemp, SyncTemp, Rename };
+using tRegistryWriteStep = tReplaceStep;
 
 /// Tests: the hook is asked before each step of every store write; when it
 /// returns false the step fails as if the disk had refused it. An empty

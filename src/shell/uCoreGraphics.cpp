@@ -27,6 +27,7 @@ std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::s
     const extended start = HighResTime();
     gl.MakeCurrent();
     auto page = std::make_unique<tSpritePage>("GfxData");
+    page->maxPicturePixels = kMaxCoreGraphicsPixels;
     try {
         page->LoadFromFile(fileName);
         for (const tSpriteArea& area : kSpriteAreas) {

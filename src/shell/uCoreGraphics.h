@@ -19,11 +19,14 @@ struct tSpriteArea {
 };
 
 inline constexpr tSpriteArea kLogoSpriteArea{1, 1, 250, 72};
+/// The largest picture the file may hold: a few sprites need far less, and
+/// a huge one would hold up every start for seconds and take gigabytes.
+inline constexpr int64_t kMaxCoreGraphicsPixels = 2048 * 2048;
 
 /// "Loading core graphics": makes the sprite page "GfxData" on the interface
 /// (made current), loads the file into it and cuts the sprites, the logo
-/// first. A file that is missing, unreadable or too small for the logo gives
-/// the warning "Could not load resource file " + fileName and a page without
+/// first. A file that is missing, unreadable, too small for the logo or
+/// larger than kMaxCoreGraphicsPixels gives the warning "Could not load resource file " + fileName and a page without
 /// sprites; nothing stops. Logs the step's duration.
 std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::string& fileName);
 

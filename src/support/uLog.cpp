@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,8 +30,9 @@ std::string LocaleTimeOfDay()
     return std::string(buf, n);
 }
 
-// A log path that is not a plain file is named once on standard error (the
-// log itself cannot carry the news) and then left alone.
+// A log that cannot be written (a link, a folder, no permission, a full
+// disk) is named once on standard error with the reason (the log itself
+// cannot carry the news); its lines are lost.
 void WarnNotWriting(const std::string& why)
 {
     static std::string warnedPath;
@@ -52,6 +54,10 @@ void AppendToFile(const std::string& line)
             WarnNotWriting("it is a symbolic link");
         else if (errno == ENXIO)
             WarnNotWriting("it is not a regular file");
+        else if (errno == EISDIR)
+            WarnNotWriting("it is a folder");
+        else
+            WarnNotWriting(std::strerror(errno));
         return;
     }
     struct stat st {};
@@ -75,8 +81,10 @@ void AppendToFile(const std::string& line)
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            WarnNotWriting(n < 0 ? std::strerror(errno) : "nothing could be written");
             break;
+        }
         done += static_cast<size_t>(n);
     }
     ::close(fd);

@@ -2,12 +2,76 @@
 
 #include "uAssert.h"
 #include "uClock.h"
+#include "uFileLocations.h"
 #include "uFormat.h"
 #include "uFractal.h"
 #include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uPage.h"
 #include "uPathBase.h"
+
+#include <filesystem>
+
+namespace {
+
+struct tKeyframeDumps {
+    int64_t limit = kKeyframeDumpLimit;
+    std::string folder; // where used was counted
+    int64_t used = 0;
+    bool stopped = false;
+} gDumps;
+
+// Bytes of earlier dumps in the folder: the limit holds across runs.
+int64_t BytesOfDumps(const std::string& folder)
+{
+    int64_t bytes = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code ignored;
+        if (name.rfind("Fractal ", 0) == 0 && it->path().extension() == ".bmp" && it->is_regular_file(ignored))
+            bytes += static_cast<int64_t>(it->file_size(ignored));
+    }
+    return bytes;
+}
+
+} // namespace
+
+bool DumpKeyframe(const tPage& page, const std::string& name)
+{
+    if (gDumps.stopped)
+        return false;
+    const std::string folder = KeyframeDumpFolder();
+    if (folder.empty()) {
+        LogWarning(1, "Keyframes are not written to disk: there is no state folder to keep them in");
+        gDumps.stopped = true;
+        return false;
+    }
+    if (folder != gDumps.folder) {
+        gDumps.folder = folder;
+        gDumps.used = BytesOfDumps(folder);
+    }
+    const int64_t size = 54 + int64_t{page.Width()} * page.Height() * 4;
+    if (gDumps.used + size > gDumps.limit) {
+        LogWarning(1, "Keyframes are no longer written to disk: \"" + folder + "\" holds " + IntToStr(gDumps.used) +
+                          " bytes of them, and " + IntToStr(gDumps.limit) + " is the most allowed");
+        gDumps.stopped = true;
+        return false;
+    }
+    tReplaceRules rules;
+    rules.throughLinks = false;
+    rules.intoDevices = false;
+    if (!page.SaveToBitmapFile(folder + "/" + name, rules))
+        return false;
+    gDumps.used += size;
+    return true;
+}
+
+void SetKeyframeDumpLimit(int64_t bytes)
+{
+    gDumps = tKeyframeDumps{};
+    gDumps.limit = bytes > 0 ? bytes : kKeyframeDumpLimit;
+}
 
 tFractalKeyFrame::tFractalKeyFrame(tPathBase* path, int32_t index) : path_(path), index_(index)
 {
@@ -66,8 +130,8 @@ int64_t tFractalKeyFrame::RenderStep(int64_t budget)
         renderDuration = renderEnd - renderStart;
         LogNote(2, "Keyframe rendered in " + Format3(renderDuration));
         if (GlobalSettings && GlobalSettings->writeKeyFramesToDisk)
-            generator_->Page()->SaveToBitmapFile("Fractal " + FloatToStr(view.x) + "-" +
-                                                 IntToStr(path_->RenderingIndex()) + ".bmp");
+            DumpKeyframe(*generator_->Page(),
+                         "Fractal " + FloatToStr(view.x) + "-" + IntToStr(path_->RenderingIndex()) + ".bmp");
         // Drawn scaled, the texture filter blends the disc's rim with the
         // pixels beyond it; in black those would leave a dark ring.
         generator_->Page()->BleedIntoTransparentEdges();

@@ -83,3 +83,13 @@ private:
     int32_t index_;
     std::unique_ptr<tFractalMandelBrot> generator_;
 };
+
+/// Keyframe dumps (the setting writeKeyFramesToDisk) go to
+/// KeyframeDumpFolder() as "Fractal <x>-<index>.bmp", never through a link
+/// nor into a device, and stop with a warning once the folder holds this
+/// many bytes of them.
+inline constexpr int64_t kKeyframeDumpLimit = int64_t{1} << 30;
+/// Writes one dump; false when it was not written (logged).
+bool DumpKeyframe(const tPage& page, const std::string& name);
+/// Tests: another limit (0 restores kKeyframeDumpLimit); dumps start again.
+void SetKeyframeDumpLimit(int64_t bytes);

@@ -52,8 +52,13 @@ TEST_F(CoreGraphics, AMissingOrUnusableFileLeavesNoLogo)
     small.SetSize(200, 60, pfRGBA);
     ASSERT_TRUE(small.SaveToPngFile(dir.File("small.dat")));
     WriteTextFile(dir.File("text.dat"), "not a picture");
+    // A sound picture, but far larger than sprites need: refused before any
+    // pixel is decoded.
+    tPage huge;
+    huge.SetSize(2048, 2049, pfRGBA);
+    ASSERT_TRUE(huge.SaveToPngFile(dir.File("huge.dat")));
 
-    for (const std::string name : {"missing.dat", "small.dat", "text.dat"}) {
+    for (const std::string name : {"missing.dat", "small.dat", "text.dat", "huge.dat"}) {
         SCOPED_TRACE(name);
         tCapturedLog log;
         const std::string path = dir.File(name);
@@ -62,6 +67,7 @@ TEST_F(CoreGraphics, AMissingOrUnusableFileLeavesNoLogo)
         EXPECT_EQ(graphics->Count(), 0);
         EXPECT_EQ(CoreGraphicsLogo(graphics.get()), nullptr);
         EXPECT_EQ(log.FileCount("Could not load resource file " + path), 1);
+        EXPECT_EQ(log.FileContains("a picture of 2048 x 2049 pixels is too large"), name == "huge.dat");
     }
     EXPECT_EQ(CoreGraphicsLogo(nullptr), nullptr);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -152,6 +153,36 @@ TEST(Log, ALinkOrFifoAtTheLogPathIsNotWrittenThrough)
     testing::internal::CaptureStderr();
     LogNote(1, "note");
     EXPECT_NE(testing::internal::GetCapturedStderr().find("is not a regular file"), std::string::npos);
+}
+
+TEST(Log, AnUnusableLogPathIsNamedOnceOnStandardErrorWithTheReason)
+{
+    tTempDir dir;
+    std::filesystem::create_directory(dir.File("folder"));
+    WriteTextFile(dir.File("locked"), "");
+    ::chmod(dir.File("locked").c_str(), 0);
+    ::chmod(dir.Path().c_str(), 0755); // the ordinary user may look inside
+    const struct {
+        std::string path;
+        std::string reason;
+    } cases[] = {
+        {dir.File("folder"), "it is a folder"},
+        {dir.File("missing/fractal.log"), std::strerror(ENOENT)},
+        {dir.File("locked"), std::strerror(EACCES)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        // As an ordinary user: file permissions do not bind the superuser.
+        const std::string err = RunUnprivileged([&] {
+            SetLogFilePath(c.path);
+            testing::internal::CaptureStderr();
+            LogNote(1, "first");
+            LogWarning(1, "second");
+            LogNote(1, "third");
+            return testing::internal::GetCapturedStderr();
+        });
+        EXPECT_EQ(err, "Not writing the log to \"" + c.path + "\": " + c.reason + "\n");
+    }
 }
 
 TEST(Assert, CarriesUnitAndLine)

@@ -136,7 +136,11 @@ TEST(KeyFrame, WithoutAFreePageTheKeyframeStaysIdle)
 TEST(KeyFrame, CompletionLogsTheTimeAndWritesABitmapWhenAsked)
 {
     tTempDir dir;
-    tScopedCurrentDir cd(dir.Path());
+    tTempDir working;
+    tScopedCurrentDir cd(working.Path());
+    tScopedEnv state("XDG_STATE_HOME", dir.Path().c_str());
+    SetKeyframeDumpLimit(0);
+    const std::string folder = dir.File("quorex/keyframes");
     tCapturedLog log;
     tScopedSettings settings;
     tPathBase path;
@@ -154,17 +158,35 @@ TEST(KeyFrame, CompletionLogsTheTimeAndWritesABitmapWhenAsked)
     EXPECT_EQ(k.renderDuration, k.renderEnd - k.renderStart);
     EXPECT_EQ(log.FileCount("Keyframe rendered in "), 1);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+    EXPECT_TRUE(std::filesystem::is_empty(working.Path()));
 
     settings.settings.writeKeyFramesToDisk = true;
     while (!path.Keyframe(1).Complete())
         path.RenderStep(128);
     const std::string name = "Fractal " + FloatToStr(path.Keyframe(1).view.x) + "-1.bmp";
     EXPECT_EQ(name, "Fractal -0.7436-1.bmp");
-    ASSERT_TRUE(std::filesystem::exists(dir.File(name)));
+    // Into the state folder, never the working folder.
+    EXPECT_TRUE(std::filesystem::is_empty(working.Path()));
+    ASSERT_TRUE(std::filesystem::exists(folder + "/" + name));
     // A 32 × 32 picture of 32-bit pixels behind the 54-byte header.
-    EXPECT_EQ(std::filesystem::file_size(dir.File(name)), 54u + 32u * 32u * 4u);
-    std::ifstream in(dir.File(name), std::ios::binary);
+    constexpr uintmax_t kDumpBytes = 54u + 32u * 32u * 4u;
+    EXPECT_EQ(std::filesystem::file_size(folder + "/" + name), kDumpBytes);
+    std::ifstream in(folder + "/" + name, std::ios::binary);
     char magic[2] = {};
     in.read(magic, 2);
     EXPECT_EQ(std::string(magic, 2), "BM");
+
+    // Dumps stop with one warning once the folder holds the limit, counting
+    // what earlier runs left there.
+    SetKeyframeDumpLimit(static_cast<int64_t>(kDumpBytes) * 2 + 100);
+    const tPage& page = *path.Keyframe(1).Page();
+    EXPECT_TRUE(DumpKeyframe(page, "Fractal 2-2.bmp"));
+    EXPECT_FALSE(DumpKeyframe(page, "Fractal 3-3.bmp"));
+    EXPECT_FALSE(DumpKeyframe(page, "Fractal 4-4.bmp"));
+    int dumps = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        dumps += entry.path().extension() == ".bmp" ? 1 : 0;
+    EXPECT_EQ(dumps, 2);
+    EXPECT_EQ(log.FileCount("Keyframes are no longer written to disk: \"" + folder + "\""), 1);
+    SetKeyframeDumpLimit(0);
 }
