@@ -179,9 +179,13 @@ int RunEntryBlock(int argc, char** argv)
     if (line.Hosted()) {
         RunMode = rmHosted;
         HostWindowId = line.hostSource == tHostSource::Root ? RootWindowId() : line.hostWindow;
+        const std::string from = " (from " + HostSourceText(line.hostSource) + ")";
         if (!WindowExists(HostWindowId))
-            return EndWithCommandLineError("there is no window " + WindowIdText(HostWindowId) + " to draw in (from " +
-                                               HostSourceText(line.hostSource) + ")",
+            return EndWithCommandLineError("there is no window " + WindowIdText(HostWindowId) + " to draw in" + from,
+                                           kExitBadWindow);
+        if (!WindowDrawable(HostWindowId))
+            return EndWithCommandLineError("the window " + WindowIdText(HostWindowId) +
+                                               " takes input only and cannot be drawn in" + from,
                                            kExitBadWindow);
     } else {
         RunMode = RunModeFromArguments(line.classicArgs);

@@ -202,12 +202,12 @@ void WatchTerminationRequests()
 
 bool DisplayAvailable(int argc, char** argv)
 {
-    const auto display = UnreachableDisplay(argc, argv);
-    if (!display)
+    const auto problem = UnreachableDisplay(argc, argv);
+    if (!problem)
         return true;
-    std::string text = "Cannot open the display \"" + *display + "\"";
-    if (display->empty())
-        text += " (DISPLAY is not set)";
+    std::string text = "Cannot open the display \"" + problem->name + "\"";
+    if (!problem->why.empty())
+        text += " (" + problem->why + ")";
     LogWarning(1, text);
     std::fprintf(stderr, "%s\n", text.c_str());
     return false;

@@ -131,7 +131,7 @@ void TfScreenSaver::AddCoverWindow(QWidget* cover)
 
 bool TfScreenSaver::EmbedInto(uint64_t windowId)
 {
-    if (!WindowExists(windowId))
+    if (!WindowDrawable(windowId))
         return false;
     QWindow* host = QWindow::fromWinId(static_cast<WId>(windowId));
     if (!host)

@@ -38,7 +38,7 @@ public:
     void AddCoverWindow(QWidget* cover);
     /// Preview and Hosted modes: draws inside the X11 window with this id,
     /// follows its size and ends when it is destroyed. False when the id
-    /// names no window.
+    /// names no window that can be drawn in.
     bool EmbedInto(uint64_t windowId);
     /// Shows the frame rate over the zoom.
     void SetShowFramesPerSecond(bool shown) { showFramesPerSecond_ = shown; }

@@ -5,10 +5,20 @@
 #include <optional>
 #include <string>
 
-/// The name of the X11 display the toolkit would connect to when that
-/// display cannot be opened ("" when none is named at all); nothing when it
-/// can, or when the toolkit will not use X11: another platform chosen with
-/// -platform (or --platform) NAME or QT_QPA_PLATFORM, or a Wayland session.
-/// The display is the one of -display (or --display) NAME, else $DISPLAY.
-/// argv is read, never changed.
-std::optional<std::string> UnreachableDisplay(int argc, const char* const* argv);
+/// The display the toolkit could not use, and why when the name alone does
+/// not tell ("DISPLAY is not set").
+struct tDisplayProblem {
+    std::string name;
+    std::string why;
+};
+
+/// What keeps the toolkit from its display; nothing when it can start. The
+/// toolkit tries the platforms of -platform (or --platform) NAME, else of
+/// QT_QPA_PLATFORM, else of the session type (XDG_SESSION_TYPE=wayland:
+/// Wayland, then X11), else X11, in order, and starts on the first that
+/// works: the check fails only when none would. X11 is reached at the
+/// display of -display (or --display) NAME, else $DISPLAY; Wayland at the
+/// socket WAYLAND_DISPLAY (default "wayland-0") names, and only when the
+/// toolkit has its Wayland support installed. Other platforms (offscreen,
+/// minimal, ...) need no display. argv is read, never changed.
+std::optional<tDisplayProblem> UnreachableDisplay(int argc, const char* const* argv);

@@ -3,7 +3,8 @@
 // The toolkit's headers come before Xlib's, whose macros clash with them.
 #include <QGuiApplication>
 
-#include <X11/Xlib.h>
+#include "uX11Display.h"
+
 #include <X11/extensions/dpms.h>
 
 namespace {
@@ -12,8 +13,8 @@ namespace {
 /// second while the zoom runs.
 Display* Connection()
 {
-    static Display* display = XOpenDisplay(nullptr);
-    return display;
+    static const tX11Connection connection;
+    return connection.Get();
 }
 
 } // namespace

@@ -1,35 +1,12 @@
 #include "uForeignWindow.h"
 
+#include "uX11Display.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-
-namespace {
-
-int gErrors = 0;
-int CountXErrors(Display*, XErrorEvent*)
-{
-    ++gErrors;
-    return 0;
-}
-
-/// Runs requests whose errors (a window that does not exist) must not end
-/// the process, as Xlib's default handler would; true when none failed.
-template <class F>
-bool WithoutXErrors(Display* display, F&& requests)
-{
-    XSync(display, False);
-    gErrors = 0;
-    auto previous = XSetErrorHandler(CountXErrors);
-    const bool ok = requests();
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return ok && gErrors == 0;
-}
-
-} // namespace
 
 struct tForeignWindow::tImpl {
-    Display* display = nullptr;
+    tX11Connection connection;
+    Display* display = connection.Get();
     bool alive = false;
     int width = 0;
     int height = 0;
@@ -37,15 +14,12 @@ struct tForeignWindow::tImpl {
 
 tForeignWindow::tForeignWindow(uint64_t id) : id_(id), impl_(std::make_unique<tImpl>())
 {
-    if (id == 0)
-        return;
-    impl_->display = XOpenDisplay(nullptr);
-    if (!impl_->display)
+    if (id == 0 || !impl_->display)
         return;
     Display* display = impl_->display;
     const auto window = static_cast<Window>(id);
     XWindowAttributes attributes{};
-    impl_->alive = WithoutXErrors(display, [&] {
+    impl_->alive = impl_->connection.Checked([&] {
         if (!XGetWindowAttributes(display, window, &attributes))
             return false;
         XSelectInput(display, window, StructureNotifyMask);
@@ -55,11 +29,7 @@ tForeignWindow::tForeignWindow(uint64_t id) : id_(id), impl_(std::make_unique<tI
     impl_->height = attributes.height;
 }
 
-tForeignWindow::~tForeignWindow()
-{
-    if (impl_->display)
-        XCloseDisplay(impl_->display);
-}
+tForeignWindow::~tForeignWindow() = default;
 
 bool tForeignWindow::Exists()
 {
@@ -87,7 +57,7 @@ std::optional<tScreenPoint> tForeignWindow::TopLeft()
     int x = 0;
     int y = 0;
     Window child = 0;
-    const bool ok = WithoutXErrors(display, [&] {
+    const bool ok = impl_->connection.Checked([&] {
         return XTranslateCoordinates(display, static_cast<Window>(id_), DefaultRootWindow(display), 0, 0, &x, &y,
                                      &child) != 0;
     });
@@ -108,7 +78,7 @@ void tForeignWindow::Activate()
     event.xclient.format = 32;
     event.xclient.data.l[0] = 2; // from a pager-like tool, which window managers honour
     event.xclient.data.l[1] = CurrentTime;
-    WithoutXErrors(display, [&] {
+    impl_->connection.Checked([&] {
         XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
                    &event);
         return true;

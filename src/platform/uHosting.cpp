@@ -1,7 +1,8 @@
 #include "uHosting.h"
 
+#include "uX11Display.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <bit>
@@ -11,34 +12,6 @@
 #include <sys/resource.h>
 
 namespace {
-int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
-
-// A private connection with X errors ignored for its lifetime: a bad id from
-// the command line or a host must not end the process inside Xlib.
-class tQuietDisplay {
-public:
-    tQuietDisplay() : display_(XOpenDisplay(nullptr))
-    {
-        if (display_)
-            previous_ = XSetErrorHandler(IgnoreXErrors);
-    }
-    ~tQuietDisplay()
-    {
-        if (!display_)
-            return;
-        XSync(display_, False);
-        XSetErrorHandler(previous_);
-        XCloseDisplay(display_);
-    }
-    tQuietDisplay(const tQuietDisplay&) = delete;
-    tQuietDisplay& operator=(const tQuietDisplay&) = delete;
-    Display* operator*() const { return display_; }
-    explicit operator bool() const { return display_ != nullptr; }
-
-private:
-    Display* display_;
-    XErrorHandler previous_ = nullptr;
-};
 
 Pixmap ScreenshotPixmapOf(Display* d, Window w)
 {
@@ -71,50 +44,46 @@ uint8_t Channel(unsigned long pixel, unsigned long mask)
 
 uint64_t RootWindowId()
 {
-    const tQuietDisplay d;
-    return d ? static_cast<uint64_t>(DefaultRootWindow(*d)) : 0;
+    const tX11Connection d;
+    return d ? static_cast<uint64_t>(DefaultRootWindow(d.Get())) : 0;
 }
 
-bool WindowExists(uint64_t windowId)
+namespace {
+// The window's attributes; false for an id that names no window, and
+// without a display.
+bool AttributesOf(uint64_t windowId, XWindowAttributes& attributes)
 {
     if (windowId == 0 || windowId > 0xFFFFFFFFu) // X11 ids are 29 bits
         return false;
-    const tQuietDisplay d;
-    if (!d)
-        return false;
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(*d, static_cast<Window>(windowId), &attributes) != 0;
+    tX11Connection d;
+    return d && d.Checked([&] {
+        return XGetWindowAttributes(d.Get(), static_cast<Window>(windowId), &attributes) != 0;
+    });
 }
 
-std::optional<tBitmap> HostScreenshot(uint64_t windowId)
+std::optional<tBitmap> ScreenshotOf(Display* d, Window window)
 {
-    if (windowId == 0 || windowId > 0xFFFFFFFFu)
-        return std::nullopt;
-    const tQuietDisplay d;
-    if (!d)
-        return std::nullopt;
-    const auto window = static_cast<Window>(windowId);
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(*d, window, &attributes))
+    if (!XGetWindowAttributes(d, window, &attributes))
         return std::nullopt;
-    Pixmap pixmap = ScreenshotPixmapOf(*d, window);
+    Pixmap pixmap = ScreenshotPixmapOf(d, window);
     if (pixmap == None)
-        pixmap = ScreenshotPixmapOf(*d, attributes.root);
+        pixmap = ScreenshotPixmapOf(d, attributes.root);
     if (pixmap == None)
         return std::nullopt;
 
     Window root = None;
     int x = 0, y = 0;
     unsigned int width = 0, height = 0, border = 0, depth = 0;
-    if (!XGetGeometry(*d, pixmap, &root, &x, &y, &width, &height, &border, &depth))
+    if (!XGetGeometry(d, pixmap, &root, &x, &y, &width, &height, &border, &depth))
         return std::nullopt;
     // A pixmap carries no visual: its colours are laid out as the screen's
     // true-colour visual of that depth lays them out.
     XVisualInfo visual{};
     if ((depth != 24 && depth != 32) || width == 0 || height == 0 || width > 16384 || height > 16384 ||
-        !XMatchVisualInfo(*d, XScreenNumberOfScreen(attributes.screen), static_cast<int>(depth), TrueColor, &visual))
+        !XMatchVisualInfo(d, XScreenNumberOfScreen(attributes.screen), static_cast<int>(depth), TrueColor, &visual))
         return std::nullopt;
-    XImage* image = XGetImage(*d, pixmap, 0, 0, width, height, AllPlanes, ZPixmap);
+    XImage* image = XGetImage(d, pixmap, 0, 0, width, height, AllPlanes, ZPixmap);
     if (!image)
         return std::nullopt;
 
@@ -134,6 +103,36 @@ std::optional<tBitmap> HostScreenshot(uint64_t windowId)
     }
     XDestroyImage(image);
     return bitmap;
+}
+} // namespace
+
+bool WindowExists(uint64_t windowId)
+{
+    XWindowAttributes attributes{};
+    return AttributesOf(windowId, attributes);
+}
+
+bool WindowDrawable(uint64_t windowId)
+{
+    XWindowAttributes attributes{};
+    return AttributesOf(windowId, attributes) && attributes.c_class == InputOutput;
+}
+
+std::optional<tBitmap> HostScreenshot(uint64_t windowId)
+{
+    if (windowId == 0 || windowId > 0xFFFFFFFFu)
+        return std::nullopt;
+    tX11Connection d;
+    if (!d)
+        return std::nullopt;
+    std::optional<tBitmap> shot;
+    // A pixmap or window that went meanwhile spoils the picture.
+    if (!d.Checked([&] {
+            shot = ScreenshotOf(d.Get(), static_cast<Window>(windowId));
+            return shot.has_value();
+        }))
+        return std::nullopt;
+    return shot;
 }
 
 int ProcessNiceness()

@@ -2,7 +2,7 @@
 // What a saver that an X11 screen-saver daemon hosts (xscreensaver, and the
 // desktop savers that follow its conventions) needs from the system: the
 // host's window, the picture the host took of the desktop, and a lower CPU
-// priority.
+// priority. Windows are looked up on the display the toolkit uses.
 #include "uBitmap.h"
 
 #include <cstdint>
@@ -13,6 +13,9 @@ uint64_t RootWindowId();
 /// True when the id names an existing window; false for 0, for an id of
 /// another kind of resource, and without a display.
 bool WindowExists(uint64_t windowId);
+/// True when the id names an existing window that can be drawn in (an
+/// input-only window cannot).
+bool WindowDrawable(uint64_t windowId);
 
 /// The desktop as the host saw it before covering it: the pixmap named by
 /// the _SCREENSAVER_SCREENSHOT property of the window or, when the window

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include <X11/Xlib.h>
+#include "uX11Display.h"
 
 #include <climits>
 #include <cstdio>
@@ -75,28 +75,22 @@ void ProcessMessages()
         QCoreApplication::processEvents();
 }
 
-namespace {
-int IgnoreXErrors(Display*, XErrorEvent*) { return 0; }
-} // namespace
-
 uint64_t ParentWindowOf(uint64_t windowId)
 {
     if (windowId == 0)
         return 0;
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
+    tX11Connection d;
+    if (!d)
         return 0;
-    // A bad id raises BadWindow; without our own handler Xlib would end the process.
-    auto previous = XSetErrorHandler(IgnoreXErrors);
     Window root = 0, parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    const Status ok = XQueryTree(display, static_cast<Window>(windowId), &root, &parent, &children, &count);
-    if (children)
-        XFree(children);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    XCloseDisplay(display);
+    const bool ok = d.Checked([&] {
+        Window* children = nullptr;
+        unsigned int count = 0;
+        const Status queried = XQueryTree(d.Get(), static_cast<Window>(windowId), &root, &parent, &children, &count);
+        if (children)
+            XFree(children);
+        return queried != 0;
+    });
     if (!ok || parent == root)
         return 0;
     return static_cast<uint64_t>(parent);

@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <X11/Xlib.h>
+#include "uX11Display.h"
 
 #include <cmath>
 #include <fstream>
@@ -131,9 +131,8 @@ int32_t PrimaryScreenWidth()
                 return static_cast<int32_t>(std::lround(w));
         }
     }
-    if (Display* display = XOpenDisplay(nullptr)) {
-        const int w = DisplayWidth(display, DefaultScreen(display));
-        XCloseDisplay(display);
+    if (const tX11Connection d; d) {
+        const int w = DisplayWidth(d.Get(), DefaultScreen(d.Get()));
         if (w > 0)
             return w;
     }

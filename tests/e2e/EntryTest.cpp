@@ -194,16 +194,36 @@ TEST(Entry, EveryModeStartsAndEndsCleanly)
 
 TEST(Entry, WithoutADisplayTheProgramSaysSoAndEndsWith101)
 {
-    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
-        {{"/d"}, {"DISPLAY"}}, {{"-display", ":999", "/d"}, {}}, {{"--display", ":999", "/s"}, {}}};
-    for (const auto& [args, env] : cases) {
+    // Whichever display the toolkit would use: X11 by default, Wayland when
+    // asked for (this toolkit has no Wayland support installed, or the
+    // socket is missing), whatever WAYLAND_DISPLAY says meanwhile.
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> env;
+        std::string shown;
+    } cases[] = {
+        {{"/d"}, {"DISPLAY"}, "\"\" (DISPLAY is not set)"},
+        {{"-display", ":999", "/d"}, {}, "\":999\""},
+        {{"--display", ":999", "/s"}, {}, "\":999\""},
+        {{"/s"}, {"DISPLAY", "WAYLAND_DISPLAY=wayland-9"}, "\"\" (DISPLAY is not set)"},
+        {{"--root"}, {"DISPLAY", "WAYLAND_DISPLAY=wayland-9"}, "\"\" (DISPLAY is not set)"},
+        {{"/d"}, {"DISPLAY=:999", "WAYLAND_DISPLAY=wayland-9"}, "\":999\""},
+        {{"/s"}, {"QT_QPA_PLATFORM=wayland", "WAYLAND_DISPLAY=wayland-9"}, "\"wayland-9\""},
+        {{"-platform", "wayland", "/s"}, {"WAYLAND_DISPLAY"}, "\"wayland-0\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.env.empty() ? "" : c.env.back()));
         tProgramFolder folder;
-        EXPECT_EQ(RunProgram(folder, args, env), 101) << args[0];
-        const std::string shown = env.empty() ? "\":999\"" : "\"\"";
-        EXPECT_NE(folder.Output().find("Cannot open the display " + shown), std::string::npos) << folder.Output();
-        EXPECT_NE(folder.Log().find("Cannot open the display " + shown), std::string::npos) << folder.Log();
+        EXPECT_EQ(RunProgram(folder, c.args, c.env), 101);
+        EXPECT_NE(folder.Output().find("Cannot open the display " + c.shown), std::string::npos) << folder.Output();
+        EXPECT_NE(folder.Log().find("Cannot open the display " + c.shown), std::string::npos) << folder.Log();
         EXPECT_EQ(folder.Log().find(kStartedIn), std::string::npos);
     }
+    // With a Wayland session the toolkit falls back to X11, which works.
+    tProgramFolder folder;
+    tRunningProgram p(folder, {"/d"}, {"XDG_SESSION_TYPE=wayland", "WAYLAND_DISPLAY=wayland-9"});
+    ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Demo"))) << folder.Log() << folder.Output();
+    EXPECT_EQ(p.Terminate(), 0);
 }
 
 TEST(Entry, TheToolkitsOwnSwitchesDoNotChooseTheMode)

@@ -112,6 +112,75 @@ TEST(Hosted, BadWindowsEndWithAClearMessage)
     }
 }
 
+TEST(Hosted, AWindowThatTakesInputOnlyIsRefused)
+{
+    tPrivateDisplay server("-screen 0 640x480x24");
+    tX11Session x(server.Name());
+    ASSERT_TRUE(x.Valid()) << "needs Xvfb";
+    const std::string id = std::to_string(x.CreateInputOnlyWindow(0, 0, 200, 100));
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "0x%llx", std::stoull(id));
+    const std::string message = std::string("the window ") + hex + " takes input only and cannot be drawn in";
+    for (const auto& args : std::vector<std::vector<std::string>>{{"--window-id", id}, {"/p", id}}) {
+        tProgramFolder folder;
+        tRunningProgram p(folder, args, {"DISPLAY=" + server.Name()});
+        EXPECT_EQ(p.Wait(), 42) << args[0];
+        if (args[0] == "/p") {
+            EXPECT_NE(folder.Log().find("Invalid Preivew Handle \"" + id + "\""), std::string::npos) << folder.Log();
+        } else {
+            EXPECT_NE(folder.Output().find("quorex: " + message + " (from --window-id)"), std::string::npos)
+                << folder.Output();
+        }
+        EXPECT_TRUE(x.MappedWindows().size() == 1) << "no window of the saver's own";
+    }
+}
+
+TEST(Hosted, EveryConnectionIsToTheDisplayTheToolkitUses)
+{
+    // The host's window exists only on the display -display names; the one
+    // DISPLAY names, if any, holds a window of the same id (the first window
+    // of the first client of a fresh server).
+    tPrivateDisplay named("-screen 0 640x480x24"), other("-screen 0 640x480x24");
+    tX11Session x(named.Name()), elsewhere(other.Name());
+    ASSERT_TRUE(x.Valid() && elsewhere.Valid()) << "needs Xvfb";
+    const uint64_t host = x.CreateWindow(0, 0, 320, 240);
+    elsewhere.CreateWindow(0, 0, 320, 240);
+    const std::string id = std::to_string(host);
+    const struct {
+        std::vector<std::string> args;
+        std::string display;
+        std::string mode;
+    } cases[] = {
+        {{"-display", named.Name(), "--window-id", id}, "", "Hosted"},
+        {{"-display", named.Name(), "/p", id}, "", "Preview"},
+        {{"-display", named.Name(), "--root"}, "", "Hosted"},
+        {{"-display", named.Name(), "--window-id", id}, other.Name(), "Hosted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[2] + " with DISPLAY " + (c.display.empty() ? "unset" : c.display));
+        tProgramFolder folder;
+        tRunningProgram p(folder, c.args, {c.display.empty() ? "DISPLAY" : "DISPLAY=" + c.display});
+        ASSERT_TRUE(WaitForText(folder.LogPath(), "Fractal running...", std::chrono::seconds(90)))
+            << folder.Log() << folder.Output();
+        EXPECT_NE(folder.Log().find(" -Starting in \"" + c.mode + "\" mode"), std::string::npos);
+        EXPECT_EQ(elsewhere.MappedWindows().size(), 1u) << "nothing appears on the other display";
+        if (c.args[2] == "--root") {
+            EXPECT_EQ(p.Terminate(), 0);
+            continue;
+        }
+        // Drawn inside the host's window: no window of its own beside it.
+        EXPECT_EQ(x.MappedWindows().size(), 1u) << "a stray window appeared";
+        if (c.display.empty()) {
+            EXPECT_EQ(p.Terminate(), 0);
+            continue;
+        }
+        // The watcher watches the window on the toolkit's display: its end
+        // ends the run, though a window of that id lives on elsewhere.
+        x.DestroyWindow(host);
+        EXPECT_EQ(p.Wait(ResponseLimit(std::chrono::seconds(10))), 0) << folder.Log();
+    }
+}
+
 TEST(Options, BadValuesEndWith2AndStoreNothing)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

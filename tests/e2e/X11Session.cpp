@@ -153,6 +153,17 @@ uint64_t tX11Session::CreateWindow(int x, int y, int width, int height)
     return w;
 }
 
+uint64_t tX11Session::CreateInputOnlyWindow(int x, int y, int width, int height)
+{
+    Display* d = D(display_);
+    XSetWindowAttributes attributes{};
+    const Window w = XCreateWindow(d, DefaultRootWindow(d), x, y, static_cast<unsigned>(width),
+                                   static_cast<unsigned>(height), 0, 0, InputOnly, CopyFromParent, 0, &attributes);
+    XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+}
+
 void tX11Session::DestroyWindow(uint64_t window)
 {
     XDestroyWindow(D(display_), static_cast<Window>(window));

@@ -53,6 +53,8 @@ public:
 
     /// A mapped top-level window of the given size with a black background.
     uint64_t CreateWindow(int x, int y, int width, int height);
+    /// A mapped top-level window that takes input only (nothing can draw in it).
+    uint64_t CreateInputOnlyWindow(int x, int y, int width, int height);
     void DestroyWindow(uint64_t window);
     /// The top-level windows that are mapped, as (x, y, width, height).
     std::vector<std::vector<int>> MappedWindows() const;
