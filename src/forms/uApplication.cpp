@@ -4,6 +4,7 @@
 #include "uKeyCodes.h"
 #include "uDisplayCheck.h"
 #include "uLog.h"
+#include "uPlatform.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -196,6 +197,9 @@ void WatchTerminationRequests()
     QObject::connect(notifier, &QSocketNotifier::activated, [] {
         char buf[16];
         [[maybe_unused]] ssize_t n = ::read(gSignalPipe[0], buf, sizeof buf);
+        // A box waiting for a user would hold the run (and the close below,
+        // which may want to show one) for ever.
+        EndMessageBoxes();
         CloseMainForm();
     });
 }

@@ -266,14 +266,23 @@ void TfOptions::ShowSettings()
     }
     if (cbDeepZooming->isChecked() != settings_->zoomDeep)
         cbDeepZooming->setChecked(settings_->zoomDeep);
+    rgDetail->setEnabled(!LevelForced());
+    bAuto->setEnabled(!LevelForced());
     ShowDetailHelp(false);
 }
+
+bool TfOptions::LevelForced() const { return settings_->forceDetailLevel != 0; }
 
 void TfOptions::ShowDetailHelp(bool autoDetected)
 {
     const int index = DetailIndex();
-    lDetailHelp->setText(index < 0 ? QString(kDetailHelpAll)
-                                   : (autoDetected ? AutoDetectedText(index) : QString()) + DetailHelpText(index));
+    const QString forced =
+        LevelForced() ? QString("The level is set by fractal.ini (forceDetailLevel=%1) and is not stored here.\n")
+                            .arg(settings_->forceDetailLevel)
+                      : QString();
+    lDetailHelp->setText(forced + (index < 0 ? QString(kDetailHelpAll)
+                                             : (autoDetected ? AutoDetectedText(index) : QString()) +
+                                                   DetailHelpText(index)));
 }
 
 QString TfOptions::AutoDetectedText(int index)
@@ -326,7 +335,7 @@ void TfOptions::rgDetailClick(int index)
 
 void TfOptions::bAutoClick()
 {
-    if (!isVisible())
+    if (!isVisible() || LevelForced())
         return;
     // The measurement takes a moment: the cursor shows that it runs, the
     // explanation which level it chose.
@@ -375,12 +384,13 @@ void TfOptions::FormClose()
 {
     Timer1->stop();
     ApplyChoices();
+    // Only what the user could choose is stored: a level that fractal.ini
+    // forces (or an invalid one, which shows no level) and deep zooming the
+    // processor cannot do are shown as they are, and the store keeps its own.
     try {
-        // With no level shown (an invalid one forced by fractal.ini) there is
-        // no choice to save, and the stored level stays as it is.
-        if (DetailIndex() >= 0)
-            settings_->SaveSettings();
-        else
+        if (DetailIndex() >= 0 && !LevelForced())
+            AppRegistry().WriteDetailLevel(settings_->detailLevel);
+        if (HasSSE2())
             AppRegistry().WriteZoomDeep(settings_->zoomDeep);
     } catch (const std::exception& e) {
         ReportSaveFailure(e.what());

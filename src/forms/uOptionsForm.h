@@ -79,6 +79,9 @@ private:
     /// Sets the controls from the settings without running their handlers.
     void ShowSettings();
     void ShowDetailHelp(bool autoDetected);
+    /// fractal.ini forces the level: it is shown, cannot be chosen and is
+    /// never stored.
+    bool LevelForced() const;
     static QString AutoDetectedText(int index);
     static QString DetailHelpText(int index);
     /// A write to the store failed: logged and told; the dialog carries on.

@@ -1,8 +1,12 @@
 #include "uPlatform.h"
 
+#include "uLog.h"
+
 #include <QApplication>
 #include <QCursor>
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
 #include "uX11Display.h"
@@ -45,24 +49,52 @@ bool DialogsAllowed()
     return !(v && *v && std::strcmp(v, "0") != 0);
 }
 
+namespace {
+// The boxes open now (nested: a box may open while another waits), and
+// whether a termination request has ended them for good.
+QList<QPointer<QMessageBox>> gOpenBoxes;
+bool gBoxesEnded = false;
+} // namespace
+
 void ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    if (!DialogsAllowed() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
+    if (gBoxesEnded || !DialogsAllowed() || !qobject_cast<QApplication*>(QCoreApplication::instance())) {
         std::fprintf(stderr, "%s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ", text.c_str());
         return;
     }
+    // A window that holds the keyboard (the full-screen saver) would keep
+    // Return and Space from the box.
+    if (QWidget* grabber = QWidget::keyboardGrabber())
+        grabber->releaseKeyboard();
+    if (QWidget* grabber = QWidget::mouseGrabber())
+        grabber->releaseMouse();
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::Ok, QApplication::activeWindow());
+    gOpenBoxes.append(&box);
     box.exec();
+    gOpenBoxes.removeAll(&box);
+}
+
+void EndMessageBoxes()
+{
+    gBoxesEnded = true;
+    for (const QPointer<QMessageBox>& box : gOpenBoxes)
+        if (box)
+            box->reject();
 }
 
 void FatalErrorExit(const std::string& message, int exitCode)
 {
+    LogWarning(1, message);
     if (QCoreApplication::instance()) {
         while (QGuiApplication::overrideCursor())
             QGuiApplication::restoreOverrideCursor();
-        for (QWidget* w : QApplication::topLevelWidgets())
+        // Nothing of the run goes on: its windows (a full-screen saver above
+        // everything) make way for the message.
+        for (QWidget* w : QApplication::topLevelWidgets()) {
             w->unsetCursor();
+            w->hide();
+        }
     }
     ShowMessageBox(message);
     std::fflush(nullptr);

@@ -18,11 +18,18 @@ void SetFloatingPointControl();
 bool DialogsAllowed();
 
 /// A modal message box owned by the application window (or standard error
-/// when no application exists or dialogs are off).
+/// when no application exists, dialogs are off or EndMessageBoxes was
+/// called). A keyboard or mouse grab is released first, so the box gets the
+/// keys.
 void ShowMessageBox(const std::string& text, const std::string& caption = "");
+/// For a termination request: every open message box closes as if
+/// dismissed, and later ones go to standard error, so nothing waits for a
+/// user who is not there.
+void EndMessageBoxes();
 
-/// The fatal-error exit: shows the mouse cursor, shows the message without a
-/// caption, and ends the process with the exit code.
+/// The fatal-error exit: logs the message, shows the mouse cursor, hides
+/// the program's windows, shows the message without a caption, and ends the
+/// process with the exit code.
 [[noreturn]] void FatalErrorExit(const std::string& message, int exitCode);
 
 /// Handles pending window-system events (the frame loops pump these themselves).

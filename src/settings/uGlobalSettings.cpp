@@ -5,6 +5,7 @@
 #include "uAppRegistry.h"
 #include "uAssert.h"
 #include "uClock.h"
+#include "uColorMap.h"
 #include "uCpuFeatures.h"
 #include "uFileLocations.h"
 #include "uFiles.h"
@@ -18,6 +19,7 @@
 #include "uSystemInfo.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <climits>
 #include <cmath>
 
@@ -109,13 +111,21 @@ namespace {
 constexpr char kSection[] = "ADVANCED";
 constexpr tPackedColor kUnparsableFrameColor = PackRGBA(255, 255, 0, 255);
 
-// Sizes and counts that other parts allocate or count with: values outside
-// these ranges would exhaust memory, stop every render (no iterations) or
-// overflow the anti-aliasing sample buffers, so they are refused like text
-// that does not convert.
+// The ranges of the values. Outside them a value would exhaust memory, stop
+// every render (no iterations), overflow the anti-aliasing sample buffers,
+// hold up a frame for longer than a stop may wait (a single pixel of a
+// keyframe is iterated without a break, and the frame loop idles for the
+// throttle), or turn angles and sizes into numbers the arithmetic cannot
+// carry; such values are refused like text that does not convert.
 constexpr int32_t kMaxAASamples = 9;
 constexpr int32_t kMinKeyframeResolution = 16;
 constexpr int32_t kMaxPageEdge = 8192;
+constexpr int32_t kMaxIterations = 100000;
+constexpr int32_t kMaxCpuThrottleMs = 1000;
+constexpr float kMaxRotationSpeed = 1000.0f;
+constexpr float kMaxKeyframeInterval = 1000.0f;
+constexpr float kMaxFrameScale = 100.0f;
+constexpr float kMaxAARadius = 16.0f;
 
 // Reads of section ADVANCED with the current value as the fallback, refusing
 // values outside a range with a warning.
@@ -130,10 +140,19 @@ public:
         const int32_t v = ini_.ReadInteger(kSection, key, current);
         if (v >= lo && v <= hi)
             return v;
-        Refuse(key, lo, hi);
+        Refuse(key, IntToStr(lo), IntToStr(hi));
         return current;
     }
-    float Single(const char* key, float current) const { return ini_.ReadSingle(kSection, key, current); }
+    float Single(const char* key, float current, float lo = -FLT_MAX, float hi = FLT_MAX) const
+    {
+        if (!ini_.ValueExists(kSection, key))
+            return current;
+        const float v = ini_.ReadSingle(kSection, key, current);
+        if (v >= lo && v <= hi) // also refuses a NaN
+            return v;
+        Refuse(key, FormatNumber(lo), FormatNumber(hi));
+        return current;
+    }
     bool Bool(const char* key, bool current) const { return ini_.ReadBool(kSection, key, current); }
     tPackedColor Color(const char* key, tPackedColor current) const
     {
@@ -142,11 +161,12 @@ public:
     }
 
 private:
-    void Refuse(const char* key, int64_t lo, int64_t hi) const
+    void Refuse(const char* key, const std::string& lo, const std::string& hi) const
     {
         LogWarning(2, std::string("Ignoring ") + key + " = " + ini_.ReadString(kSection, key, "") + ": allowed are " +
-                          IntToStr(lo) + " to " + IntToStr(hi));
+                          lo + " to " + hi);
     }
+    static std::string FormatNumber(float v) { return FloatToStr(v); }
 
     const tIniFile& ini_;
 };
@@ -208,27 +228,27 @@ void tGlobalSettings::LoadSettings(const std::string& iniPath)
         LoadDeepZoom();
         ApplyDetailLevel();
 
-        FractalColorMap = read.Integer("FractalColorMap", FractalColorMap);
-        zoomRotationSpeed = read.Single("zoomRotationSpeed", zoomRotationSpeed);
+        FractalColorMap = read.Integer("FractalColorMap", FractalColorMap, 0, tColorMapGenerator::kPresetCount);
+        zoomRotationSpeed = read.Single("zoomRotationSpeed", zoomRotationSpeed, -kMaxRotationSpeed, kMaxRotationSpeed);
         zoomSpeed = read.Single("zoomSpeed", zoomSpeed);
-        cpuThrottle = read.Integer("cpuThrottle", cpuThrottle);
-        frameScale = read.Single("frameScale", frameScale);
+        cpuThrottle = read.Integer("cpuThrottle", cpuThrottle, 0, kMaxCpuThrottleMs);
+        frameScale = read.Single("frameScale", frameScale, 0.0f, kMaxFrameScale);
         frameColor = read.Color("frameColor", frameColor);
         frameRes = read.Integer("frameRes", frameRes, 1, kMaxPageEdge);
-        fractalItterations = read.Integer("fractalItterations", fractalItterations, 1);
-        renderPercision = read.Integer("renderPercision", renderPercision);
-        aa.threshold = read.Single("aaThreshold", aa.threshold);
+        fractalItterations = read.Integer("fractalItterations", fractalItterations, 1, kMaxIterations);
+        renderPercision = read.Integer("renderPercision", renderPercision, 0, 3);
+        aa.threshold = read.Single("aaThreshold", aa.threshold, 0.0f, 1.0f);
         aa.samples = read.Integer("aaSamples", aa.samples, 1, kMaxAASamples);
-        aa.radius = read.Single("aaRadius", aa.radius);
+        aa.radius = read.Single("aaRadius", aa.radius, 0.0f, kMaxAARadius);
         interpolation = read.Integer("interpolation", interpolation);
         FractalType = read.Integer("FractalType", FractalType);
         FractalResolution = read.Integer("FractalResolution", FractalResolution, kMinKeyframeResolution, kMaxPageEdge);
         PatternSeed = read.Integer("PatternSeed", PatternSeed);
-        const float interval = read.Single("zoomKeyframeInterval", zoomKeyframeInterval);
+        const float interval = read.Single("zoomKeyframeInterval", zoomKeyframeInterval, 1.0f, kMaxKeyframeInterval);
         if (interval > 1.0f || interval == zoomKeyframeInterval) {
             zoomKeyframeInterval = interval;
         } else {
-            // A ratio of 1 or less would place keyframes without end.
+            // A ratio of 1 would place keyframes without end.
             LogWarning(2, "Ignoring zoomKeyframeInterval = " + ini.ReadString(kSection, "zoomKeyframeInterval", "") +
                               ": it must be above 1");
         }

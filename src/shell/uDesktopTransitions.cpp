@@ -6,6 +6,7 @@
 #include "uClock.h"
 #include "uDesktopAnimation.h"
 #include "uDesktopCapture.h"
+#include "uFrameLoop.h"
 #include "uLog.h"
 #include "uOpenGL.h"
 #include "uPageGLhw.h"
@@ -275,7 +276,9 @@ float FadeOutKeyframeProgress(tPathBase* path)
     if (!path)
         return 0;
     constexpr double kSlice = 0.012;
-    constexpr int64_t kWrites = 1280;
+    // Small steps, as the frame loop takes them: the time is checked often,
+    // so a high iteration limit cannot hold the transition (and a stop) up.
+    constexpr int64_t kWrites = kGenerationSlice;
     const tTimer* timer = GlobalTimer();
     const auto now = [timer] { return timer ? timer->Elapsed() : static_cast<double>(HighResTime()); };
     const double start = now();

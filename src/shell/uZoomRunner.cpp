@@ -441,11 +441,14 @@ int64_t tZoomRunner::GenerateStep()
 void tZoomRunner::Idle(extended frameStart)
 {
     tProfileTimer& idle = ProfileTimers()[kIdleSlot];
-    if (settings_.cpuThrottle > 0)
+    // The throttle gives way to a stop: the closing fade and the end of the
+    // run never wait for it.
+    const auto stopping = [this] { return status_.stop || status_.state == ssClosing; };
+    if (settings_.cpuThrottle > 0 && !stopping())
         do {
             host_.SleepOneMs();
             host_.ProcessMessages();
-        } while (idle.Elapsed() <= settings_.cpuThrottle / 1000.0L);
+        } while (!stopping() && idle.Elapsed() <= settings_.cpuThrottle / 1000.0L);
     const double period = FramePeriod(refreshRate_);
     while (host_.Now() - frameStart < period)
         host_.SleepOneMs();

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cmath>
 #include <memory>
 
@@ -356,6 +358,67 @@ TEST_F(GlobalSettingsTest, ValuesOtherPartsCannotCarryAreRefusedWithAWarning)
     EXPECT_EQ(s->zoomKeyframeInterval, 2.0f);
     EXPECT_EQ(log.FileCount("Ignoring "), 6);
     EXPECT_TRUE(log.FileContains("Ignoring aaSamples = 50: allowed are 1 to 9"));
+}
+
+TEST_F(GlobalSettingsTest, EveryIniValueIsBoundedAndAValueOutsideItsRangeIsLoggedAndIgnored)
+{
+    Store("DetailLevel", 1);
+    Store("ZoomDeep", 0);
+    using tField = std::function<double(const tGlobalSettings&)>;
+    const struct {
+        const char* key;
+        tField field;
+        std::vector<std::string> refused; // each leaves the level's or default value
+        std::vector<std::pair<std::string, double>> taken;
+        std::string range;
+    } table[] = {
+        {"cpuThrottle", [](const tGlobalSettings& g) { return g.cpuThrottle; }, {"-1", "1001", "2147483647"},
+         {{"0", 0}, {"1000", 1000}}, "0 to 1000"},
+        {"fractalItterations", [](const tGlobalSettings& g) { return g.fractalItterations; },
+         {"0", "100001", "200000000", "2147483647"}, {{"1", 1}, {"100000", 100000}}, "1 to 100000"},
+        {"FractalResolution", [](const tGlobalSettings& g) { return g.FractalResolution; }, {"15", "8193"},
+         {{"16", 16}, {"8192", 8192}}, "16 to 8192"},
+        {"frameRes", [](const tGlobalSettings& g) { return g.frameRes; }, {"0", "8193"}, {{"1", 1}, {"8192", 8192}},
+         "1 to 8192"},
+        {"aaSamples", [](const tGlobalSettings& g) { return g.aa.samples; }, {"0", "10"}, {{"1", 1}, {"9", 9}},
+         "1 to 9"},
+        {"aaThreshold", [](const tGlobalSettings& g) { return g.aa.threshold; }, {"-0.5", "1.5"},
+         {{"0", 0}, {"1", 1}}, "0 to 1"},
+        {"aaRadius", [](const tGlobalSettings& g) { return g.aa.radius; }, {"-1", "17", "1e30"},
+         {{"0", 0}, {"16", 16}}, "0 to 16"},
+        {"renderPercision", [](const tGlobalSettings& g) { return g.renderPercision; }, {"-1", "4"},
+         {{"0", 0}, {"3", 3}}, "0 to 3"},
+        {"FractalColorMap", [](const tGlobalSettings& g) { return g.FractalColorMap; }, {"-1", "15"},
+         {{"0", 0}, {"14", 14}}, "0 to 14"},
+        {"zoomRotationSpeed", [](const tGlobalSettings& g) { return g.zoomRotationSpeed; }, {"-1001", "1e30"},
+         {{"-1000", -1000}, {"1000", 1000}}, "-1000 to 1000"},
+        {"frameScale", [](const tGlobalSettings& g) { return g.frameScale; }, {"-1", "101"}, {{"0", 0}, {"100", 100}},
+         "0 to 100"},
+        {"zoomKeyframeInterval", [](const tGlobalSettings& g) { return g.zoomKeyframeInterval; }, {"0.5", "1001"},
+         {{"1.5", 1.5}, {"1000", 1000}}, "1 to 1000"},
+    };
+    const auto defaults = Make();
+    defaults->LoadSettings(NoIni());
+    for (const auto& row : table) {
+        for (const std::string& value : row.refused) {
+            SCOPED_TRACE(std::string(row.key) + "=" + value);
+            tCapturedLog captured;
+            const auto s = Make();
+            s->LoadSettings(Ini(std::string(row.key) + "=" + value + "\n"));
+            EXPECT_EQ(row.field(*s), row.field(*defaults));
+            EXPECT_TRUE(captured.FileContains(std::string("Ignoring ") + row.key + " = " + value + ": allowed are " +
+                                              row.range))
+                << (captured.FileLines().empty() ? "" : captured.FileLines().back());
+        }
+        for (const auto& [value, expected] : row.taken) {
+            SCOPED_TRACE(std::string(row.key) + "=" + value);
+            tCapturedLog captured;
+            const auto s = Make();
+            s->LoadSettings(Ini(std::string(row.key) + "=" + value + "\n"));
+            EXPECT_EQ(row.field(*s), expected);
+            EXPECT_FALSE(captured.FileContains("Ignoring "));
+        }
+    }
 }
 
 TEST_F(GlobalSettingsTest, AStoreThatCannotBeWrittenIsAWarningAndTheLoadGoesOn)
