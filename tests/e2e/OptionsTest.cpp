@@ -15,10 +15,11 @@ const std::string kTitle = "Quorex Screen Saver Options";
 const std::string kLoaded = "Applying detail level: ";
 
 // A store the program finds through XDG_CONFIG_HOME, with the given level.
-void SeedStore(const tProgramFolder& folder, int level)
+void SeedStore(const tProgramFolder& folder, int level, bool withZoomDeep = true)
 {
     std::filesystem::create_directories(std::filesystem::path(folder.StorePath()).parent_path());
-    WriteTextFile(folder.StorePath(), "DetailLevel=dword:" + std::to_string(level) + "\nZoomDeep=dword:0\n");
+    WriteTextFile(folder.StorePath(),
+                  "DetailLevel=dword:" + std::to_string(level) + "\n" + (withZoomDeep ? "ZoomDeep=dword:0\n" : ""));
 }
 } // namespace
 
@@ -59,11 +60,11 @@ TEST(Options, EveryWayOfClosingEndsTheProgramAndSaves)
 {
     tX11Client x;
     ASSERT_TRUE(x.Valid()) << "needs a display";
-    // The ini file forces level 3 over the stored 2; only saving writes it.
+    // The store holds no deep-zooming choice; the dialog shows one (on, as
+    // the processor can), and only saving writes it.
     for (const std::string how : {"close box", "Escape", "SIGTERM"}) {
         tProgramFolder folder;
-        SeedStore(folder, 2);
-        WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=3\n");
+        SeedStore(folder, 2, false);
         tRunningProgram options(folder, {"/c"});
         const auto dialog = x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30));
         ASSERT_TRUE(dialog) << how;
@@ -78,22 +79,26 @@ TEST(Options, EveryWayOfClosingEndsTheProgramAndSaves)
             code = options.Terminate(std::chrono::seconds(10));
         }
         EXPECT_EQ(code, 0) << how;
-        EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:3\n"), std::string::npos) << how;
+        EXPECT_NE(ReadTextFile(folder.StorePath()).find("ZoomDeep=dword:1\n"), std::string::npos) << how;
+        EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:2\n"), std::string::npos) << how;
     }
 }
 
-TEST(Options, AnInvalidForcedLevelIsNotSaved)
+TEST(Options, AForcedLevelIsShownButNeverSaved)
 {
     tX11Client x;
     ASSERT_TRUE(x.Valid()) << "needs a display";
-    tProgramFolder folder;
-    SeedStore(folder, 2);
-    WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=9\n");
-    tRunningProgram options(folder, {"/c"});
-    ASSERT_TRUE(x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30)));
-    EXPECT_EQ(options.Terminate(), 0);
-    EXPECT_NE(folder.Log().find("Invalid detail level."), std::string::npos);
-    EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:2\n"), std::string::npos);
+    // A valid level forced by fractal.ini, and an invalid one.
+    for (const int forced : {3, 9}) {
+        tProgramFolder folder;
+        SeedStore(folder, 2);
+        WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=" + std::to_string(forced) + "\n");
+        tRunningProgram options(folder, {"/c"});
+        ASSERT_TRUE(x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30)));
+        EXPECT_EQ(options.Terminate(), 0);
+        EXPECT_EQ(folder.Log().find("Invalid detail level.") != std::string::npos, forced == 9);
+        EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:2\n"), std::string::npos) << forced;
+    }
 }
 
 TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
@@ -101,8 +106,7 @@ TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
     tX11Client x;
     ASSERT_TRUE(x.Valid()) << "needs a display";
     tProgramFolder folder;
-    SeedStore(folder, 2);
-    WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=3\n");
+    SeedStore(folder, 2, false);
     // The switch names a window inside the host, as a control panel's does.
     const uint64_t host = x.CreateWindow(0, 300, 200, 400, 300);
     const uint64_t inner = x.CreateWindow(host, 10, 10, 40, 20);
@@ -122,5 +126,5 @@ TEST(Options, AHostWindowIsFollowedAndItsEndClosesTheDialog)
     const auto took = std::chrono::steady_clock::now() - gone;
     EXPECT_LT(took, std::chrono::milliseconds(500));
     EXPECT_EQ(options.Wait(std::chrono::seconds(10)), 0);
-    EXPECT_NE(ReadTextFile(folder.StorePath()).find("DetailLevel=dword:3\n"), std::string::npos);
+    EXPECT_NE(ReadTextFile(folder.StorePath()).find("ZoomDeep=dword:1\n"), std::string::npos) << "saved";
 }

@@ -8,6 +8,7 @@
 #include "uGlobalSettings.h"
 
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QApplication>
@@ -142,6 +143,29 @@ TEST_F(OptionsFormTest, EveryWayOfClosingSavesTheSame)
         EXPECT_EQ(Stored("ZoomDeep"), 1) << how;
         EXPECT_EQ(dialog->Settings().fractalItterations, 1024) << how << ": level 2 with deep zooming";
     }
+}
+
+TEST_F(OptionsFormTest, AForcedOrUnavailableValueIsShownAsSuchAndNeverStored)
+{
+    // fractal.ini forces level 2 over the stored 4; the processor lacks the
+    // SSE2 that deep zooming needs, though the store asks for it.
+    tScopedEnv config("XDG_CONFIG_HOME", dir.Path().c_str());
+    std::filesystem::create_directories(dir.File("quorex"));
+    WriteTextFile(dir.File("quorex/fractal.ini"), "[ADVANCED]\nforceDetailLevel=2\n");
+    tCpuFeaturesScope cpu(tCpuFeatures{true, false, false});
+    Store("ZoomDeep", 1);
+    auto dialog = MakeDialog();
+    ShowAndWait(*dialog);
+    EXPECT_EQ(dialog->rgDetailItems->checkedId(), 1) << "the forced level is shown";
+    EXPECT_FALSE(dialog->rgDetail->isEnabled());
+    EXPECT_FALSE(dialog->bAuto->isEnabled());
+    EXPECT_NE(dialog->lDetailHelp->text().indexOf("set by fractal.ini (forceDetailLevel=2)"), -1)
+        << dialog->lDetailHelp->text().toStdString();
+    EXPECT_FALSE(dialog->cbDeepZooming->isEnabled());
+    EXPECT_FALSE(dialog->cbDeepZooming->isChecked());
+    QTest::mouseClick(dialog->bOK, Qt::LeftButton);
+    EXPECT_EQ(Stored("DetailLevel"), 4);
+    EXPECT_EQ(Stored("ZoomDeep"), 1);
 }
 
 TEST_F(OptionsFormTest, CheckForUpdatesOpensTheProductPageOrSaysWhyNot)
