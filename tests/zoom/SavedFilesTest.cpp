@@ -63,6 +63,16 @@ std::unique_ptr<tPage> SmallPage()
     return page;
 }
 
+void WriteStoreValue(const std::string& dir)
+{
+    tRegistry store;
+    ASSERT_TRUE(store.OpenStore(dir + "/registry", false));
+    try {
+        store.WriteInteger("DetailLevel", 4);
+    } catch (const ERegistryException&) {
+    }
+}
+
 std::vector<tWriter> Writers()
 {
     using enum tKind;
@@ -94,14 +104,7 @@ std::vector<tWriter> Writers()
          "",
          kOnlyRegularFiles},
         {"settings store", "registry",
-         [](const std::string& dir) {
-             tRegistry store;
-             ASSERT_TRUE(store.OpenStore(dir + "/registry", false));
-             try {
-                 store.WriteInteger("DetailLevel", 4);
-             } catch (const ERegistryException&) {
-             }
-         },
+         WriteStoreValue,
          "DetailLevel=dword:4",
          "",
          {{Absent, W},
@@ -113,14 +116,7 @@ std::vector<tWriter> Writers()
           {Device, R},
           {Folder, R}}},
         {"settings store lock", "registry.lock",
-         [](const std::string& dir) {
-             tRegistry store;
-             ASSERT_TRUE(store.OpenStore(dir + "/registry", false));
-             try {
-                 store.WriteInteger("DetailLevel", 4);
-             } catch (const ERegistryException&) {
-             }
-         },
+         WriteStoreValue,
          "DetailLevel=dword:4",
          "registry", // the lock holds nothing: the store shows whether it was taken
          kOnlyRegularFiles},
