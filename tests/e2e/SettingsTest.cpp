@@ -83,7 +83,9 @@ TEST(Settings, TheIniFileBesideTheProgramForcesALevel)
     EXPECT_EQ(options.Terminate(), 0);
     EXPECT_NE(folder.Log().find(kApplying + "2"), std::string::npos);
     EXPECT_EQ(folder.Log().find("Auto detecting settings..."), std::string::npos);
-    EXPECT_NE(StoreOf(folder).find("DetailLevel=dword:2\n"), std::string::npos) << "closing saves the level";
+    // Closing saves what the user chose: deep zooming, not the forced level.
+    EXPECT_EQ(StoreOf(folder).find("DetailLevel="), std::string::npos) << StoreOf(folder);
+    EXPECT_NE(StoreOf(folder).find("ZoomDeep=dword:"), std::string::npos) << StoreOf(folder);
 }
 
 TEST(Settings, AStoreThatCannotBeWrittenIsAWarningAndTheRunGoesOn)
