@@ -11,7 +11,7 @@
 #include "uLog.h"
 #include "uNumberParser.h"
 #include "uProfileTimer.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"

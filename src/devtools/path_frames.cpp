@@ -17,7 +17,7 @@
 #include "uPathSequence.h"
 #include "uRandom.h"
 #include "uUniverse.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"

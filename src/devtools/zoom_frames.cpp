@@ -20,7 +20,7 @@
 #include "uPage.h"
 #include "uPath.h"
 #include "uPlatform.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uToolMain.h"
 #include "uToolZoomHost.h"
 #include "uZoomRunner.h"

@@ -1,20 +1,10 @@
 #pragma once
 // The run mode and the globals the entry block sets for the other layers.
+#include "uRunModes.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-enum tRunModeValue : int {
-    rmDemo = 1,
-    rmScreenSaver = 2,
-    rmFreeZoom = 3,
-    rmConfigure = 4,
-    rmBenchmark = 5,
-    rmPreview = 6,
-    /// Drawing into a window that an X11 screen-saver host made (or the root
-    /// window), chosen by -window-id, XSCREENSAVER_WINDOW or -root.
-    rmHosted = 7,
-};
 
 /// Written only by the entry block; 2 before the command line is read.
 extern int RunMode;

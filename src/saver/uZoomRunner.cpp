@@ -18,7 +18,7 @@
 #include "uPlatform.h"
 #include "uProfileTimer.h"
 #include "uRandom.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uSprite.h"
 #include "uUniverse.h"
 #include "uViewPort.h"

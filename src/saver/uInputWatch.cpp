@@ -2,7 +2,7 @@
 
 #include "uFrameLoop.h"
 #include "uLog.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 
 #include <memory>
 

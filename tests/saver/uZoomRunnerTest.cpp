@@ -11,7 +11,7 @@
 #include "uParticle.h"
 #include "uPath.h"
 #include "uPlatform.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uUniverse.h"
 #include "uViewPort.h"
 

@@ -1,6 +1,6 @@
 #include "uFrameLoop.h"
 #include "uInputWatch.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 #include "uZoomRunner.h"
 
 #include "TestUtil.h"
