@@ -462,13 +462,17 @@ void tFractal::IteratePoints(std::span<const double> re, std::span<const double>
 
 tFractalMandelBrot::tFractalMandelBrot(tPage* page) : tFractal(page) { SelectBackEnd(); }
 
+const tBackEnd* MandelbrotBackEnd(uint8_t precision, double zoom)
+{
+    if (precision == 5)
+        precision = 10000.0 >= zoom ? 2 : 3;
+    return WidestBackEnd(precision, CurrentCpuFeatures());
+}
+
 void tFractalMandelBrot::SelectBackEnd()
 {
     SetBackEnd(nullptr, 0, 0, "Not Assigned");
-    uint8_t p = precision;
-    if (p == 5)
-        p = 10000.0 >= zoom ? 2 : 3;
-    if (const tBackEnd* b = WidestBackEnd(p, CurrentCpuFeatures()))
+    if (const tBackEnd* b = MandelbrotBackEnd(precision, zoom))
         SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
     else
         LogWarning(1, "Selected Percision is not supported by this fractal generator");

@@ -233,3 +233,7 @@ public:
     /// (and a note of the choice); any other code: a warning, and no back end.
     void SelectBackEnd() override;
 };
+
+/// The back end SelectBackEnd takes for this precision code at magnification
+/// zoom on this processor; none for a code it has no back end for.
+const tBackEnd* MandelbrotBackEnd(uint8_t precision, double zoom);

@@ -95,6 +95,8 @@ tZoomRunner::tZoomRunner(tGlobalSettings& settings, tZoomHost& host, int runMode
 {
     finder_ = std::make_unique<tFractalPointFinder>();
     sequence_ = std::make_unique<tPathSequence>(*finder_);
+    sequence_->deepZooming = settings.zoomDeep;
+    sequence_->rotationSpeed = settings.zoomRotationSpeed;
     sequence_->ResetSequences();
 }
 
@@ -270,6 +272,8 @@ void tZoomRunner::ApplySettings()
     params.resolution = previewScaling_ ? settings_.FractalResolution / 4 : settings_.FractalResolution;
     params.precision = PrecisionCode(settings_.renderPercision);
     params.keyframeRatio = settings_.zoomKeyframeInterval;
+    params.displayScale = settings_.keyframeDisplayScale;
+    params.writeToDisk = settings_.writeKeyFramesToDisk;
     gl_->MakeCurrent();
     for (tPath* path : {currentPath_.get(), nextPath_.get()}) {
         path->SetParams(params);
@@ -289,6 +293,8 @@ void tZoomRunner::ApplySettings()
         LogNote(1, "Random Pattern Seed = " + IntToStr(seed));
     }
 
+    sequence_->deepZooming = settings_.zoomDeep;
+    sequence_->rotationSpeed = settings_.zoomRotationSpeed;
     sequence_->ResetSequences();
     if (settings_.FractalColorMap != 0) {
         sequence_->ColorMapSequence().Clear();

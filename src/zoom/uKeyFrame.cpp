@@ -5,10 +5,9 @@
 #include "uFileLocations.h"
 #include "uFormat.h"
 #include "uFractal.h"
-#include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uPage.h"
-#include "uPathBase.h"
+#include "uScratchPages.h"
 
 #include <filesystem>
 
@@ -73,10 +72,9 @@ void SetKeyframeDumpLimit(int64_t bytes)
     gDumps.limit = bytes > 0 ? bytes : kKeyframeDumpLimit;
 }
 
-tFractalKeyFrame::tFractalKeyFrame(tPathBase* path, int32_t index) : path_(path), index_(index)
+tFractalKeyFrame::tFractalKeyFrame(int32_t index) : index_(index)
 {
-    Assert(path != nullptr, "uPath", 374);
-    Assert(index >= 0 && index < tPathBase::kMaxKeyframes, "uPath", 375);
+    Assert(index >= 0 && index < kMaxPathKeyframes, "uPath", 375);
 }
 
 tFractalKeyFrame::~tFractalKeyFrame() { ReleaseRender(); }
@@ -85,16 +83,14 @@ tPage* tFractalKeyFrame::Page() const { return generator_ ? generator_->Page() :
 
 float tFractalKeyFrame::Progress() const { return generator_ ? static_cast<float>(generator_->Progress()) : 0.0f; }
 
-bool tFractalKeyFrame::StartRender()
+bool tFractalKeyFrame::StartRender(tScratchPageArray& pool, const tPathRenderParams& params)
 {
-    Assert(path_ != nullptr, "uPath", 398);
-    Assert(path_->ScratchPool() != nullptr, "uPath", 399);
     ReleaseRender();
 
-    tPage* page = path_->ScratchPool()->AcquirePage();
+    tPage* page = pool.AcquirePage();
     if (!page)
         return false;
-    const tPathRenderParams& params = path_->params;
+    pool_ = &pool;
     if (page->Width() != params.resolution || page->Height() != params.resolution) {
         LogNote(2, "Warning buffer / fractal size miss match... resizing to compensate");
         page->SetSize(params.resolution, params.resolution, pfRGBA, false);
@@ -120,18 +116,16 @@ bool tFractalKeyFrame::StartRender()
     return true;
 }
 
-int64_t tFractalKeyFrame::RenderStep(int64_t budget)
+int64_t tFractalKeyFrame::RenderStep(int64_t budget, const tKeyframeJob& job)
 {
-    if (Progress() == 0.0f && !StartRender())
+    if (Progress() == 0.0f && !StartRender(job.pool, job.params))
         return 0;
     const int64_t result = generator_->RenderStep(budget);
     if (Complete() && renderStart > renderEnd) {
         renderEnd = HighResTime();
         renderDuration = renderEnd - renderStart;
-        LogNote(2, "Keyframe rendered in " + Format3(renderDuration));
-        if (GlobalSettings && GlobalSettings->writeKeyFramesToDisk)
-            DumpKeyframe(*generator_->Page(),
-                         "Fractal " + FloatToStr(view.x) + "-" + IntToStr(path_->RenderingIndex()) + ".bmp");
+        if (job.params.writeToDisk && job.dump)
+            job.dump(*generator_->Page(), "Fractal " + FloatToStr(view.x) + "-" + IntToStr(job.renderingIndex) + ".bmp");
         // Drawn scaled, the texture filter blends the disc's rim with the
         // pixels beyond it; in black those would leave a dark ring.
         generator_->Page()->BleedIntoTransparentEdges();
@@ -143,7 +137,8 @@ void tFractalKeyFrame::ReleaseRender()
 {
     if (!generator_)
         return;
-    if (tPage* page = generator_->Page())
-        path_->ScratchPool()->ReleasePage(page);
+    if (tPage* page = generator_->Page(); page && pool_)
+        pool_->ReleasePage(page);
+    pool_ = nullptr;
     generator_.reset();
 }

@@ -1,19 +1,27 @@
 #pragma once
 // The pieces a zoom path is made of:
 //   - tPathPoint: a point of the path, and the view of a keyframe
-//   - tPathRenderParams: how every keyframe of a path is rendered
+//   - tPathRenderParams: how every keyframe of a path is rendered and shown
+//   - tKeyframeJob: what rendering a keyframe is handed
 //   - tFractalKeyFrame: one view rendered progressively into a scratch page
-//     of its path's pool by a generator of its own
+//     of the pool it is handed, by a generator of its own
+//   - DumpKeyframe: keyframes written to disk, when the settings ask for it
+// A keyframe knows no path: everything its rendering needs comes in a
+// tKeyframeJob, so that rendering can move to where the path is not.
 #include "uAASettings.h"
 #include "uMath.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class tColorMap;
 class tFractalMandelBrot;
 class tPage;
-class tPathBase;
+class tScratchPageArray;
+
+/// Keyframes a path holds; at most one fewer are ever planned.
+inline constexpr int32_t kMaxPathKeyframes = 100;
 
 struct tPathPoint {
     extended x = 0;     ///< real part of the view centre
@@ -34,38 +42,54 @@ struct tPathRenderParams {
     uint8_t precision = 0;    ///< generator precision code (2, 3, 4, 5)
     /// Magnification ratio between neighbouring keyframes.
     float keyframeRatio = 2.0f;
+    /// Keyframes are drawn this much larger than the view they show.
+    double displayScale = 1.0;
+    /// Every completed keyframe is written as "Fractal <x>-<rendering
+    /// index>.bmp" through the job's dump (a debugging aid).
+    bool writeToDisk = false;
+};
+
+/// What one rendering step of a keyframe is handed; it reaches nothing else
+/// of its path.
+struct tKeyframeJob {
+    /// Where the keyframe's page comes from (and goes back to).
+    tScratchPageArray& pool;
+    const tPathRenderParams& params;
+    /// The keyframe the path is rendering (names the bitmap written to disk).
+    int32_t renderingIndex = 0;
+    /// Writes a completed keyframe when the parameters ask for it
+    /// (DumpKeyframe); none writes nothing.
+    bool (*dump)(const tPage& page, const std::string& name) = nullptr;
 };
 
 /// A keyframe is idle (no generator, progress 0), rendering (it holds a page
-/// of the pool and a generator on it), complete (progress >= 1, still holding
+/// of a pool and a generator on it), complete (progress >= 1, still holding
 /// its page) or released again (ReleaseRender).
 class tFractalKeyFrame {
 public:
-    /// Asserts the path ("uPath", 374) and an index inside the path's
-    /// keyframe array (375).
-    tFractalKeyFrame(tPathBase* path, int32_t index);
+    /// Asserts an index inside a path's keyframe array ("uPath", 375).
+    explicit tFractalKeyFrame(int32_t index);
+    /// Gives the page back to the pool it came from.
     ~tFractalKeyFrame();
     tFractalKeyFrame(const tFractalKeyFrame&) = delete;
     tFractalKeyFrame& operator=(const tFractalKeyFrame&) = delete;
 
-    /// Takes a page from the path's pool and sets up a new generator on it
-    /// for the view and the path's parameters; the page is cleared to
-    /// transparent black. False, with the keyframe left idle, when the pool
-    /// has no free page. Asserts the path (398) and its pool (399).
-    bool StartRender();
+    /// Takes a page from the pool and sets up a new generator on it for the
+    /// view and the parameters; the page is cleared to transparent black.
+    /// False, with the keyframe left idle, when the pool has no free page.
+    bool StartRender(tScratchPageArray& pool, const tPathRenderParams& params);
     /// Renders about budget pixels (starting the render first when nothing is
     /// rendered yet) and returns the pixel writes; 0 when no page was free.
-    /// On completion logs the render time and, when the settings ask for it,
-    /// writes the page as "Fractal <x>-<rendering index>.bmp".
-    int64_t RenderStep(int64_t budget);
-    /// Gives the page back to the pool and frees the generator.
+    /// On completion takes the render time and, when the parameters ask for
+    /// it, writes the page as "Fractal <x>-<rendering index>.bmp".
+    int64_t RenderStep(int64_t budget, const tKeyframeJob& job);
+    /// Gives the page back to its pool and frees the generator.
     void ReleaseRender();
     /// The generator's progress; 0 without a generator.
     float Progress() const;
     bool Complete() const { return Progress() >= 1.0f; }
 
     int32_t Index() const { return index_; }
-    tPathBase* Path() const { return path_; }
     /// None while idle.
     tFractalMandelBrot* Generator() const { return generator_.get(); }
     /// The scratch page the keyframe holds; none while idle.
@@ -79,8 +103,9 @@ public:
     extended renderDuration = 0;
 
 private:
-    tPathBase* path_;
     int32_t index_;
+    /// The pool of the page the keyframe holds; none while idle.
+    tScratchPageArray* pool_ = nullptr;
     std::unique_ptr<tFractalMandelBrot> generator_;
 };
 

@@ -5,7 +5,6 @@
 #include "uAssert.h"
 #include "uFormat.h"
 #include "uFractal.h"
-#include "uGlobalSettings.h"
 #include "uLog.h"
 
 #include <cmath>
@@ -35,7 +34,7 @@ tPathBase::tPathBase(std::shared_ptr<tScratchPageArray> pool)
 {
     ClearPoints();
     for (int32_t i = 0; i < kMaxKeyframes; ++i)
-        keyframes_[static_cast<size_t>(i)] = std::make_unique<tFractalKeyFrame>(this, i);
+        keyframes_[static_cast<size_t>(i)] = std::make_unique<tFractalKeyFrame>(i);
     SetParams(tPathRenderParams{});
     if (pool) {
         pool_ = std::move(pool);
@@ -296,9 +295,11 @@ int64_t tPathBase::RenderStep(int64_t budget)
         if (keyframe.Complete())
             continue;
         renderingIndex_ = i;
-        const int64_t result = keyframe.RenderStep(budget);
-        if (keyframe.Complete())
+        const int64_t result = keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, DumpKeyframe});
+        if (keyframe.Complete()) {
+            LogNote(2, "Keyframe rendered in " + Format3(keyframe.renderDuration));
             LogNote(4, "Completed key-frame [" + IntToStr(i + 1) + "/" + IntToStr(keyframeCount_) + "]");
+        }
         renderProgress_ = (keyframe.Progress() + static_cast<float>(i)) / static_cast<float>(keyframeCount_);
         return result;
     }
@@ -349,8 +350,12 @@ void tPathBase::CleanBuffers()
 
 std::string tPathBase::RenderMethodName() const
 {
-    const tFractalMandelBrot* generator = Keyframe(0).Generator();
-    return generator ? generator->BackEndName() : "?";
+    if (const tFractalMandelBrot* generator = Keyframe(0).Generator())
+        return generator->BackEndName();
+    if (keyframeCount_ == 0)
+        return "?";
+    const tBackEnd* backEnd = MandelbrotBackEnd(params.precision, static_cast<double>(Keyframe(0).view.scale));
+    return backEnd ? backEnd->name : "?";
 }
 
 // ---------------------------------------------------------------------------
@@ -398,7 +403,7 @@ std::optional<tKeyframePlacement> tPathBase::KeyframePlacement(const tFractalKey
     const tFractalMandelBrot* g = keyframe.Generator();
     if (!g)
         return std::nullopt;
-    const extended displayScale = GlobalSettings ? GlobalSettings->keyframeDisplayScale : 1.0;
+    const extended displayScale = params.displayScale;
     tKeyframePlacement placement;
     // A keyframe at the camera's magnification is drawn 1.1 window widths wide.
     placement.scale = (clientWidth / 1024) * (1.1L * displayScale) * (1024.0L / g->Size()) * (cur.scale / g->zoom);

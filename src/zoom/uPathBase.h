@@ -47,7 +47,7 @@ struct tTilt {
 class tPathBase {
 public:
     static constexpr int32_t kMaxPoints = 100;    ///< at most 99 are ever added
-    static constexpr int32_t kMaxKeyframes = 100; ///< at most 99 are ever planned
+    static constexpr int32_t kMaxKeyframes = kMaxPathKeyframes; ///< at most 99 are ever planned
     static constexpr int32_t kPoolPages = 5;
     /// Seconds between two uploads of a keyframe that is still rendering.
     static constexpr float kUploadInterval = 0.2f;
@@ -113,8 +113,9 @@ public:
 
     /// Time 0, keyframes planned, nothing rendered yet.
     virtual void StartPath();
-    /// Work on the first incomplete keyframe from A on; the pixel writes
-    /// done, 0 when nothing could be done (all done, or no free page).
+    /// Work on the first incomplete keyframe from A on, handing it the pool,
+    /// the parameters and its index; the pixel writes done, 0 when nothing
+    /// could be done (all done, or no free page). Logs each completion.
     int64_t RenderStep(int64_t budget);
     float RenderProgress() const { return renderProgress_; }
     /// True unless A and B both exist and one of them is incomplete.
@@ -126,7 +127,8 @@ public:
     void Advance(extended dt);
     /// Releases every keyframe before A that still holds a generator.
     void CleanBuffers();
-    /// The back end of keyframe 0's generator; "?" without one.
+    /// The back end that renders keyframe 0: its generator's, or before it
+    /// starts the one it will choose; "?" without keyframes.
     std::string RenderMethodName() const;
     int32_t RenderingIndex() const { return renderingIndex_; }
 
@@ -142,8 +144,9 @@ public:
     /// BlendFactor for the camera at the path time.
     float BlendFactor() const { return BlendFactor(Evaluate(time_)); }
     /// Display scale, position and angle of a keyframe for the camera cur, in
-    /// a window clientWidth pixels wide whose centre is half viewportSize.
-    /// None while the keyframe has no generator.
+    /// a window clientWidth pixels wide whose centre is half viewportSize,
+    /// enlarged by the parameters' display scale. None while the keyframe
+    /// has no generator.
     std::optional<tKeyframePlacement> KeyframePlacement(const tFractalKeyFrame& keyframe, const tPathPoint& cur,
                                                         extended clientWidth, const tVector2& viewportSize) const;
     /// Viewport rotations of the tilt mode at path time t; none for modes

@@ -3,7 +3,6 @@
 #include "uColorMap.h"
 #include "uFormat.h"
 #include "uFractalPointFinder.h"
-#include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uPathBase.h"
 #include "uRandom.h"
@@ -17,9 +16,6 @@ namespace {
 constexpr int64_t kDaysFrom1899To1970 = 25569;
 constexpr int64_t kDayCycle = 8;
 constexpr int64_t kStepsPerDay = 99;
-
-bool DeepZooming() { return GlobalSettings && GlobalSettings->zoomDeep; }
-float RotationSpeed() { return GlobalSettings ? GlobalSettings->zoomRotationSpeed : 1.5f; }
 
 /// Random(n) for a count that may come out below 1: Random(0) gives 0 (and
 /// still draws, like every Random call).
@@ -53,7 +49,7 @@ void tPathSequence::ResetSequences()
     colorMaps_.Shuffle();
 
     zoomKinds_.Clear();
-    if (DeepZooming())
+    if (deepZooming)
         zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kHugeZoom, kShortZoom});
     else
         zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kShortZoom});
@@ -73,7 +69,7 @@ void tPathSequence::ResetSequences()
 
 void tPathSequence::PlanPath(tPathBase& path)
 {
-    const bool deep = DeepZooming();
+    const bool deep = deepZooming;
     const int32_t deepest = deep ? kDeepestDepth : kDeepestShallowDepth;
 
     tVector2 z;
@@ -93,7 +89,7 @@ void tPathSequence::PlanPath(tPathBase& path)
 
     path.SetSmoothing(1.5f);
     path.ClearPoints();
-    const extended rotation = RotationSpeed();
+    const extended rotation = rotationSpeed;
 
     if (kind == kPan) {
         const extended duration = 20;

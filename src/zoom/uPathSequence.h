@@ -31,7 +31,7 @@ public:
     /// Fills the colour-map (1 … 13, shuffled), zoom-kind and tilt sequences
     /// and moves the tilt and colour-map cursors on by Random(4) plus 99 for
     /// every day of today's day number mod 8. The zoom kinds include huge
-    /// zooms only when settings exist with deep zooming on.
+    /// zooms only with deep zooming on.
     void ResetSequences();
     /// Plans the next zoom into the path: points, smoothing, colour map, tilt
     /// mode, scale divisor and single-keyframe flag. Logs the zoom point.
@@ -49,6 +49,11 @@ public:
 
     /// Where ResetSequences takes today's day number from (tests replace it).
     std::function<int64_t()> today = TodayDayNumber;
+    /// Deep zooming (the settings' zoomDeep): huge zooms, and depths down to
+    /// kDeepestDepth instead of kDeepestShallowDepth.
+    bool deepZooming = false;
+    /// Degrees per second that a zoom turns the view (zoomRotationSpeed).
+    float rotationSpeed = 1.5f;
 
 private:
     tFractalPointFinder& finder_;

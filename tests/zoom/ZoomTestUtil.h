@@ -1,25 +1,7 @@
 #pragma once
-// Helpers of the zoom tests: a settings object for the test's lifetime, a
-// path whose keyframes render quickly, and a zoom path planned by hand.
-#include "uGlobalSettings.h"
+// Helpers of the zoom tests: a path whose keyframes render quickly, and a
+// zoom path planned by hand.
 #include "uPathBase.h"
-
-#include <memory>
-
-/// Makes GlobalSettings point at fresh default settings; restores the
-/// previous object on destruction.
-class tScopedSettings {
-public:
-    tScopedSettings() : old_(GlobalSettings) { GlobalSettings = &settings; }
-    ~tScopedSettings() { GlobalSettings = old_; }
-    tScopedSettings(const tScopedSettings&) = delete;
-    tScopedSettings& operator=(const tScopedSettings&) = delete;
-
-    tGlobalSettings settings;
-
-private:
-    tGlobalSettings* old_;
-};
 
 /// Keyframes of resolution × resolution pixels, 64 iterations, single precision.
 inline tPathRenderParams SmallParams(int32_t resolution = 32)

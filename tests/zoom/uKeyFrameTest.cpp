@@ -1,6 +1,7 @@
-// A keyframe: its generator set up from the view and the path's parameters,
-// its page from the pool, an undersized page, no free page, completion with
-// the render time and the bitmap written when the settings ask for it.
+// A keyframe: its generator set up from the view and the parameters it is
+// handed, its page from the pool it is handed, an undersized page, no free
+// page, completion with the render time and the bitmap written when the
+// parameters ask for it.
 #include "uKeyFrame.h"
 
 #include "uAssert.h"
@@ -49,13 +50,11 @@ int AssertionLine(const std::function<void()>& f)
 
 } // namespace
 
-TEST(KeyFrame, NeedsAPathAndAnIndexInsideItsArray)
+TEST(KeyFrame, NeedsAnIndexInsideAPathsArray)
 {
-    tPathBase path;
-    EXPECT_EQ(AssertionLine([] { tFractalKeyFrame k(nullptr, 0); }), 374);
-    EXPECT_EQ(AssertionLine([&] { tFractalKeyFrame k(&path, 100); }), 375);
-    EXPECT_EQ(AssertionLine([&] { tFractalKeyFrame k(&path, -1); }), 375);
-    const tFractalKeyFrame k(&path, 99);
+    EXPECT_EQ(AssertionLine([] { tFractalKeyFrame k(100); }), 375);
+    EXPECT_EQ(AssertionLine([] { tFractalKeyFrame k(-1); }), 375);
+    const tFractalKeyFrame k(99);
     EXPECT_EQ(k.Index(), 99);
     EXPECT_EQ(k.Progress(), 0);
     EXPECT_EQ(k.Page(), nullptr);
@@ -76,7 +75,7 @@ TEST(KeyFrame, StartRenderSetsUpAGeneratorOnAClearedPoolPage)
 
     tFractalKeyFrame& k = path.Keyframe(0);
     k.view = tPathPoint{-0.75L, 0.125L, 300, 12, 4, 1};
-    ASSERT_TRUE(k.StartRender());
+    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
     const tFractalMandelBrot* g = k.Generator();
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(k.Page(), first);
@@ -97,7 +96,7 @@ TEST(KeyFrame, StartRenderSetsUpAGeneratorOnAClearedPoolPage)
     EXPECT_EQ(k.renderEnd, 0);
 
     // Starting again gives the page back first.
-    ASSERT_TRUE(k.StartRender());
+    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
     EXPECT_EQ(k.Page(), first);
     EXPECT_EQ(path.ScratchPool()->FreeCount(), 4);
     k.ReleaseRender();
@@ -112,7 +111,7 @@ TEST(KeyFrame, AnUndersizedPageIsResizedWithANote)
     path.SetParams(SmallParams(40)); // the pool's pages stay 512 × 512
     tFractalKeyFrame& k = path.Keyframe(0);
     k.view.scale = 2;
-    ASSERT_TRUE(k.StartRender());
+    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
     EXPECT_TRUE(log.FileContains("Warning buffer / fractal size miss match... resizing to compensate"));
     EXPECT_EQ(k.Page()->Width(), 40);
     EXPECT_EQ(k.Page()->Height(), 40);
@@ -127,8 +126,8 @@ TEST(KeyFrame, WithoutAFreePageTheKeyframeStaysIdle)
         path.ScratchPool()->AcquirePage();
     tFractalKeyFrame& k = path.Keyframe(3);
     k.view.scale = 2;
-    EXPECT_FALSE(k.StartRender());
-    EXPECT_EQ(k.RenderStep(128), 0);
+    EXPECT_FALSE(k.StartRender(*path.ScratchPool(), path.params));
+    EXPECT_EQ(k.RenderStep(128, tKeyframeJob{*path.ScratchPool(), path.params, 3}), 0);
     EXPECT_EQ(k.Generator(), nullptr);
     EXPECT_EQ(k.Progress(), 0);
 }
@@ -142,7 +141,6 @@ TEST(KeyFrame, CompletionLogsTheTimeAndWritesABitmapWhenAsked)
     SetKeyframeDumpLimit(0);
     const std::string folder = dir.File("quorex/keyframes");
     tCapturedLog log;
-    tScopedSettings settings;
     tPathBase path;
     path.SetParams(SmallParams(32));
     path.ApplyResolution();
@@ -160,7 +158,7 @@ TEST(KeyFrame, CompletionLogsTheTimeAndWritesABitmapWhenAsked)
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
     EXPECT_TRUE(std::filesystem::is_empty(working.Path()));
 
-    settings.settings.writeKeyFramesToDisk = true;
+    path.params.writeToDisk = true;
     while (!path.Keyframe(1).Complete())
         path.RenderStep(128);
     const std::string name = "Fractal " + FloatToStr(path.Keyframe(1).view.x) + "-1.bmp";

@@ -107,8 +107,7 @@ TEST_F(PathSequenceTest, WithoutDeepZoomingKindsCyclePanShortLongShort)
 
 TEST_F(PathSequenceTest, DeepZoomingMakesTheFourthPathAHugeZoom)
 {
-    tScopedSettings settings;
-    settings.settings.zoomDeep = true;
+    sequence.deepZooming = true;
     std::set<bool> directions;
     for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u}) {
         SetRandSeed(seed);
@@ -139,10 +138,9 @@ TEST_F(PathSequenceTest, DeepZoomingMakesTheFourthPathAHugeZoom)
 TEST_F(PathSequenceTest, AHugeZoomWithoutDeepZoomingBecomesALongOne)
 {
     tCapturedLog log;
-    tScopedSettings settings;
-    settings.settings.zoomDeep = true;
+    sequence.deepZooming = true;
     sequence.ResetSequences();
-    settings.settings.zoomDeep = false;
+    sequence.deepZooming = false;
     for (int i = 0; i < 4; ++i)
         sequence.PlanPath(path);
     EXPECT_EQ(path.Duration(), 90);
@@ -152,7 +150,6 @@ TEST_F(PathSequenceTest, AHugeZoomWithoutDeepZoomingBecomesALongOne)
 
 TEST_F(PathSequenceTest, PanDriftsAcrossThePointAndDipsBack)
 {
-    tScopedSettings settings;
     sequence.ResetSequences();
     sequence.PlanPath(path);
     ASSERT_EQ(path.PointCount(), 3);
@@ -179,16 +176,15 @@ TEST_F(PathSequenceTest, PanDriftsAcrossThePointAndDipsBack)
 
 TEST_F(PathSequenceTest, NoRotationAtSpeedZero)
 {
-    tScopedSettings settings;
-    settings.settings.zoomDeep = true;
-    settings.settings.zoomRotationSpeed = 0;
+    sequence.deepZooming = true;
+    sequence.rotationSpeed = 0;
     sequence.ResetSequences();
     for (int i = 0; i < 9; ++i) { // two rounds of five kinds, less the last short zoom
         sequence.PlanPath(path);
         for (int32_t j = 0; j < path.PointCount(); ++j)
             EXPECT_EQ(path.Point(j).angle, 0) << i;
     }
-    settings.settings.zoomRotationSpeed = 2;
+    sequence.rotationSpeed = 2;
     sequence.PlanPath(path); // a short zoom: 2 degrees per second throughout
     EXPECT_EQ(path.Point(1).angle, 70);
 }
