@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     return PictureToolMain(argc, argv, "desktop-fade-sheet", [](const std::string& out) {
         tWindowHandle window = CreateTestWindow(kWidth, kHeight);
         std::unique_ptr<tOpenGLInterface> gl = tOpenGLInterface::Create(window);
-        auto viewport = std::make_unique<tViewPortGL>("mainGui");
+        auto viewport = std::make_unique<tViewPortGL>(gl.get(), "mainGui");
         const std::unique_ptr<tPage> desktop = MadeUpDesktop();
         const std::unique_ptr<tSpritePage> graphics = LoadCoreGraphics(*gl, ExecutableFolder() + "gfxdata.dat");
 

@@ -66,7 +66,7 @@ void WriteSpriteSheet(const std::string& path)
 
 void DrawScene(tOpenGLInterface& gl, const std::string& scratchFolder)
 {
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(&gl, "main");
     viewport.BeginFrame();
     gl.Clear(PackRGBA(10, 14, 30));
 
@@ -82,7 +82,7 @@ void DrawScene(tOpenGLInterface& gl, const std::string& scratchFolder)
     }
 
     // A picture standing on the floor, turned 25 degrees about the vertical axis.
-    tPageGLhw picture;
+    tPageGLhw picture(gl);
     PaintPicture(picture);
     picture.Upload();
     const extended u = 256.0L / picture.Texture()->Width();
@@ -105,7 +105,7 @@ void DrawScene(tOpenGLInterface& gl, const std::string& scratchFolder)
     // Sprites from a sprite page loaded from a PNG with another extension.
     const std::string sheetFile = scratchFolder + "/sprites.dat";
     WriteSpriteSheet(sheetFile);
-    tSpritePage sheet("Sprites");
+    tSpritePage sheet(gl, "Sprites");
     sheet.LoadFromFile(sheetFile);
     for (int i = 0; i < 3; ++i)
         sheet.AddSprite(nullptr, i * 64, 0, 64, 64);

@@ -27,9 +27,9 @@ constexpr int kHeight = 600;
 
 using tSprites = std::vector<std::unique_ptr<tPatternSprite>>;
 
-tPatternSprite* NewSprite(tSprites& sprites, int w, int h, const auto& paint)
+tPatternSprite* NewSprite(tOpenGLInterface& gl, tSprites& sprites, int w, int h, const auto& paint)
 {
-    auto sprite = std::make_unique<tPatternSprite>(nullptr, w, h);
+    auto sprite = std::make_unique<tPatternSprite>(gl, nullptr, w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             sprite->Page()->SetPixel(x, y, paint(x, y));
@@ -43,8 +43,9 @@ uint8_t Byte(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
 
 void BuildScene(tUniverse& u, tSprites& sprites)
 {
+    tOpenGLInterface& gl = *u.Viewport()->GL();
     // Back: a deep blue-to-violet backdrop stretched over the window.
-    tPatternSprite* backdrop = NewSprite(sprites, 64, 64, [](int x, int y) {
+    tPatternSprite* backdrop = NewSprite(gl, sprites, 64, 64, [](int x, int y) {
         return PackRGBA(Byte(20 + x), Byte(10 + y / 2), Byte(60 + y * 2));
     });
     auto* back = new tParticle({kWidth / 2.0, kHeight / 2.0}, u.BackLayer(), &u);
@@ -54,7 +55,7 @@ void BuildScene(tUniverse& u, tSprites& sprites)
     back->SetName("BACKDROP");
 
     // Part: soft white dots tinted in many colours, some added on top.
-    tPatternSprite* dot = NewSprite(sprites, 32, 32, [](int x, int y) {
+    tPatternSprite* dot = NewSprite(gl, sprites, 32, 32, [](int x, int y) {
         const double r = std::hypot(x - 15.5, y - 15.5) / 16;
         return PackRGBA(255, 255, 255, Byte(255 * (1 - r * r)));
     });
@@ -79,7 +80,7 @@ void BuildScene(tUniverse& u, tSprites& sprites)
     }
 
     // Main: a striped card turned by 30 degrees, a tinted copy, and a spinning one.
-    tPatternSprite* card = NewSprite(sprites, 160, 100, [](int x, int y) {
+    tPatternSprite* card = NewSprite(gl, sprites, 160, 100, [](int x, int y) {
         const bool border = x < 4 || y < 4 || x > 155 || y > 95;
         const bool stripe = (x / 16 + y / 16) % 2 == 0;
         return border ? PackRGBA(255, 255, 255) : stripe ? PackRGBA(240, 120, 30) : PackRGBA(250, 220, 90);
@@ -110,14 +111,14 @@ void BuildScene(tUniverse& u, tSprites& sprites)
     fading->scaleFrom = 0.6;
     fading->scaleTo = 1.4;
     fading->SetName("FADING");
-    tPatternSprite* spark = NewSprite(sprites, 12, 12, [](int, int) { return PackRGBA(255, 255, 255); });
+    tPatternSprite* spark = NewSprite(gl, sprites, 12, 12, [](int, int) { return PackRGBA(255, 255, 255); });
     auto* fast = new tParticle({-450, 100}, u.ForeLayer(), &u, {1200, 0});
     fast->sprite = spark;
     fast->motionBlur = true;
     fast->SetName("BLURRED");
 
     // Mask: a vignette, transparent in the middle and dark at the edges.
-    tPatternSprite* vignette = NewSprite(sprites, 128, 128, [](int x, int y) {
+    tPatternSprite* vignette = NewSprite(gl, sprites, 128, 128, [](int x, int y) {
         const double r = std::hypot(x - 63.5, y - 63.5) / 64;
         return PackRGBA(0, 0, 0, Byte(std::sqrt(std::max(0.0, 1 - std::cos(std::numbers::pi * r / 1.6))) * 255));
     });
@@ -149,7 +150,7 @@ int main(int argc, char** argv)
         auto gl = tOpenGLInterface::Create(window);
         tSprites sprites; // outlive the universe's particles, which do not own them
         {
-            tUniverse u("screenshot");
+            tUniverse u("screenshot", gl.get());
             u.clearBeforeDrawing = true;
             BuildScene(u, sprites);
             u.Sweep();

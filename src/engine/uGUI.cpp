@@ -16,30 +16,24 @@
 
 #include <GL/gl.h>
 
-namespace {
-tGuiSystem* gGuiSystem = nullptr;
-} // namespace
-
-tGuiSystem* GuiSystem() { return gGuiSystem; }
-
 // ---------------------------------------------------------------------------
 // tGuiInterface
 
-tGuiInterface::tGuiInterface(std::string name) : tNamedClass(std::move(name))
+tGuiInterface::tGuiInterface(tGuiSystem& system, std::string name) : tNamedClass(std::move(name))
 {
-    Assert(gGuiSystem != nullptr, "uGUI", 824);
-    gGuiSystem->Register(this);
-    MakeScene(Name());
+    system.Register(this);
+    MakeScene(Name(), system.GL());
 }
 
-tGuiInterface::tGuiInterface(std::string name, std::string sceneName) : tNamedClass(std::move(name))
+tGuiInterface::tGuiInterface(std::string name, std::string sceneName, tOpenGLInterface* gl)
+    : tNamedClass(std::move(name))
 {
-    MakeScene(sceneName);
+    MakeScene(sceneName, gl);
 }
 
-void tGuiInterface::MakeScene(const std::string& sceneName)
+void tGuiInterface::MakeScene(const std::string& sceneName, tOpenGLInterface* gl)
 {
-    scene_ = std::make_unique<tUniverse>(sceneName);
+    scene_ = std::make_unique<tUniverse>(sceneName, gl);
     // Marks the scene's origin beneath every other layer.
     anchor_ = new tParticle({0, 0}, scene_->BackLayer(), scene_.get(), {0, 0}); // owned by the scene
 }
@@ -81,7 +75,8 @@ void tGuiInterface::Draw()
 // ---------------------------------------------------------------------------
 // tGuiSystem
 
-tGuiSystem::tGuiSystem() : tGuiInterface("GUI System", "Unnamed Universe"), transition_(std::make_unique<tBasicTransition>())
+tGuiSystem::tGuiSystem(tOpenGLInterface* gl)
+    : tGuiInterface("GUI System", "Unnamed Universe", gl), gl_(gl), transition_(std::make_unique<tBasicTransition>(gl))
 {
     state = kActive;
     if (tTimer* global = GlobalTimer()) {
@@ -95,7 +90,6 @@ tGuiSystem::tGuiSystem() : tGuiInterface("GUI System", "Unnamed Universe"), tran
     advanceTimer_ = systemTimer_->NewChild("GUI-Advance");
     displayTimer_ = systemTimer_->NewChild("GUI-Display");
     windowsTimer_ = systemTimer_->NewChild("GUI-Windows");
-    gGuiSystem = this;
 }
 
 tGuiSystem::~tGuiSystem()
@@ -108,8 +102,6 @@ tGuiSystem::~tGuiSystem()
     interfaces_.clear();
     if (timerParent_ && timerParent_ == GlobalTimer())
         timerParent_->DeleteChild(systemTimer_);
-    if (gGuiSystem == this)
-        gGuiSystem = nullptr;
 }
 
 void tGuiSystem::Register(tGuiInterface* gui)
@@ -182,8 +174,8 @@ void tGuiSystem::Display()
     tViewPortGL* viewport = Scene()->Viewport();
     viewport->BeginFrame();
     if (complex) {
-        if (tOpenGLInterface* gl = CurrentGL())
-            gl->ClearBlack();
+        if (gl_)
+            gl_->ClearBlack();
         if (transition_->active) {
             transition_->Render();
         } else {
@@ -437,8 +429,8 @@ void tBasicTransition::RenderFocus(double p)
             dst.Draw(additive, {static_cast<extended>(i), 0});
         }
     dst.viewport->CaptureToTexture();
-    if (tOpenGLInterface* gl = CurrentGL())
-        gl->ClearBlack();
+    if (gl_)
+        gl_->ClearBlack();
     for (int i = -kTaps; i <= kTaps; ++i)
         if (weights[i + kTaps] > 0) {
             additive.Alpha = weights[i + kTaps];
@@ -452,7 +444,7 @@ void tBasicTransition::RenderFloor(double p)
     // with the background page far behind; the camera pulls back, the
     // picture tilts away, the scene darkens and the incoming picture fades
     // in over it.
-    tOpenGLInterface* gl = CurrentGL();
+    tOpenGLInterface* gl = gl_;
     const tCapture src(from);
     const tCapture dst(to);
     const extended w = src.source.right;

@@ -8,10 +8,11 @@
 //
 // Ownership: the caller owns the GUI system and its interfaces, and frees the
 // interfaces before the system (an interface unregisters itself; one still
-// registered when the system goes is only detached). The system is a global
-// while it exists: interfaces find it when they are made. An interface named
-// "RemoveMe" that is given to a transition belongs to the transition, which
-// frees it when it finishes.
+// registered when the system goes is only detached). An interface is made
+// for one system and draws with that system's OpenGL interface; several
+// systems, each on its own OpenGL interface, may exist at once. An
+// interface named "RemoveMe" that is given to a transition belongs to the
+// transition, which frees it when it finishes.
 #include "uColor.h"
 #include "uMath.h"
 #include "uNamedClass.h"
@@ -23,6 +24,7 @@
 #include <vector>
 
 class tGuiSystem;
+class tOpenGLInterface;
 class tPageGLhw;
 class tParticle;
 class tTimer;
@@ -32,9 +34,9 @@ class tGuiInterface : public tNamedClass {
 public:
     enum State : uint8_t { kInactive = 1, kActive = 2, kShown = 3 };
 
-    /// Registers with the global GUI system (asserts it exists) and makes the
-    /// scene, named like the interface, with its anchor particle.
-    explicit tGuiInterface(std::string name);
+    /// Registers with the GUI system and makes the scene, named like the
+    /// interface, on the system's OpenGL interface, with its anchor particle.
+    tGuiInterface(tGuiSystem& system, std::string name);
     /// Frees the scene and unregisters from the system.
     ~tGuiInterface() override;
     tGuiInterface(const tGuiInterface&) = delete;
@@ -57,12 +59,12 @@ public:
     uint8_t state = kInactive;
 
 protected:
-    /// For the system itself: no global system is needed or joined.
-    tGuiInterface(std::string name, std::string sceneName);
+    /// For the system itself, which joins no system.
+    tGuiInterface(std::string name, std::string sceneName, tOpenGLInterface* gl);
 
 private:
     friend class tGuiSystem;
-    void MakeScene(const std::string& sceneName);
+    void MakeScene(const std::string& sceneName, tOpenGLInterface* gl);
 
     std::unique_ptr<tUniverse> scene_;
     tParticle* anchor_ = nullptr; // owned by the scene
@@ -91,7 +93,8 @@ public:
     };
     static constexpr const char* kRemoveMe = "RemoveMe";
 
-    tBasicTransition() = default;
+    /// A transition that draws with the interface (none draws only textures).
+    explicit tBasicTransition(tOpenGLInterface* gl = nullptr) : gl_(gl) {}
     /// Frees interfaces named "RemoveMe" that it still holds.
     ~tBasicTransition();
     tBasicTransition(const tBasicTransition&) = delete;
@@ -123,12 +126,16 @@ public:
 private:
     void RenderFocus(double p);
     void RenderFloor(double p);
+
+    tOpenGLInterface* gl_;
 };
 
 class tGuiSystem : public tGuiInterface {
 public:
-    /// Becomes the global system; its timers hang under the global timer.
-    tGuiSystem();
+    /// A system drawing with the interface (none: scenes that are only
+    /// moved, in tests of their logic); its timers hang under the global
+    /// timer.
+    explicit tGuiSystem(tOpenGLInterface* gl);
     ~tGuiSystem() override;
 
     /// Appends the interface unless listed and sets its system. Asserts one is given.
@@ -155,10 +162,12 @@ public:
     tTimer* AdvanceTimer() const { return advanceTimer_; }
     tTimer* DisplayTimer() const { return displayTimer_; }
     tTimer* WindowsTimer() const { return windowsTimer_; }
+    tOpenGLInterface* GL() const { return gl_; }
 
     extended speedFactor = 1.0;
 
 private:
+    tOpenGLInterface* gl_;
     std::unique_ptr<tBasicTransition> transition_;
     std::vector<tGuiInterface*> interfaces_;
     std::unique_ptr<tTimer> ownTimers_; // only when no global timer exists
@@ -169,6 +178,3 @@ private:
     tTimer* displayTimer_ = nullptr;
     tTimer* windowsTimer_ = nullptr;
 };
-
-/// The GUI system while one exists, else nullptr.
-tGuiSystem* GuiSystem();

@@ -4,9 +4,9 @@
 
 #include "uAssert.h"
 #include "uFormat.h"
+#include "uGraphicsFailure.h"
 #include "uLog.h"
 #include "uPage.h"
-#include "uPlatform.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -26,8 +26,6 @@ bool glErrorChecking = false;
 #else
 bool glErrorChecking = true;
 #endif
-
-tOpenGLInterface* currentGL = nullptr;
 
 std::string GLErrorText(GLenum error)
 {
@@ -59,9 +57,6 @@ void CheckGL(const char* after)
     LogWarning(1, message);
     AssertionFailure(message, "uOpenGL", __LINE__);
 }
-
-tOpenGLInterface* CurrentGL() { return currentGL; }
-void SetCurrentGL(tOpenGLInterface* gl) { currentGL = gl; }
 
 void ReadBackBuffer(int32_t width, int32_t height, tPage& page)
 {
@@ -131,8 +126,8 @@ void tOpenGLInterface::Setup(tWindowHandle window)
         context_ = std::make_unique<tGLContext>(window_);
         if (!context_->MakeCurrent())
             throw std::runtime_error("The OpenGL context could not be made current");
-    } catch (...) {
-        FatalErrorExit("Could not create OpenGL render context", 102);
+    } catch (const std::exception&) {
+        throw EGraphicsFailure(EGraphicsFailure::tKind::NoContext, "Could not create OpenGL render context");
     }
     const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     glVersion_ = GLVersionStep(version ? version : "");
@@ -151,13 +146,10 @@ void tOpenGLInterface::Setup(tWindowHandle window)
 
     ClearBlack();
     initialised_ = true;
-    SetCurrentGL(this);
 }
 
 tOpenGLInterface::~tOpenGLInterface()
 {
-    if (CurrentGL() == this)
-        SetCurrentGL(nullptr);
     // Textures that outlive the interface lose their names with the context.
     for (tGltexture* texture : textures_)
         texture->Detach();
@@ -171,11 +163,7 @@ tOpenGLInterface::~tOpenGLInterface()
     }
 }
 
-bool tOpenGLInterface::MakeCurrent()
-{
-    SetCurrentGL(this);
-    return context_ && (context_->IsCurrent() || context_->MakeCurrent());
-}
+bool tOpenGLInterface::MakeCurrent() { return context_ && (context_->IsCurrent() || context_->MakeCurrent()); }
 
 void tOpenGLInterface::SetupOrtho(int32_t width, int32_t height)
 {

@@ -1,10 +1,14 @@
 #pragma once
 // The OpenGL side of the engine.
 //   - CheckGL: the error check after each group of OpenGL calls
-//   - tOpenGLInterface: the one rendering context, its fixed state, the two
-//     projections, untextured drawing and the texture bookkeeping
-//   - CurrentGL: the interface that pages, sprites and viewports draw with
+//   - tOpenGLInterface: one rendering context on one window, its fixed
+//     state, the two projections, untextured drawing and the texture
+//     bookkeeping
 //   - tGltexture: one texture with power-of-two sides, filled from a page
+// Nothing here is global: several interfaces, each on its own window, may
+// exist at once. Whoever holds an interface (a viewport, a page, a texture)
+// draws with it; the owner of a frame makes its context current before the
+// frame's work (MakeCurrent), which lasts until another owner does the same.
 #include "uColor.h"
 #include "uGLSurface.h"
 #include "uMath.h"
@@ -44,18 +48,18 @@ class tOpenGLInterface {
 public:
     /// Binds a new context to a window the program does not manage (no
     /// full-screen switching) and sets the engine's fixed state; the context
-    /// is current afterwards. A context that cannot be made ends the program
-    /// with exit code 102. The new interface becomes CurrentGL().
+    /// is current afterwards. Raises EGraphicsFailure (NoContext) when no
+    /// context can be made on the window or made current there.
     static std::unique_ptr<tOpenGLInterface> Create(tWindowHandle window);
     /// Create on a form's window; the form can then be switched to full screen.
     static std::unique_ptr<tOpenGLInterface> CreateOnForm(tWindowHandle form);
     ~tOpenGLInterface();
     tOpenGLInterface(const tOpenGLInterface&) = delete;
 
-    /// Makes this interface the one pages, sprites and viewports draw with
-    /// and its context current on this thread. Every window that draws
-    /// calls it first, since several GL windows may exist at once. False
-    /// when the context cannot be made current (its window is gone).
+    /// Makes the interface's context current on this thread, unless it is
+    /// already. Whatever draws a frame calls it first, since several GL
+    /// windows may exist at once. False when the context cannot be made
+    /// current (its window is gone).
     bool MakeCurrent();
     tOpenGLInterface& operator=(const tOpenGLInterface&) = delete;
 
@@ -149,12 +153,6 @@ private:
     std::vector<tGltexture*> textures_;
     double glVersion_ = 1.0;
 };
-
-/// The program's one interface (none before it is made and after it is
-/// destroyed). Pages, sprites and viewports draw with it.
-tOpenGLInterface* CurrentGL();
-/// Replaces the current interface; interfaces set and clear it themselves.
-void SetCurrentGL(tOpenGLInterface* gl);
 
 /// The current context's back buffer, top row first and opaque, as a
 /// pfRGBA page of width × height pixels from the window's top-left corner.

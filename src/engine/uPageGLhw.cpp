@@ -60,9 +60,9 @@ void tPageManager::PageChanged(tPageGLhw* /*page*/) { state = 0; }
 // Hardware page
 // ---------------------------------------------------------------------------
 
-tPageGLhw::tPageGLhw(tPageManager* manager)
+tPageGLhw::tPageGLhw(tOpenGLInterface& gl, tPageManager* manager)
 {
-    texture_ = std::make_unique<tGltexture>(CurrentGL(), "TEX_" + Name());
+    texture_ = std::make_unique<tGltexture>(&gl, "TEX_" + Name());
     if (manager) {
         manager_ = manager;
         manager->Add(this);

@@ -57,9 +57,10 @@ private:
 
 class tPageGLhw : public tPage {
 public:
-    /// A page with a texture (named "TEX_" + the page's name) on the current
-    /// OpenGL interface, registered with the manager when one is given.
-    explicit tPageGLhw(tPageManager* manager = nullptr);
+    /// A page with a texture (named "TEX_" + the page's name) on the given
+    /// OpenGL interface, registered with the manager when one is given. The
+    /// page draws in whatever scene of that interface it is drawn in.
+    explicit tPageGLhw(tOpenGLInterface& gl, tPageManager* manager = nullptr);
     ~tPageGLhw() override;
 
     /// Resizes the page (never with a bitmap of the platform) and the

@@ -3,6 +3,7 @@
 #include "uFormat.h"
 #include "uOpenGL.h"
 #include "uSprite.h"
+#include "uViewPort.h"
 
 #include <algorithm>
 #include <cmath>
@@ -107,7 +108,7 @@ void tParticle::DrawBlurred(const tDrawParams& params)
     }
 }
 
-void tParticle::Draw()
+void tParticle::Draw(tViewPortGL& viewport)
 {
     if (state != kLive || !(opacity > 0))
         return;
@@ -119,26 +120,26 @@ void tParticle::Draw()
             DrawSpriteAt(params, position);
         return;
     }
-    tOpenGLInterface* gl = CurrentGL();
+    tOpenGLInterface* gl = viewport.GL();
     if (!gl)
         return;
     gl->drawColor = color;
-    DrawWithoutSprite(*gl);
+    DrawWithoutSprite(viewport);
 }
 
-void tParticle::DrawWithoutSprite(tOpenGLInterface& gl) { gl.DrawCircle(position, radius); }
+void tParticle::DrawWithoutSprite(tViewPortGL& viewport) { viewport.GL()->DrawCircle(position, radius); }
 
-void tParticle::DrawShadow()
+void tParticle::DrawShadow(tViewPortGL& viewport)
 {
     if (state != kLive || !castsShadow)
         return;
     shadowPass = true;
-    Draw();
+    Draw(viewport);
     shadowPass = false;
 }
 
-void tParticle::DrawVelocity()
+void tParticle::DrawVelocity(tViewPortGL& viewport)
 {
-    if (tOpenGLInterface* gl = CurrentGL())
+    if (tOpenGLInterface* gl = viewport.GL())
         gl->DrawLine(position, position + velocity * 0.2L);
 }

@@ -22,16 +22,17 @@ public:
     /// then the element's description; marked "*" when nothing would show.
     std::string Describe() const override;
 
-    /// Only when live and visible: the sprite through the particle's draw
-    /// parameters (motion-blurred when both switches are on), or without a
-    /// sprite a circle of its radius (a solid's outline) in its colour.
-    void Draw() override;
+    /// Only when live and visible, onto the viewport: the sprite through the
+    /// particle's draw parameters (motion-blurred when both switches are
+    /// on), or without a sprite a circle of its radius (a solid's outline)
+    /// in its colour.
+    void Draw(tViewPortGL& viewport) override;
     /// For a live particle that casts a shadow: Draw as a half-transparent
     /// black copy one unit down and to the left.
-    virtual void DrawShadow();
+    virtual void DrawShadow(tViewPortGL& viewport);
     /// A line from the position to where the velocity leads in 0.2 s, in the
     /// interface's current draw colour.
-    void DrawVelocity() override;
+    void DrawVelocity(tViewPortGL& viewport) override;
     /// The draw parameters of one plain copy of the sprite.
     tDrawParams SpriteParams() const;
 
@@ -57,9 +58,9 @@ public:
     int32_t interpolation = kLinear;
 
 protected:
-    /// Draw without a sprite: a circle of the radius, in the interface's
-    /// current draw colour.
-    virtual void DrawWithoutSprite(tOpenGLInterface& gl);
+    /// Draw without a sprite onto the viewport: a circle of the radius, in
+    /// the interface's current draw colour.
+    virtual void DrawWithoutSprite(tViewPortGL& viewport);
 
 private:
     void DrawSpriteAt(const tDrawParams& params, tVector2 at);

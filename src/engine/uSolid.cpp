@@ -18,6 +18,7 @@
 #include "uAssert.h"
 #include "uFormat.h"
 #include "uOpenGL.h"
+#include "uViewPort.h"
 
 #include <algorithm>
 #include <cmath>
@@ -324,14 +325,16 @@ void DebugLines(const std::vector<std::string>& lines)
 /// A closed outline has as many edges as vertices; two vertices make one line.
 size_t EdgeCount(const std::vector<tVector2>& w) { return w.size() > 2 ? w.size() : w.size() == 2 ? 1 : 0; }
 
-/// Draws both bodies and the impact point and presents the frame.
+/// Draws both bodies and the impact point onto their scene's viewport and
+/// presents the frame.
 void ShowCollision(tSolid& a, tSolid& b, tVector2 point)
 {
-    tOpenGLInterface* gl = CurrentGL();
+    tViewPortGL& viewport = *a.Universe()->Viewport();
+    tOpenGLInterface* gl = viewport.GL();
     if (!gl)
         return;
-    a.Draw();
-    b.Draw();
+    a.Draw(viewport);
+    b.Draw(viewport);
     gl->drawColor = PackRGBA(255, 0, 0, 255);
     gl->DrawCircle(point, 3);
     gl->Present();
@@ -498,9 +501,9 @@ std::vector<tVector2> tSolid::WorldVertices() const
     return out;
 }
 
-void tSolid::DrawOutline()
+void tSolid::DrawOutline(tViewPortGL& viewport)
 {
-    tOpenGLInterface* gl = CurrentGL();
+    tOpenGLInterface* gl = viewport.GL();
     if (!gl)
         return;
     if (shape == kCircle) {
@@ -512,17 +515,17 @@ void tSolid::DrawOutline()
     }
 }
 
-void tSolid::DrawWithoutSprite(tOpenGLInterface& gl)
+void tSolid::DrawWithoutSprite(tViewPortGL& viewport)
 {
     if (shape == kNoShape)
-        tParticle::DrawWithoutSprite(gl);
+        tParticle::DrawWithoutSprite(viewport);
     else
-        DrawOutline();
+        DrawOutline(viewport);
 }
 
-void tSolid::DrawNormals()
+void tSolid::DrawNormals(tViewPortGL& viewport)
 {
-    tOpenGLInterface* gl = CurrentGL();
+    tOpenGLInterface* gl = viewport.GL();
     if (!gl || shape != kPolygon)
         return;
     const std::vector<tVector2> w = WorldVertices();

@@ -31,12 +31,12 @@ public:
     /// Only when live: the particle's update.
     void Update(double dt) override;
 
-    /// In the interface's current draw colour: the circle of the radius, or
-    /// the closed polygon of the placed vertices.
-    void DrawOutline() override;
+    /// Onto the viewport in its interface's current draw colour: the circle
+    /// of the radius, or the closed polygon of the placed vertices.
+    void DrawOutline(tViewPortGL& viewport) override;
     /// For polygons: a line of 12 units from the middle of each edge, along
     /// the edge turned by -90 degrees.
-    void DrawNormals() override;
+    void DrawNormals(tViewPortGL& viewport) override;
 
     /// A shape, a collision kind and at least one push flag.
     bool TakesPartInCollisions() const override;
@@ -73,7 +73,7 @@ public:
 protected:
     /// Draw without a sprite: the outline of the shape (the particle's
     /// circle when it has none).
-    void DrawWithoutSprite(tOpenGLInterface& gl) override;
+    void DrawWithoutSprite(tViewPortGL& viewport) override;
 
 private:
     tVector2 PositionAt(double frameTime) const;

@@ -33,12 +33,12 @@ void tImageSprite::CentreHotspot()
 // tPatternSprite
 // ---------------------------------------------------------------------------
 
-tPatternSprite::tPatternSprite(const tPage* source, int32_t width, int32_t height, int32_t left, int32_t top)
+tPatternSprite::tPatternSprite(tOpenGLInterface& gl, const tPage* source, int32_t width, int32_t height, int32_t left,
+                               int32_t top)
 {
     rect = {left, top, left + width - 1, top + height - 1};
     hotspot = {0, 0};
-    page_.reset();
-    page_ = std::make_unique<tPageGLhw>();
+    page_ = std::make_unique<tPageGLhw>(gl);
     page_->SetSize(TextureSide(width), TextureSide(height), pfRGBA);
     if (source)
         source->CopyToPageSlow(rect, *page_, left, top);
@@ -115,7 +115,10 @@ tPageGLhw* tSpriteImageRef::Page() const
 // tSpritePage
 // ---------------------------------------------------------------------------
 
-tSpritePage::tSpritePage(std::string name) : name_(std::move(name)), page_(std::make_unique<tPageGLhw>()) {}
+tSpritePage::tSpritePage(tOpenGLInterface& gl, std::string name)
+    : name_(std::move(name)), page_(std::make_unique<tPageGLhw>(gl))
+{
+}
 
 tSpritePage::~tSpritePage()
 {

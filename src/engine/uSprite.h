@@ -62,11 +62,13 @@ public:
 class tPatternSprite : public tImageSprite {
 public:
     /// A sprite of width × height pixels with its rectangle at (left, top) on
-    /// a new pfRGBA hardware page whose sides are the powers of two at or
-    /// above width and height. With a source page, the sprite's rectangle of
-    /// it is copied to the same place of the new page (what falls outside is
-    /// dropped); then the page is uploaded. Callers fill the page and Refresh.
-    tPatternSprite(const tPage* source, int32_t width, int32_t height, int32_t left = 0, int32_t top = 0);
+    /// a new pfRGBA hardware page of the interface whose sides are the powers
+    /// of two at or above width and height. With a source page, the sprite's
+    /// rectangle of it is copied to the same place of the new page (what
+    /// falls outside is dropped); then the page is uploaded. Callers fill
+    /// the page and Refresh.
+    tPatternSprite(tOpenGLInterface& gl, const tPage* source, int32_t width, int32_t height, int32_t left = 0,
+                   int32_t top = 0);
 
     void Refresh() override;
     tPageGLhw* Page() const override { return page_.get(); }
@@ -115,7 +117,8 @@ private:
 
 class tSpritePage {
 public:
-    explicit tSpritePage(std::string name);
+    /// An empty sprite page whose picture goes onto a page of the interface.
+    tSpritePage(tOpenGLInterface& gl, std::string name);
     virtual ~tSpritePage();
     tSpritePage(const tSpritePage&) = delete;
     tSpritePage& operator=(const tSpritePage&) = delete;

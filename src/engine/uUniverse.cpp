@@ -88,12 +88,12 @@ void tElementGroup::FreeAll()
         delete elements_.front();
 }
 
-void tElementGroup::DrawAll()
+void tElementGroup::DrawAll(tViewPortGL& viewport)
 {
     if (!visible)
         return;
     for (int i = 0; i < Count(); ++i)
-        elements_[static_cast<size_t>(i)]->Draw();
+        elements_[static_cast<size_t>(i)]->Draw(viewport);
 }
 
 void tElementGroup::Sweep()
@@ -128,7 +128,7 @@ void tElementLayer::SetDepth(double depth)
 // ---------------------------------------------------------------------------
 // tUniverse
 
-tUniverse::tUniverse(std::string name) : tElementGroup(std::move(name))
+tUniverse::tUniverse(std::string name, tOpenGLInterface* gl) : tElementGroup(std::move(name))
 {
     struct tStandardLayer {
         const char* name;
@@ -150,7 +150,7 @@ tUniverse::tUniverse(std::string name) : tElementGroup(std::move(name))
         layer->processingMode = l.mode;
         this->*l.slot = layer;
     }
-    CreateViewport();
+    viewport_ = std::make_unique<tViewPortGL>(gl, GetName() + " Viewport");
 }
 
 tUniverse::~tUniverse()
@@ -173,8 +173,6 @@ void tUniverse::Clear()
         layer->Clear();
     }
 }
-
-void tUniverse::CreateViewport() { viewport_ = std::make_unique<tViewPortGL>(GetName() + " Viewport"); }
 
 void tUniverse::AddLayer(tElementLayer* layer)
 {
@@ -273,22 +271,22 @@ void tUniverse::Advance(double dt)
 
 void tUniverse::Draw()
 {
-    viewport_->BeginFrame();
-    tOpenGLInterface* gl = CurrentGL();
-    if (clearBeforeDrawing && gl)
-        gl->Clear(clearColor);
+    tViewPortGL& viewport = *viewport_;
+    viewport.BeginFrame();
+    if (clearBeforeDrawing && viewport.GL())
+        viewport.GL()->Clear(clearColor);
     for (auto& layer : layers_)
-        layer->DrawAll();
+        layer->DrawAll(viewport);
 
     if (SceneDrawVelocities)
         for (int i = 0; i < Count(); ++i)
-            Element(i)->DrawVelocity();
+            Element(i)->DrawVelocity(viewport);
     if (SceneDrawOutlines)
         for (int i = 0; i < Count(); ++i)
-            Element(i)->DrawOutline();
+            Element(i)->DrawOutline(viewport);
     if (SceneDrawNormals)
         for (int i = 0; i < Count(); ++i)
-            Element(i)->DrawNormals();
+            Element(i)->DrawNormals(viewport);
 }
 
 // ---------------------------------------------------------------------------

@@ -31,6 +31,7 @@
 
 class tElement;
 class tElementLayer;
+class tOpenGLInterface;
 class tUniverse;
 class tViewPortGL;
 
@@ -92,8 +93,9 @@ public:
 
     /// Frees every element of the group (each leaves all its groups).
     virtual void Clear();
-    /// Draws every element of the group in list order, when visible.
-    void DrawAll();
+    /// Draws every element of the group in list order onto the viewport,
+    /// when visible.
+    void DrawAll(tViewPortGL& viewport);
     /// New elements (state 3) become live; dead ones (state 2) are freed.
     void Sweep();
 
@@ -132,8 +134,10 @@ private:
 
 class tUniverse : public tElementGroup {
 public:
-    /// Seven standard layers, a viewport named name + " Viewport".
-    explicit tUniverse(std::string name);
+    /// Seven standard layers, a viewport named name + " Viewport" on the
+    /// interface. Without an interface the scene moves but is never drawn
+    /// (tests of its logic).
+    explicit tUniverse(std::string name, tOpenGLInterface* gl = nullptr);
     ~tUniverse() override;
 
     /// Frees every element, then any element still found in a layer (which
@@ -168,8 +172,9 @@ public:
     /// Moves the elements (three passes by processing mode), then updates
     /// every element. Dead elements stay until the next Sweep.
     void Advance(double dt);
-    /// Sets up the viewport, clears when asked, draws the layers deepest
-    /// first, then the debug overlays that are switched on.
+    /// Begins a frame on the viewport (its interface's context current, its
+    /// projection and camera), clears when asked, draws the layers deepest
+    /// first onto it, then the debug overlays that are switched on.
     void Draw();
 
     tViewPortGL* Viewport() const { return viewport_.get(); }
@@ -182,7 +187,6 @@ public:
     tPackedColor clearColor = PackRGBA(0, 0, 0, 255);
 
 private:
-    void CreateViewport();
     void MoveLayer(tElementLayer& layer, double dt);
 
     std::vector<std::unique_ptr<tElementLayer>> layers_;
@@ -224,12 +228,12 @@ public:
     // plain element draws nothing and never collides: particles draw, solids
     // collide too.
 
-    /// Draws the element, in its layer's turn.
-    virtual void Draw() {}
+    /// Draws the element onto the viewport, in its layer's turn.
+    virtual void Draw(tViewPortGL& /*viewport*/) {}
     /// The debug overlays: a velocity line, an outline, edge normals.
-    virtual void DrawVelocity() {}
-    virtual void DrawOutline() {}
-    virtual void DrawNormals() {}
+    virtual void DrawVelocity(tViewPortGL& /*viewport*/) {}
+    virtual void DrawOutline(tViewPortGL& /*viewport*/) {}
+    virtual void DrawNormals(tViewPortGL& /*viewport*/) {}
 
     /// In layers of modes 1 and 2, an element that takes part in collisions
     /// moves by its collision step instead of Move.

@@ -1,5 +1,6 @@
 #include "uViewPort.h"
 
+#include "uAssert.h"
 #include "uFormat.h"
 #include "uLog.h"
 #include "uOpenGL.h"
@@ -13,9 +14,8 @@ namespace {
 bool HasWindow(const tOpenGLInterface* gl) { return gl && WindowExists(gl->Window()); }
 } // namespace
 
-tViewPortGL::tViewPortGL(std::string name) : tNamedClass(std::move(name))
+tViewPortGL::tViewPortGL(tOpenGLInterface* gl, std::string name) : tNamedClass(std::move(name)), gl_(gl)
 {
-    const tOpenGLInterface* gl = CurrentGL();
     const tVector2 area = HasWindow(gl) ? tVector2{static_cast<extended>(gl->WindowWidth()),
                                                    static_cast<extended>(gl->WindowHeight())}
                                         : tVector2{800, 600};
@@ -37,8 +37,7 @@ void tViewPortGL::SetArea(const tVector2& offset, const tVector2& newSize)
 {
     size = newSize;
     // Without an interface the area itself stands in for the window.
-    const tOpenGLInterface* gl = CurrentGL();
-    const extended windowHeight = HasWindow(gl) ? static_cast<extended>(gl->WindowHeight()) : size.y;
+    const extended windowHeight = HasWindow(gl_) ? static_cast<extended>(gl_->WindowHeight()) : size.y;
     screenOffset = {offset.x, windowHeight - (size.y + offset.y)};
     cameraPosition = {size.x / 2, size.y / 2, 0};
 }
@@ -53,7 +52,7 @@ void tViewPortGL::SetCamera(const tVector2& position, const tVector2& scale, ext
 
 void tViewPortGL::ApplyCamera()
 {
-    if (!CurrentGL())
+    if (!gl_)
         return;
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -74,23 +73,22 @@ void tViewPortGL::MakeCurrent()
         pbuffer->MakeCurrent();
         return;
     }
-    tOpenGLInterface* gl = CurrentGL();
-    if (!gl || gl->Context().IsCurrent())
+    if (!gl_ || gl_->Context().IsCurrent())
         return;
     const uint64_t fromContext = tGLContext::CurrentContextId();
     const uint64_t fromDrawable = tGLContext::CurrentDrawableId();
-    if (!gl->Context().MakeCurrent())
+    if (!gl_->Context().MakeCurrent())
         LogWarning(2, "Could not set default rendering context!  Switching from [" + std::to_string(fromContext) + "/" +
-                          std::to_string(fromDrawable) + "] to [" + std::to_string(gl->Context().ContextId()) + "/" +
-                          std::to_string(gl->Context().DrawableId()) + "]");
+                          std::to_string(fromDrawable) + "] to [" + std::to_string(gl_->Context().ContextId()) + "/" +
+                          std::to_string(gl_->Context().DrawableId()) + "]");
 }
 
 void tViewPortGL::SetupProjection()
 {
     // The viewport's size is the interface's window size plus one, which is
     // what the perspective takes to match the window's pixels exactly.
-    if (tOpenGLInterface* gl = CurrentGL())
-        gl->SetupPerspective(IntWidth(), IntHeight());
+    if (gl_)
+        gl_->SetupPerspective(IntWidth(), IntHeight());
 }
 
 void tViewPortGL::BeginFrame()
@@ -102,13 +100,14 @@ void tViewPortGL::BeginFrame()
 
 void tViewPortGL::Present()
 {
-    if (tOpenGLInterface* gl = CurrentGL())
-        gl->Present();
+    if (gl_)
+        gl_->Present();
 }
 
 void tViewPortGL::EnableRenderTexture()
 {
-    renderTexture = std::make_unique<tPageGLhw>();
+    Assert(gl_ != nullptr, "uViewPort", __LINE__, "A render texture needs the viewport's OpenGL interface");
+    renderTexture = std::make_unique<tPageGLhw>(*gl_);
     renderTexture->SetName("render texture of " + Name());
     renderTexture->SetSize(IntWidth(), IntHeight(), pfRGBA);
 }

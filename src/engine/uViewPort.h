@@ -1,7 +1,9 @@
 #pragma once
-// tViewPortGL: a scene's camera and screen area. Before a frame it makes the
-// context current and sets the perspective and the camera; it presents the
-// frame, and can keep the frame in a render texture and show it again.
+// tViewPortGL: a scene's camera and screen area on one OpenGL interface.
+// Before a frame it makes that interface's context current and sets the
+// perspective and the camera; it presents the frame, and can keep the frame
+// in a render texture and show it again. What draws in a scene draws onto
+// its viewport and with its viewport's interface.
 #include "uMath.h"
 #include "uNamedClass.h"
 #include "uPageGLhw.h"
@@ -10,11 +12,15 @@
 #include <memory>
 #include <string>
 
+class tOpenGLInterface;
+
 class tViewPortGL : public tNamedClass {
 public:
-    /// Sized to the current interface's window (WindowWidth × WindowHeight),
-    /// or 800 × 600 when there is none yet, with the camera at the centre.
-    explicit tViewPortGL(std::string name);
+    /// Sized to the interface's window (WindowWidth × WindowHeight), or
+    /// 800 × 600 without an interface or window, with the camera at the
+    /// centre. Without an interface nothing is ever drawn (scenes that are
+    /// only moved, in tests of their logic).
+    tViewPortGL(tOpenGLInterface* gl, std::string name);
     ~tViewPortGL() override;
 
     /// "Viewport \"main\" [1024,768]".
@@ -26,7 +32,7 @@ public:
     void SetCamera(const tVector2& position, const tVector2& scale, extended newRoll);
     /// Loads the model-view camera: the camera position is shown at the
     /// centre of the viewport, scaled and turned (pitch, yaw, roll) about it.
-    /// Nothing while there is no interface.
+    /// Nothing without an interface.
     void ApplyCamera();
     /// Makes the interface's context current unless it is already.
     void MakeCurrent();
@@ -36,7 +42,7 @@ public:
     void BeginFrame();
     void Present();
 
-    /// Gives the viewport a render texture of its size.
+    /// Gives the viewport a render texture of its size (asserts an interface).
     void EnableRenderTexture();
     /// Copies the frame buffer into the render texture.
     void CaptureToTexture();
@@ -45,6 +51,8 @@ public:
     void ShowRenderTexture();
     void DisableRenderTexture();
 
+    /// The interface it draws with; none for a viewport that never draws.
+    tOpenGLInterface* GL() const { return gl_; }
     int32_t IntWidth() const { return static_cast<int32_t>(Round(size.x)); }
     int32_t IntHeight() const { return static_cast<int32_t>(Round(size.y)); }
 
@@ -63,4 +71,6 @@ public:
 
 private:
     void DrawBowl();
+
+    tOpenGLInterface* gl_;
 };

@@ -25,8 +25,7 @@ std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::s
 {
     LogNote(1, "Loading core graphics");
     const extended start = HighResTime();
-    gl.MakeCurrent();
-    auto page = std::make_unique<tSpritePage>("GfxData");
+    auto page = std::make_unique<tSpritePage>(gl, "GfxData");
     page->maxPicturePixels = kMaxCoreGraphicsPixels;
     try {
         page->LoadFromFile(fileName);

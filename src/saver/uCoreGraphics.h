@@ -24,9 +24,10 @@ inline constexpr tSpriteArea kLogoSpriteArea{1, 1, 250, 72};
 inline constexpr int64_t kMaxCoreGraphicsPixels = 2048 * 2048;
 
 /// "Loading core graphics": makes the sprite page "GfxData" on the interface
-/// (made current), loads the file into it and cuts the sprites, the logo
-/// first. A file that is missing, unreadable, too small for the logo or
-/// larger than kMaxCoreGraphicsPixels gives the warning "Could not load resource file " + fileName and a page without
+/// (whose context is current), loads the file into it and cuts the sprites,
+/// the logo first. A file that is missing, unreadable, too small for the logo
+/// or larger than kMaxCoreGraphicsPixels gives the warning "Could not load
+/// resource file " + fileName and a page without
 /// sprites; nothing stops. Logs the step's duration.
 std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::string& fileName);
 

@@ -102,10 +102,10 @@ private:
     extended previous_;
 };
 
-/// The capture on a texture of the current interface.
-std::unique_ptr<tPageGLhw> UploadedCopy(const tPage& capture)
+/// The capture on a texture of the interface.
+std::unique_ptr<tPageGLhw> UploadedCopy(tOpenGLInterface& gl, const tPage& capture)
 {
-    auto page = std::make_unique<tPageGLhw>();
+    auto page = std::make_unique<tPageGLhw>(gl);
     page->SetName(capture.Name());
     page->SetSize(capture.Width(), capture.Height(), pfRGBA);
     if (capture.Format() == pfRGBA && capture.Pixels())
@@ -163,7 +163,7 @@ void RunDesktopFadeOut(const tDesktopTransitionHooks& given)
     tViewPortGL& viewport = *given.viewport;
     gl.MakeCurrent();
     const tSavedCamera savedCamera(viewport);
-    const std::unique_ptr<tPageGLhw> page = UploadedCopy(*given.capture);
+    const std::unique_ptr<tPageGLhw> page = UploadedCopy(gl, *given.capture);
     tDesktopAnimation animation(&gl, &viewport, page.get(), given.logo);
     animation.progressCallback = given.keyframeProgress;
 
@@ -209,7 +209,7 @@ class tReturningDesktop {
 public:
     explicit tReturningDesktop(const tDesktopTransitionHooks& given)
         : hooks_(given), gl_(*given.gl), viewport_(*given.viewport), savedCamera_(Current(gl_, viewport_)),
-          page_(UploadedCopy(*given.capture))
+          page_(UploadedCopy(gl_, *given.capture))
     {
         viewport_.SetupProjection();
         viewport_.pitch = 0;

@@ -235,9 +235,9 @@ void tZoomRunner::StartEngine()
                 "INIT-FAIL: OpenGL V1.1 or greater is required.  You may need to update your video drivers", 106);
         gl_->MakeCurrent();
         LogNote(1, " [2/2] Setup graphics engine");
-        guiSystem_ = std::make_unique<tGuiSystem>();
+        guiSystem_ = std::make_unique<tGuiSystem>(gl_.get());
         for (auto* gui : {&mainGui_, &uiGui_}) {
-            *gui = std::make_unique<tGuiInterface>(gui == &mainGui_ ? "mainGui" : "uiGui");
+            *gui = std::make_unique<tGuiInterface>(*guiSystem_, gui == &mainGui_ ? "mainGui" : "uiGui");
             (*gui)->Scene()->clearBeforeDrawing = false;
             (*gui)->Scene()->clearColor = PackRGBA(0, 0, 0, 255);
         }
@@ -258,6 +258,18 @@ void tZoomRunner::CreateSceneObjects()
         currentPath_ = std::make_unique<tPath>(mainGui_->Scene());
     if (!nextPath_)
         nextPath_ = std::make_unique<tPath>(mainGui_->Scene(), currentPath_->SharedScratchPool());
+    TellPathsTheScreen();
+}
+
+void tZoomRunner::TellPathsTheScreen()
+{
+    tPathScreen screen;
+    screen.viewportSize = guiSystem_->Scene()->Viewport()->size;
+    // The engine counts window sizes inclusively: one more than the pixels.
+    screen.clientWidth = WindowExists(gl_->Window()) ? gl_->WindowWidth() - 1 : screen.viewportSize.x;
+    for (tPath* path : {currentPath_.get(), nextPath_.get()})
+        if (path)
+            path->SetScreen(screen);
 }
 
 void tZoomRunner::ApplySettings()
@@ -326,7 +338,7 @@ void tZoomRunner::GenerateSceneTextures()
     tUniverse* scene = mainGui_->Scene();
 
     const int32_t s = std::max(settings_.frameRes, 2);
-    maskSprite_ = std::make_unique<tPatternSprite>(nullptr, s, s);
+    maskSprite_ = std::make_unique<tPatternSprite>(*gl_, nullptr, s, s);
     maskSprite_->hotspot = {static_cast<extended>(s / 2), static_cast<extended>(s / 2)};
     tPage& maskPage = *maskSprite_->Page();
     for (int32_t i = 0; i <= s / 2; ++i)
@@ -345,7 +357,7 @@ void tZoomRunner::GenerateSceneTextures()
     mask_->SetName("MASK");
     mask_->sprite = maskSprite_.get();
 
-    fadeSprite_ = std::make_unique<tPatternSprite>(nullptr, kFadeSpriteSize, kFadeSpriteSize);
+    fadeSprite_ = std::make_unique<tPatternSprite>(*gl_, nullptr, kFadeSpriteSize, kFadeSpriteSize);
     fadeSprite_->Page()->Clear(tFloatColor{255, 255, 255, 255});
     fadeSprite_->Refresh();
     fadeSprite_->hotspot = {8, 8};
@@ -412,6 +424,7 @@ void tZoomRunner::Resize()
         fade_->position = guiSystem_->Scene()->Viewport()->size * 0.5L;
         fade_->scale = static_cast<double>(std::max(size.x, size.y));
     }
+    TellPathsTheScreen();
 }
 
 // ---------------------------------------------------------------------------

@@ -127,7 +127,8 @@ public:
     void BeginStop() { status_.BeginStop(); }
     /// The window closes: the loop ends after the current frame.
     void RequestClose();
-    /// The window's drawable size changed: viewports and the mask follow.
+    /// The window's drawable size changed: viewports, the mask and the
+    /// paths' screens follow.
     void Resize();
 
     // ---- the desktop
@@ -180,6 +181,8 @@ private:
     /// placed, the fade overlay. True when the paths were swapped.
     bool UpdatePath(double scaledDt);
     void UpdateOverlayText();
+    /// The paths place their keyframes on the window's current size.
+    void TellPathsTheScreen();
     tDesktopTransitionHooks TransitionHooks();
 
     tGlobalSettings& settings_;

@@ -36,9 +36,8 @@ void SetSpriteArea(tPatternSprite& sprite, int32_t size)
 
 tBenchmarkTest::tBenchmarkTest(tOpenGLInterface& gl) : gl_(gl)
 {
-    // The sprite's texture is made on whatever interface is current.
     gl_.MakeCurrent();
-    sprite_ = std::make_unique<tPatternSprite>(nullptr, kSpriteSize, kSpriteSize);
+    sprite_ = std::make_unique<tPatternSprite>(gl_, nullptr, kSpriteSize, kSpriteSize);
     SetSpriteArea(*sprite_, kSpriteSize);
     fractal_ = std::make_unique<tFractalMandelBrot>(sprite_->Page());
 }

@@ -1,8 +1,6 @@
 #include "uPath.h"
 
 #include "uAssert.h"
-#include "uGUI.h"
-#include "uGLSurface.h"
 #include "uOpenGL.h"
 #include "uParticle.h"
 #include "uSprite.h"
@@ -12,8 +10,6 @@
 #include <utility>
 
 namespace {
-
-std::function<tPathScreen()> gScreenSource;
 
 constexpr tPackedColor kColourCodeTint = PackRGBA(0, 255, 0, 255);
 
@@ -25,9 +21,17 @@ tParticle* MakeKeyframeParticle(tUniverse* scene, const char* name)
     return particle;
 }
 
-std::unique_ptr<tPatternSprite> MakeKeyframeSprite(int32_t resolution, tGltexture* texture)
+/// The interface the scene draws with; a path is always shown.
+tOpenGLInterface& SceneGL(const tUniverse& scene)
 {
-    auto sprite = std::make_unique<tPatternSprite>(nullptr, resolution, resolution);
+    tOpenGLInterface* gl = scene.Viewport()->GL();
+    Assert(gl != nullptr, "uPath", __LINE__, "A zoom path needs a scene that is drawn");
+    return *gl;
+}
+
+std::unique_ptr<tPatternSprite> MakeKeyframeSprite(tOpenGLInterface& gl, int32_t resolution, tGltexture* texture)
+{
+    auto sprite = std::make_unique<tPatternSprite>(gl, nullptr, resolution, resolution);
     sprite->Page()->SetDrawnTexture(texture);
     return sprite;
 }
@@ -40,34 +44,18 @@ void MoveTo(tParticle* particle, tElementLayer* layer)
 
 } // namespace
 
-tPathScreen ProgramPathScreen()
-{
-    tPathScreen screen;
-    screen.viewportSize = {800, 600};
-    if (tGuiSystem* gui = GuiSystem(); gui && gui->Scene() && gui->Scene()->Viewport())
-        screen.viewportSize = gui->Scene()->Viewport()->size;
-    screen.clientWidth = screen.viewportSize.x;
-    // The engine counts window sizes inclusively: one more than the pixels.
-    if (tOpenGLInterface* gl = CurrentGL(); gl && WindowExists(gl->Window()))
-        screen.clientWidth = gl->WindowWidth() - 1;
-    return screen;
-}
-
-void SetPathScreenSource(std::function<tPathScreen()> source) { gScreenSource = std::move(source); }
-
-tPathScreen PathScreen() { return gScreenSource ? gScreenSource() : ProgramPathScreen(); }
-
 tPath::tPath(tUniverse* scene, std::shared_ptr<tScratchPageArray> pool)
     : tPathBase(std::move(pool)), scene_(scene)
 {
     Assert(scene != nullptr, "uPath", 1177);
     particleA_ = MakeKeyframeParticle(scene, "FR-A");
     particleB_ = MakeKeyframeParticle(scene, "FR-B");
-    textureA_ = std::make_unique<tGltexture>(CurrentGL(), "Unnamed");
-    spriteA_ = MakeKeyframeSprite(params.resolution, textureA_.get());
+    tOpenGLInterface& gl = SceneGL(*scene);
+    textureA_ = std::make_unique<tGltexture>(&gl, "Unnamed");
+    spriteA_ = MakeKeyframeSprite(gl, params.resolution, textureA_.get());
     particleA_->sprite = spriteA_.get();
-    textureB_ = std::make_unique<tGltexture>(CurrentGL(), "Unnamed");
-    spriteB_ = MakeKeyframeSprite(params.resolution, textureB_.get());
+    textureB_ = std::make_unique<tGltexture>(&gl, "Unnamed");
+    spriteB_ = MakeKeyframeSprite(gl, params.resolution, textureB_.get());
     particleB_->sprite = spriteB_.get();
     ApplyResolution();
 }
@@ -103,8 +91,7 @@ void tPath::PlaceKeyframe(const tFractalKeyFrame* keyframe, tParticle* particle,
 {
     Assert(particle != nullptr, "uPath", 906);
     Assert(keyframe != nullptr, "uPath", 907);
-    const tPathScreen screen = PathScreen();
-    const auto placement = KeyframePlacement(*keyframe, cur, screen.clientWidth, screen.viewportSize);
+    const auto placement = KeyframePlacement(*keyframe, cur, screen_.clientWidth, screen_.viewportSize);
     if (!placement)
         return;
     particle->scale = static_cast<double>(placement->scale);

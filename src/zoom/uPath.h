@@ -11,7 +11,6 @@
 // drawn through its scene after the path is gone.
 #include "uPathBase.h"
 
-#include <functional>
 #include <memory>
 
 class tGltexture;
@@ -19,28 +18,20 @@ class tParticle;
 class tPatternSprite;
 class tUniverse;
 
-/// What keyframe placement needs of the screen: the screen-saver window's
-/// client width in pixels and the size of the GUI system's viewport, whose
-/// centre is the screen centre.
+/// What keyframe placement needs of the screen: the window's client width
+/// in pixels and the size of the screen's viewport, whose centre is the
+/// screen centre. Until told otherwise a path assumes a viewport of
+/// 800 × 600 and a window as wide.
 struct tPathScreen {
-    extended clientWidth = 0;
-    tVector2 viewportSize;
+    extended clientWidth = 800;
+    tVector2 viewportSize{800, 600};
 };
-
-/// The screen as the program has it: the width of the current OpenGL
-/// interface's window and the GUI system scene's viewport; without them a
-/// viewport of 800 × 600 and a window as wide as the viewport.
-tPathScreen ProgramPathScreen();
-/// Replaces where placement takes the screen from (tests and tools); an
-/// empty function restores ProgramPathScreen.
-void SetPathScreenSource(std::function<tPathScreen()> source);
-tPathScreen PathScreen();
 
 class tPath : public tPathBase {
 public:
     /// A path showing its keyframes in the scene (asserted, "uPath" 1177),
-    /// sharing the other path's pool when one is given. Needs the OpenGL
-    /// interface for its textures.
+    /// sharing the other path's pool when one is given. Its textures are
+    /// made on the OpenGL interface of the scene's viewport.
     explicit tPath(tUniverse* scene, std::shared_ptr<tScratchPageArray> pool = nullptr);
     ~tPath() override;
 
@@ -57,6 +48,10 @@ public:
     /// sprite for the camera cur; nothing while the keyframe has no
     /// generator. Asserts the particle ("uPath" 906) and the keyframe (907).
     void PlaceKeyframe(const tFractalKeyFrame* keyframe, tParticle* particle, const tPathPoint& cur);
+    /// The screen the keyframes are placed on; the window that shows the
+    /// path tells it whenever its size changes.
+    void SetScreen(const tPathScreen& screen) { screen_ = screen; }
+    const tPathScreen& Screen() const { return screen_; }
 
     tUniverse* Scene() const { return scene_; }
     tParticle* ParticleA() const { return particleA_; }
@@ -78,6 +73,7 @@ protected:
 
 private:
     tUniverse* scene_;
+    tPathScreen screen_;
     tParticle* particleA_ = nullptr; // owned by the scene
     tParticle* particleB_ = nullptr;
     std::unique_ptr<tGltexture> textureA_;

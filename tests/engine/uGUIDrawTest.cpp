@@ -26,9 +26,9 @@ protected:
         if (HasFatalFailure())
             return;
         CreateGlobalTimer();
-        system = std::make_unique<tGuiSystem>();
-        from = std::make_unique<tGuiInterface>("from");
-        to = std::make_unique<tGuiInterface>("to");
+        system = std::make_unique<tGuiSystem>(gl.get());
+        from = std::make_unique<tGuiInterface>(*system, "from");
+        to = std::make_unique<tGuiInterface>(*system, "to");
         Prepare(*from, kRed);
         Prepare(*to, kBlue);
     }

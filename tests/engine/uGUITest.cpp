@@ -4,6 +4,7 @@
 #include "uParticle.h"
 #include "uTimer.h"
 #include "uUniverse.h"
+#include "uViewPort.h"
 
 #include "TestUtil.h"
 
@@ -23,35 +24,38 @@ struct tGlobalTimerScope {
 /// An interface that counts its draws.
 class tCountingGui : public tGuiInterface {
 public:
-    explicit tCountingGui(std::string name) : tGuiInterface(std::move(name)) {}
+    tCountingGui(tGuiSystem& system, std::string name) : tGuiInterface(system, std::move(name)) {}
     void Draw() override { ++draws; }
     int draws = 0;
 };
 
 } // namespace
 
-TEST(Gui, InterfacesNeedTheSystem)
+TEST(Gui, InterfacesJoinTheSystemTheyAreMadeFor)
 {
-    ASSERT_EQ(GuiSystem(), nullptr);
-    ExpectAssertion([] { tGuiInterface gui("early"); }, "uGUI", 824);
-    {
-        tGuiSystem system;
-        EXPECT_EQ(GuiSystem(), &system);
-        ExpectAssertion([&] { system.Register(nullptr); }, "uGUI", 1001);
-    }
-    EXPECT_EQ(GuiSystem(), nullptr);
+    tGuiSystem first(nullptr);
+    tGuiSystem second(nullptr);
+    tGuiInterface a(first, "a");
+    tGuiInterface b(second, "b");
+    EXPECT_EQ(a.System(), &first);
+    EXPECT_EQ(b.System(), &second);
+    EXPECT_EQ(first.Count(), 1);
+    EXPECT_EQ(first.IndexOf(&b), -1);
+    EXPECT_EQ(second.IndexOf(&b), 0);
+    EXPECT_EQ(a.Scene()->Viewport()->GL(), nullptr) << "a system without an interface draws nothing";
+    ExpectAssertion([&] { first.Register(nullptr); }, "uGUI", 1001);
 }
 
 TEST(Gui, RegistrationFollowsInterfaceLifetime)
 {
     tGlobalTimerScope timers;
-    tGuiSystem system;
+    tGuiSystem system(nullptr);
     EXPECT_EQ(system.state, tGuiInterface::kActive);
     EXPECT_EQ(system.Scene()->Name(), "Unnamed Universe");
     EXPECT_EQ(system.speedFactor, 1.0);
     EXPECT_EQ(system.Count(), 0);
-    auto main = std::make_unique<tGuiInterface>("mainGui");
-    auto ui = std::make_unique<tGuiInterface>("uiGui");
+    auto main = std::make_unique<tGuiInterface>(system, "mainGui");
+    auto ui = std::make_unique<tGuiInterface>(system, "uiGui");
     EXPECT_EQ(system.Count(), 2);
     EXPECT_EQ(system.Interface(0), main.get());
     EXPECT_EQ(system.Interface(1), ui.get());
@@ -86,7 +90,7 @@ TEST(Gui, SystemTimersHangUnderTheGlobalTimer)
     tGlobalTimerScope timers;
     tTimer* global = GlobalTimer();
     {
-        tGuiSystem system;
+        tGuiSystem system(nullptr);
         tTimer* root = global->FindChild("GUI-SYSTEM:");
         ASSERT_NE(root, nullptr);
         EXPECT_EQ(root, system.SystemTimer());
@@ -106,10 +110,10 @@ TEST(Gui, SystemTimersHangUnderTheGlobalTimer)
 TEST(Gui, AdvanceMovesOnlyActiveInterfaces)
 {
     tGlobalTimerScope timers;
-    tGuiSystem system;
-    tCountingGui active("active");
-    tCountingGui shown("shown");
-    tCountingGui idle("idle");
+    tGuiSystem system(nullptr);
+    tCountingGui active(system, "active");
+    tCountingGui shown(system, "shown");
+    tCountingGui idle(system, "idle");
     active.Activate();
     shown.state = tGuiInterface::kShown;
     tParticle* movers[3];
@@ -148,8 +152,8 @@ TEST(Gui, AdvanceMovesOnlyActiveInterfaces)
 TEST(Gui, NegativeOrUndefinedFrameTimeAdvancesNothing)
 {
     tGlobalTimerScope timers;
-    tGuiSystem system;
-    tGuiInterface gui("gui");
+    tGuiSystem system(nullptr);
+    tGuiInterface gui(system, "gui");
     gui.Activate();
     int hooks = 0;
     gui.OnAdvance = [&](double) { ++hooks; };
@@ -172,9 +176,9 @@ TEST(Gui, TransitionFinishesAndFreesRemoveMe)
 {
     tCapturedLog log;
     tGlobalTimerScope timers;
-    tGuiSystem system;
-    auto from = std::make_unique<tGuiInterface>("outgoing");
-    auto* doomed = new tGuiInterface(tBasicTransition::kRemoveMe); // handed to the transition
+    tGuiSystem system(nullptr);
+    auto from = std::make_unique<tGuiInterface>(system, "outgoing");
+    auto* doomed = new tGuiInterface(system, tBasicTransition::kRemoveMe); // handed to the transition
     from->Activate();
     doomed->Activate();
     from->complexMode = true;
@@ -207,8 +211,8 @@ TEST(Gui, TransitionFinishesAndFreesRemoveMe)
 TEST(Gui, TransitionForgetsInterfacesThatGo)
 {
     tGlobalTimerScope timers;
-    tGuiSystem system;
-    auto* gui = new tGuiInterface("temporary");
+    tGuiSystem system(nullptr);
+    auto* gui = new tGuiInterface(system, "temporary");
     system.Transition().from = gui;
     system.Transition().to = gui;
     delete gui;
@@ -219,8 +223,8 @@ TEST(Gui, TransitionForgetsInterfacesThatGo)
 TEST(Gui, RenderChecksItsInputs)
 {
     tGlobalTimerScope timers;
-    tGuiSystem system;
-    tGuiInterface gui("gui");
+    tGuiSystem system(nullptr);
+    tGuiInterface gui(system, "gui");
     tBasicTransition& t = system.Transition();
     t.active = true;
     t.duration = 1;
@@ -239,8 +243,8 @@ TEST(Gui, RenderChecksItsInputs)
 TEST(Gui, SystemDetachesInterfacesThatOutliveIt)
 {
     tGlobalTimerScope timers;
-    auto system = std::make_unique<tGuiSystem>();
-    auto gui = std::make_unique<tGuiInterface>("left over");
+    auto system = std::make_unique<tGuiSystem>(nullptr);
+    auto gui = std::make_unique<tGuiInterface>(*system, "left over");
     system.reset();
     EXPECT_EQ(gui->System(), nullptr);
     gui.reset(); // must not reach the freed system

@@ -3,6 +3,7 @@
 #include "GLTestUtil.h"
 #include "TestUtil.h"
 #include "uAssert.h"
+#include "uGraphicsFailure.h"
 
 #include <GL/gl.h>
 
@@ -73,10 +74,9 @@ TEST(TextureSide, RoundsUpToPowersOfTwo)
 
 using OpenGLInterface = tGLTest;
 
-TEST_F(OpenGLInterface, CreationSetsTheFixedStateAndTheGlobal)
+TEST_F(OpenGLInterface, CreationSetsTheFixedState)
 {
     EXPECT_TRUE(gl->Initialised());
-    EXPECT_EQ(CurrentGL(), gl.get());
     EXPECT_EQ(gl->GLVersion(), 1.5);
     EXPECT_TRUE(gl->Context().IsCurrent());
     EXPECT_EQ(gl->WindowWidth(), windowWidth + 1);
@@ -106,9 +106,23 @@ TEST_F(OpenGLInterface, CreationSetsTheFixedStateAndTheGlobal)
     const tFrame frame = Frame();
     EXPECT_EQ(CountPixels(frame, [](tPackedColor c) { return !ColorNear(c, kBlack, 0); }), 0)
         << "a new interface clears to black";
+}
 
-    gl.reset();
-    EXPECT_EQ(CurrentGL(), nullptr);
+TEST_F(OpenGLInterface, InterfacesOnTwoWindowsTakeTurns)
+{
+    const tWindowHandle other = CreateTestWindow(64, 48);
+    const auto second = tOpenGLInterface::Create(other);
+    EXPECT_TRUE(second->Context().IsCurrent()) << "a new interface is current";
+    EXPECT_FALSE(gl->Context().IsCurrent());
+    EXPECT_EQ(second->WindowWidth(), 65);
+    ASSERT_TRUE(gl->MakeCurrent());
+    EXPECT_TRUE(gl->Context().IsCurrent());
+    EXPECT_FALSE(second->Context().IsCurrent());
+    gl->Clear(kGreen);
+    ASSERT_TRUE(second->MakeCurrent());
+    second->ClearBlack();
+    ASSERT_TRUE(gl->MakeCurrent());
+    EXPECT_TRUE(PixelIs(Frame(), 5, 5, kGreen, 0)) << "each clears its own window";
 }
 
 TEST_F(OpenGLInterface, ClearFillsTheWholeFrame)
@@ -368,17 +382,18 @@ TEST_F(OpenGLInterface, MissingHandleOrTextureFailTheirAssertions)
     }
 }
 
-TEST(OpenGLInterfaceDeathTest, NoContextEndsTheProgramWith102)
+TEST(OpenGLInterfaceWithoutWindow, NoContextRaisesAGraphicsFailure)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            EnsureGLApplication();
-            // A handle whose window is gone can carry no context.
-            tWindowHandle vanished = WindowHandleFor(static_cast<QWindow*>(nullptr));
-            tOpenGLInterface::Create(vanished);
-        },
-        ::testing::ExitedWithCode(102), "Could not create OpenGL render context");
+    EnsureGLApplication();
+    // A handle whose window is gone can carry no context.
+    tWindowHandle vanished = WindowHandleFor(static_cast<QWindow*>(nullptr));
+    try {
+        tOpenGLInterface::Create(vanished);
+        FAIL() << "no failure";
+    } catch (const EGraphicsFailure& e) {
+        EXPECT_EQ(e.Kind(), EGraphicsFailure::tKind::NoContext);
+        EXPECT_STREQ(e.what(), "Could not create OpenGL render context");
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -99,7 +99,7 @@ TEST(Sprite, ARefWithoutSpritePageWarnsAndHasNoPage)
 
 TEST_F(Sprites, PatternSpriteDrawsItsHotspotAtThePoint)
 {
-    tPatternSprite sprite(nullptr, 10, 10, 10, 20);
+    tPatternSprite sprite(*gl, nullptr, 10, 10, 10, 20);
     EXPECT_EQ(sprite.rect, (tRect{10, 20, 19, 29}));
     EXPECT_EQ(sprite.hotspot, (tVector2{0, 0}));
     ASSERT_NE(sprite.Page(), nullptr);
@@ -131,7 +131,7 @@ TEST_F(Sprites, PatternSpriteCopiesItsRectangleFromASourcePage)
     source.SetSize(40, 40, pfRGBA);
     source.Clear(PackedToFloat(kBlue));
     source.SetPixel(3, 2, kRed);
-    tPatternSprite sprite(&source, 6, 5, 1, 1);
+    tPatternSprite sprite(*gl, &source, 6, 5, 1, 1);
     EXPECT_EQ(sprite.Page()->Width(), 8);
     EXPECT_EQ(sprite.Page()->Height(), 8);
     EXPECT_EQ(sprite.Page()->GetPixel(3, 2), kRed) << "the rectangle keeps its place";
@@ -158,7 +158,7 @@ TEST_F(Sprites, SpritePageLoadsAPngWhateverItsNameAndCutsSprites)
     const std::string file = dir.File("gfxdata.dat");
     WritePicture(file);
 
-    tSpritePage sheet("GfxData");
+    tSpritePage sheet(*gl, "GfxData");
     EXPECT_EQ(sheet.Name(), "GfxData");
     EXPECT_TRUE(sheet.centreHotspots);
     EXPECT_EQ(sheet.Count(), 0);
@@ -204,7 +204,7 @@ TEST_F(Sprites, SpritePageLoadsAPngWhateverItsNameAndCutsSprites)
 TEST_F(Sprites, AMissingPictureLeavesAPageThatDrawsNothing)
 {
     tCapturedLog log;
-    tSpritePage sheet("GfxData");
+    tSpritePage sheet(*gl, "GfxData");
     sheet.LoadFromFile("/nonexistent/gfxdata.dat");
     EXPECT_TRUE(log.FileContains("Could not open file \"/nonexistent/gfxdata.dat\""));
     tSpriteImageRef* sprite = sheet.AddSprite(nullptr, 1, 1, 250, 72);
@@ -217,7 +217,7 @@ TEST_F(Sprites, AMissingPictureLeavesAPageThatDrawsNothing)
 TEST_F(Sprites, ASpriteThatCannotBeMadeIsReported)
 {
     tCapturedLog log;
-    tOutOfMemorySpritePage sheet("tight");
+    tOutOfMemorySpritePage sheet(*gl, "tight");
     tSpriteList collection;
     EXPECT_EQ(sheet.AddSprite(&collection, 0, 0, 4, 4), nullptr);
     EXPECT_TRUE(log.FileContains("Could not allocate sprite object!"));

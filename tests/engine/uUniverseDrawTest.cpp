@@ -16,9 +16,9 @@ namespace {
 constexpr tPackedColor kBlack = PackRGBA(0, 0, 0);
 
 /// A square pattern sprite of one colour, its hotspot at the middle.
-std::unique_ptr<tPatternSprite> SolidSprite(int width, int height, tPackedColor color)
+std::unique_ptr<tPatternSprite> SolidSprite(tOpenGLInterface& gl, int width, int height, tPackedColor color)
 {
-    auto sprite = std::make_unique<tPatternSprite>(nullptr, width, height);
+    auto sprite = std::make_unique<tPatternSprite>(gl, nullptr, width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             sprite->Page()->SetPixel(x, y, color);
@@ -52,7 +52,7 @@ protected:
 
 TEST_F(SceneDraw, LayersDrawFromTheDeepestToTheNearest)
 {
-    tUniverse u("scene");
+    tUniverse u("scene", gl.get());
     // Nested squares, the nearest layer smallest: each ring shows the layer
     // that must lie over all the larger squares around it.
     struct tLayerCase {
@@ -68,7 +68,7 @@ TEST_F(SceneDraw, LayersDrawFromTheDeepestToTheNearest)
     };
     std::vector<std::unique_ptr<tPatternSprite>> sprites;
     for (const auto& c : cases) { // made nearest first: the list order must not matter
-        sprites.push_back(SolidSprite(c.size, c.size, c.color));
+        sprites.push_back(SolidSprite(*gl, c.size, c.size, c.color));
         Live(u, sprites.back().get(), c.layer)->blendOverride = tParticle::kBlendOpaque;
     }
     u.Draw();
@@ -91,8 +91,8 @@ TEST_F(SceneDraw, LayersDrawFromTheDeepestToTheNearest)
 
 TEST_F(SceneDraw, NewParticlesShowAfterTheSweep)
 {
-    tUniverse u("scene");
-    auto sprite = SolidSprite(16, 16, PackRGBA(0, 255, 0));
+    tUniverse u("scene", gl.get());
+    auto sprite = SolidSprite(*gl, 16, 16, PackRGBA(0, 255, 0));
     auto* p = new tParticle({160, 120}, nullptr, &u);
     p->sprite = sprite.get();
     u.Draw();
@@ -108,9 +108,9 @@ TEST_F(SceneDraw, NewParticlesShowAfterTheSweep)
 
 TEST_F(SceneDraw, OpacityTintAndBlendOverrides)
 {
-    tUniverse u("scene");
-    auto white = SolidSprite(16, 16, PackRGBA(255, 255, 255));
-    auto dim = SolidSprite(16, 16, PackRGBA(100, 0, 0));
+    tUniverse u("scene", gl.get());
+    auto white = SolidSprite(*gl, 16, 16, PackRGBA(255, 255, 255));
+    auto dim = SolidSprite(*gl, 16, 16, PackRGBA(100, 0, 0));
 
     tParticle* faded = Live(u, white.get(), nullptr, {40, 40});
     faded->opacity = 0.5;
@@ -133,8 +133,8 @@ TEST_F(SceneDraw, OpacityTintAndBlendOverrides)
 
 TEST_F(SceneDraw, ScaleAspectAndAngle)
 {
-    tUniverse u("scene");
-    auto bar = SolidSprite(41, 5, PackRGBA(255, 255, 0));
+    tUniverse u("scene", gl.get());
+    auto bar = SolidSprite(*gl, 41, 5, PackRGBA(255, 255, 0));
     tParticle* turned = Live(u, bar.get(), nullptr, {80, 120});
     turned->angle = 90;
     tParticle* stretched = Live(u, bar.get(), nullptr, {220, 120});
@@ -151,7 +151,7 @@ TEST_F(SceneDraw, ScaleAspectAndAngle)
 
 TEST_F(SceneDraw, ParticlesWithoutSpriteDrawCirclesAndOutlines)
 {
-    tUniverse u("scene");
+    tUniverse u("scene", gl.get());
     tParticle* dot = Live(u, nullptr, nullptr, {100, 120});
     dot->radius = 20;
     dot->color = PackRGBA(0, 255, 0);
@@ -178,18 +178,18 @@ TEST_F(SceneDraw, ParticlesWithoutSpriteDrawCirclesAndOutlines)
 
 TEST_F(SceneDraw, ShadowIsAHalfBlackCopyOneUnitAway)
 {
-    tUniverse u("scene");
+    tUniverse u("scene", gl.get());
     u.clearBeforeDrawing = true;
     u.clearColor = PackRGBA(200, 200, 200);
     u.Draw();
     EXPECT_TRUE(PixelIs(Frame(), 5, 5, PackRGBA(200, 200, 200)));
 
-    auto white = SolidSprite(16, 16, PackRGBA(255, 255, 255));
+    auto white = SolidSprite(*gl, 16, 16, PackRGBA(255, 255, 255));
     tParticle* p = Live(u, white.get());
-    p->DrawShadow(); // does not cast one
+    p->DrawShadow(*u.Viewport()); // does not cast one
     EXPECT_TRUE(PixelIs(Frame(), 160, 120, PackRGBA(200, 200, 200)));
     p->castsShadow = true;
-    p->DrawShadow();
+    p->DrawShadow(*u.Viewport());
     const tFrame frame = Frame();
     EXPECT_TRUE(PixelIs(frame, 160, 120, PackRGBA(100, 100, 100), 3));
     EXPECT_FALSE(p->shadowPass);
@@ -197,7 +197,7 @@ TEST_F(SceneDraw, ShadowIsAHalfBlackCopyOneUnitAway)
     const tRect box = BoundingBox(frame, [](tPackedColor c) { return RedOf(c) < 150; });
     const tRect plain = [&] {
         gl->ClearBlack();
-        p->Draw();
+        p->Draw(*u.Viewport());
         return BoundingBox(Frame(), [](tPackedColor c) { return RedOf(c) > 150; });
     }();
     EXPECT_EQ(box.left, plain.left - 1);
@@ -206,9 +206,9 @@ TEST_F(SceneDraw, ShadowIsAHalfBlackCopyOneUnitAway)
 
 TEST_F(SceneDraw, MotionBlurSpreadsCopiesBehindTheParticle)
 {
-    tUniverse u("scene");
+    tUniverse u("scene", gl.get());
     // Two pixels wide: a quad of one unit, so the copies, one unit apart, do not overlap.
-    auto sprite = SolidSprite(2, 2, PackRGBA(255, 255, 255));
+    auto sprite = SolidSprite(*gl, 2, 2, PackRGBA(255, 255, 255));
     tParticle* p = Live(u, sprite.get());
     p->velocity = {1000, 0};
     p->motionBlur = true;
@@ -230,7 +230,7 @@ TEST_F(SceneDraw, MotionBlurSpreadsCopiesBehindTheParticle)
 
 TEST_F(SceneDraw, DebugOverlays)
 {
-    tUniverse u("scene");
+    tUniverse u("scene", gl.get());
     auto* s = new tSolid({160, 120}, nullptr, &u, {0, -200}); // velocity line 40 up
     s->state = tElement::kLive;
     s->shape = tSolid::kPolygon;

@@ -238,7 +238,7 @@ TEST(Universe, DrivesAnyElementThroughItsVirtualMethods)
         void BeginFrame() override { ++begun; }
         void CollisionStep(double dt) override { stepped += dt; }
         void FinishFrame(double dt) override { finished += dt; }
-        void Draw() override { ++drawn; }
+        void Draw(tViewPortGL&) override { ++drawn; }
         bool collides;
         int begun = 0, drawn = 0;
         double stepped = 0, finished = 0;
@@ -249,7 +249,7 @@ TEST(Universe, DrivesAnyElementThroughItsVirtualMethods)
     auto* plain = new tCounted(u.MainLayer(), &u, false);        // moves by its velocity
     u.Sweep();
     u.Advance(0.5);
-    u.MainLayer()->DrawAll();
+    u.MainLayer()->DrawAll(*u.Viewport());
     EXPECT_EQ(colliding->begun, 1);
     EXPECT_EQ(colliding->stepped, 0.5);
     EXPECT_EQ(colliding->finished, 0.5);

@@ -29,8 +29,8 @@ tVector2 Centre(const tRect& r) { return {(r.left + r.right + 1) / 2.0L, (r.top 
 
 TEST(ViewPortWithoutInterface, IsEightHundredBySixHundred)
 {
-    ASSERT_EQ(CurrentGL(), nullptr);
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(nullptr, "main");
+    EXPECT_EQ(viewport.GL(), nullptr);
     EXPECT_EQ(viewport.size, (tVector2{800, 600}));
     EXPECT_EQ(viewport.cameraPosition, (tVector3{400, 300, 0}));
     EXPECT_EQ(viewport.cameraScale, (tVector3{1, 1, 1}));
@@ -53,7 +53,7 @@ TEST(ViewPortWithoutInterface, IsEightHundredBySixHundred)
 
 TEST_F(ViewPort, TakesTheInterfacesWindowSize)
 {
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     EXPECT_EQ(viewport.size, (tVector2{static_cast<extended>(windowWidth + 1), static_cast<extended>(windowHeight + 1)}));
     EXPECT_EQ(viewport.GetName(), "Viewport \"main\" [321,241]");
     EXPECT_EQ(viewport.screenOffset, (tVector2{0, 0}));
@@ -63,7 +63,7 @@ TEST_F(ViewPort, TakesTheInterfacesWindowSize)
 
 TEST_F(ViewPort, TheZeroPlaneLiesOnItsPixelsWithTheDefaultCamera)
 {
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     viewport.BeginFrame();
     GLint vp[4] = {};
     glGetIntegerv(GL_VIEWPORT, vp);
@@ -76,7 +76,7 @@ TEST_F(ViewPort, TheZeroPlaneLiesOnItsPixelsWithTheDefaultCamera)
 
 TEST_F(ViewPort, TheCameraPositionIsShownAtTheCentre)
 {
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     viewport.BeginFrame();
     viewport.SetCamera({1000, 2000}, {1, 1}, 0);
     gl->drawColor = kRed;
@@ -118,7 +118,7 @@ TEST_F(ViewPort, TheCameraPositionIsShownAtTheCentre)
 TEST_F(ViewPort, BeginFrameMakesTheContextCurrent)
 {
     tCapturedLog log;
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     gl->Context().DoneCurrent();
     EXPECT_FALSE(gl->Context().IsCurrent());
     viewport.BeginFrame();
@@ -142,7 +142,7 @@ protected:
 TEST_F(ViewPortRenderTexture, CaptureAndShow)
 {
     tCapturedLog log;
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     viewport.ShowRenderTexture(); // nothing without one
     EXPECT_EQ(CountPixels(Frame(), NotBlack), 0);
 
@@ -184,7 +184,7 @@ TEST_F(ViewPortRenderTexture, CaptureAndShow)
 TEST_F(ViewPort, PresentShowsTheFrame)
 {
     tCapturedLog log;
-    tViewPortGL viewport("main");
+    tViewPortGL viewport(gl.get(), "main");
     viewport.BeginFrame();
     gl->Clear(kRed);
     viewport.Present();

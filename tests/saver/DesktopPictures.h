@@ -21,10 +21,10 @@ inline std::unique_ptr<tPage> GradientPicture(int32_t width, int32_t height)
     return page;
 }
 
-/// The page on a texture of the current interface.
-inline std::unique_ptr<tPageGLhw> Uploaded(const tPage& picture)
+/// The page on a texture of the interface.
+inline std::unique_ptr<tPageGLhw> Uploaded(tOpenGLInterface& gl, const tPage& picture)
 {
-    auto page = std::make_unique<tPageGLhw>();
+    auto page = std::make_unique<tPageGLhw>(gl);
     page->SetSize(picture.Width(), picture.Height(), pfRGBA);
     std::memcpy(page->Pixels(), picture.Pixels(), static_cast<size_t>(picture.PixelCount()));
     page->Upload();

@@ -20,9 +20,9 @@ protected:
     void SetUp() override
     {
         tGLTest::SetUp();
-        viewport = std::make_unique<tViewPortGL>("mainGui");
+        viewport = std::make_unique<tViewPortGL>(gl.get(), "mainGui");
         picture = GradientPicture(windowWidth, windowHeight);
-        page = Uploaded(*picture);
+        page = Uploaded(*gl, *picture);
         w = viewport->IntWidth();
         h = viewport->IntHeight();
     }

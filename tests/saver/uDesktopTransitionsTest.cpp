@@ -76,7 +76,7 @@ protected:
     void SetUp() override
     {
         tGLTest::SetUp();
-        viewport = std::make_unique<tViewPortGL>("mainGui");
+        viewport = std::make_unique<tViewPortGL>(gl.get(), "mainGui");
         capture = GradientPicture(windowWidth, windowHeight);
     }
     void TearDown() override

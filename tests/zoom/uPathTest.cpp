@@ -7,7 +7,6 @@
 
 #include "uAssert.h"
 #include "uFractal.h"
-#include "uGUI.h"
 #include "uParticle.h"
 #include "uSprite.h"
 #include "uUniverse.h"
@@ -35,12 +34,10 @@ protected:
     void SetUp() override
     {
         tGLTest::SetUp();
-        scene = std::make_unique<tUniverse>("mainGui");
-        SetPathScreenSource([this] { return tPathScreen{320, scene->Viewport()->size}; });
+        scene = std::make_unique<tUniverse>("mainGui", gl.get());
     }
     void TearDown() override
     {
-        SetPathScreenSource(nullptr);
         scene.reset();
         tGLTest::TearDown();
     }
@@ -49,6 +46,7 @@ protected:
     std::unique_ptr<tPath> MakePath(int32_t resolution = 32)
     {
         auto path = std::make_unique<tPath>(scene.get());
+        path->SetScreen(tPathScreen{320, scene->Viewport()->size});
         path->SetParams(SmallParams(resolution));
         path->ApplyResolution();
         scene->Sweep();
@@ -296,19 +294,15 @@ TEST_F(PathGL, PlaceKeyframeNeedsParticleAndKeyframe)
     EXPECT_EQ(path->ParticleA()->opacity, 0);
 }
 
-TEST_F(PathGL, TheProgramScreenIsTheWindowAndTheGuiViewport)
+TEST_F(PathGL, PathsAssumeAnEightHundredPixelScreenUntilTold)
 {
-    SetPathScreenSource(nullptr);
-    tPathScreen screen = PathScreen();
-    EXPECT_EQ(screen.clientWidth, 320); // the window
-    EXPECT_EQ(screen.viewportSize, (tVector2{800, 600}));
-    {
-        tGuiSystem gui;
-        gui.Scene()->Viewport()->SetArea({0, 0}, {320, 240});
-        screen = PathScreen();
-        EXPECT_EQ(screen.viewportSize, (tVector2{320, 240}));
-        EXPECT_EQ(screen.clientWidth, 320);
-    }
+    tPath path(scene.get());
+    EXPECT_EQ(path.Screen().clientWidth, 800);
+    EXPECT_EQ(path.Screen().viewportSize, (tVector2{800, 600}));
+    path.SetScreen(tPathScreen{320, {321, 241}});
+    EXPECT_EQ(path.Screen().clientWidth, 320);
+    EXPECT_EQ(path.Screen().viewportSize, (tVector2{321, 241}));
+    EXPECT_EQ(path.TextureA()->Interface(), gl.get()) << "textures on the scene's interface";
 }
 
 TEST_F(PathGL, TheDrawnKeyframeSitsWhereTheCameraPutsIt)
