@@ -94,7 +94,7 @@ int Run(const tOptions& o)
             overruns.push_back(report.generationOverrun);
             speedSum += report.speed;
             lagging += report.lagging;
-            const auto& profile = ProfileTimers();
+            const auto& profile = runner.Sections();
             for (size_t s = 0; s < sectionSum.size(); ++s)
                 sectionSum[s] += profile[s].LastDuration();
             loopCost.push_back(profile[1].LastDuration() + profile[2].LastDuration() + profile[6].LastDuration());
@@ -102,10 +102,12 @@ int Run(const tOptions& o)
         if (host.Now() - start >= o.seconds)
             runner.RequestClose();
     };
-    runner.Initialise();
+    while (runner.Phase() != tRunPhase::Zooming && runner.Tick())
+        host.ProcessMessages();
     const int startupKeyframes = counter.finished;
     start = host.Now();
-    runner.RunFrameLoop();
+    while (runner.Tick())
+        host.ProcessMessages();
     SetLogNotesList(nullptr);
 
     const double n = static_cast<double>(std::max<size_t>(frameTimes.size(), 1));

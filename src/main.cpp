@@ -10,6 +10,7 @@
 #include "uFileLocations.h"
 #include "uFormat.h"
 #include "uGlobalSettings.h"
+#include "uGraphicsFailure.h"
 #include "uHideScreenForm.h"
 #include "uHosting.h"
 #include "uLog.h"
@@ -39,7 +40,22 @@ enum tExitCode : int {
     kExitPreviousInstance = 20,
     kExitInvalidPreviewHandle = 42,
     kExitNoDisplay = 101,
+    kExitNoGLContext = 102,
+    kExitColourDepth = 105,
+    kExitOpenGLTooOld = 106,
 };
+
+int ExitCodeOf(const EGraphicsFailure& failure)
+{
+    switch (failure.Kind()) {
+    case EGraphicsFailure::tKind::NoContext:
+        return kExitNoGLContext;
+    case EGraphicsFailure::tKind::ColourDepth:
+        return kExitColourDepth;
+    default:
+        return kExitOpenGLTooOld;
+    }
+}
 
 void PrepareLog()
 {
@@ -203,8 +219,10 @@ int RunEntryBlock(int argc, char** argv)
                               : " -Priority kept at nice " + IntToStr(ProcessNiceness()) + " as the host set it");
 
     tForms forms;
+    TfScreenSaver* runWindow = nullptr;
+    TfBenchmark* benchmarkWindow = nullptr;
     const auto makeSaver = [&] {
-        auto* saver = forms.Make<TfScreenSaver>();
+        auto* saver = runWindow = forms.Make<TfScreenSaver>();
         saver->SetShowFramesPerSecond(ShowFramesPerSecond);
         return saver;
     };
@@ -245,7 +263,7 @@ int RunEntryBlock(int argc, char** argv)
         break;
     }
     case rmBenchmark: {
-        auto* benchmark = forms.Make<TfBenchmark>();
+        auto* benchmark = benchmarkWindow = forms.Make<TfBenchmark>();
         forms.Make<TdmSystemInfo>();
         auto* display = forms.Make<TfBenchmarkDisplay>();
         auto* options = forms.Make<TfOptions>();
@@ -289,6 +307,12 @@ int RunEntryBlock(int argc, char** argv)
     }
 
     app.exec();
+    const std::optional<EGraphicsFailure> failure =
+        runWindow ? runWindow->Failure() : benchmarkWindow ? benchmarkWindow->Failure() : std::nullopt;
+    if (failure) {
+        ShowFatalError(failure->what());
+        return ExitCodeOf(*failure);
+    }
     return kExitNormal;
 }
 

@@ -149,34 +149,28 @@ int main(int argc, char** argv)
         const std::unique_ptr<tSpritePage> graphics = LoadCoreGraphics(*gl, ExecutableFolder() + "gfxdata.dat");
 
         std::vector<tShot> shots;
-        extended now = 0;
-        tDesktopTransitionHooks hooks;
-        hooks.gl = gl.get();
-        hooks.viewport = viewport.get();
-        hooks.capture = desktop.get();
-        hooks.logo = CoreGraphicsLogo(graphics.get());
-        hooks.clock = [&] { return now; };
-        hooks.processMessages = [] {};
-        double keyframeTime = 0;
-        hooks.keyframeProgress = [&](double dt) {
-            keyframeTime += dt;
-            return static_cast<float>(std::min(keyframeTime / kKeyframesReady, 1.0));
-        };
-
-        tRecorder fadeOut("fade-out", {0, 1.5, 3.0, 4.5, 6.5, 9.0});
-        hooks.present = [&] {
-            fadeOut.Shown(static_cast<double>(now), shots);
-            now += kFrameTime;
-        };
-        RunDesktopFadeOut(hooks);
-
-        now = 0;
-        tRecorder fadeIn("fade-in", {0.25, 0.6});
-        hooks.present = [&] {
-            fadeIn.Shown(static_cast<double>(now), shots);
-            now += kFrameTime;
-        };
-        RunDesktopFadeIn(hooks);
+        {
+            // Frames as the runner draws them, kFrameTime apart (the first
+            // after none); the keyframes are ready after kKeyframesReady.
+            tDesktopFadeOut fadeOut(*gl, *viewport, *desktop, CoreGraphicsLogo(graphics.get()));
+            tRecorder recorder("fade-out", {0, 1.5, 3.0, 4.5, 6.5, 9.0});
+            double keyframeTime = 0;
+            for (double now = 0, dt = 0; !fadeOut.Finished(); dt = kFrameTime, now += kFrameTime) {
+                fadeOut.Draw();
+                keyframeTime += dt;
+                fadeOut.Advance(dt, static_cast<float>(std::min(keyframeTime / kKeyframesReady, 1.0)));
+                recorder.Shown(now, shots);
+            }
+        }
+        {
+            tDesktopFadeIn fadeIn(*gl, *viewport, *desktop);
+            tRecorder recorder("fade-in", {0.25, 0.6});
+            bool complete = false;
+            for (double now = 0, dt = 0; !complete; dt = kFrameTime, now += kFrameTime) {
+                complete = fadeIn.Frame(dt);
+                recorder.Shown(now, shots);
+            }
+        }
 
         if (!WriteSheet(shots, out))
             throw std::runtime_error("could not write " + out);

@@ -164,7 +164,8 @@ int Run(const tOptions& o)
         sequence.ZoomKindSequence().Clear();
         sequence.ZoomKindSequence().Add(o.kind);
     };
-    runner.Initialise();
+    while (runner.Phase() != tRunPhase::Zooming && runner.Tick())
+        host.ProcessMessages();
     tPath& path = *runner.CurrentPath();
     path.colourCodeFrames = o.colourCode;
     if (!o.tilt)

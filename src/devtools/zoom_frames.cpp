@@ -247,10 +247,11 @@ int Run(const tOptions& o)
             runner.RequestClose();
     };
 
+    while (runner.Phase() != tRunPhase::Zooming && runner.Tick())
+        host.ProcessMessages();
     started = host.Now();
-    runner.Initialise();
-    started = host.Now();
-    runner.RunFrameLoop();
+    while (runner.Tick())
+        host.ProcessMessages();
 
     // Hand-overs: the step into the new keyframe against the steps around it.
     int handovers = 0;

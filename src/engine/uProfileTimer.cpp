@@ -3,10 +3,12 @@
 #include "uClock.h"
 #include "uFormat.h"
 
+extended tProfileTimer::Now() const { return clock ? clock() : HighResTime(); }
+
 void tProfileTimer::Start()
 {
     stopTime_ = 0;
-    startTime_ = HighResTime();
+    startTime_ = Now();
 }
 
 void tProfileTimer::Begin(const std::string& name)
@@ -17,7 +19,7 @@ void tProfileTimer::Begin(const std::string& name)
 
 extended tProfileTimer::Elapsed() const
 {
-    const extended stop = stopTime_ != 0 ? stopTime_ : HighResTime();
+    const extended stop = stopTime_ != 0 ? stopTime_ : Now();
     return stop - startTime_;
 }
 
@@ -31,7 +33,7 @@ void tProfileTimer::End()
         historyPosition_ = (historyPosition_ + 1) % kHistory;
         history_[historyPosition_] = lastDuration_;
     }
-    stopTime_ = HighResTime();
+    stopTime_ = Now();
 }
 
 double tProfileTimer::Average() const
@@ -45,10 +47,4 @@ double tProfileTimer::Average() const
 std::string tProfileTimer::Report() const
 {
     return PadLeft(name_, 25) + " - " + PadLeft(FormatFixed(Average() * 1000.0, 3), 6) + "ms";
-}
-
-std::array<tProfileTimer, kProfileTimerCount>& ProfileTimers()
-{
-    static std::array<tProfileTimer, kProfileTimerCount> timers;
-    return timers;
 }

@@ -1,9 +1,10 @@
 #pragma once
-// A stopwatch with a ten-sample moving average. The frame loop keeps 100 of
-// them (slots 0-6 are its phases) and the debug window shows their reports.
+// A stopwatch with a ten-sample moving average. The running zoom keeps one
+// per section of its frame loop and the debug window shows their reports.
 #include "uMath.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 class tProfileTimer {
@@ -28,7 +29,13 @@ public:
     const std::string& Name() const { return name_; }
     void SetName(const std::string& name) { name_ = name; }
 
+    /// Where the timer takes its seconds from; the high-resolution clock
+    /// when empty.
+    std::function<extended()> clock;
+
 private:
+    extended Now() const;
+
     std::string name_;
     int historyPosition_ = -1;
     extended startTime_ = 0;
@@ -36,7 +43,3 @@ private:
     double lastDuration_ = 0;
     std::array<double, kHistory> history_{};
 };
-
-constexpr int kProfileTimerCount = 100;
-/// The process-wide profile timers, created at program initialisation.
-std::array<tProfileTimer, kProfileTimerCount>& ProfileTimers();

@@ -131,6 +131,11 @@ void TfBenchmark::FormShow()
             throw std::logic_error("the benchmark has no display or settings");
         test_ = std::make_unique<tBenchmarkTest>(display_->CreateInterface());
         display_->SetSprite(&test_->Sprite());
+    } catch (const EGraphicsFailure& e) {
+        // Nothing to run on: the program's entry tells the user and ends.
+        failure_ = e;
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
     } catch (const std::exception& e) {
         test_.reset();
         LogWarning(1, "Initilization failed!");

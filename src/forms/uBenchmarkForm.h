@@ -4,10 +4,13 @@
 // display zoom. Ten milliseconds after it is first shown it shows the display
 // window and runs the first benchmark; "Benchmark" and every change of the
 // colour map run another.
+#include "uGraphicsFailure.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -39,6 +42,9 @@ public:
 
     /// None when the start-up failed.
     tBenchmarkTest* Test() const { return test_.get(); }
+    /// Why the benchmark could not start, when it had no OpenGL context; the
+    /// window closes then.
+    const std::optional<EGraphicsFailure>& Failure() const { return failure_; }
     bool Running() const { return running_; }
 
     QLabel* Label2 = nullptr;
@@ -70,6 +76,7 @@ private:
     QPointer<TfOptions> options_;
     tGlobalSettings* settings_ = nullptr;
     std::unique_ptr<tBenchmarkTest> test_;
+    std::optional<EGraphicsFailure> failure_;
     bool started_ = false;
     bool running_ = false;
     bool restart_ = false;

@@ -4,7 +4,6 @@
 #include "uLog.h"
 #include "uLogListBox.h"
 #include "uPath.h"
-#include "uProfileTimer.h"
 #include "uZoomRunner.h"
 
 #include <QCheckBox>
@@ -154,8 +153,8 @@ void TfDebug::Timer1Timer()
     add("FPS = " + (runner->TenFrameTime() > 0 ? Format3(10 / runner->TenFrameTime()) : std::string("?")));
     add("Near = " + Format3(path.smallSize));
     add("Far = " + Format3(path.bigSize));
-    for (int slot = 0; slot <= 5; ++slot)
-        add(ProfileTimers()[static_cast<size_t>(slot)].Report());
+    for (int section = fsDraw; section <= fsDisplay; ++section)
+        add(runner->Sections()[static_cast<size_t>(section)].Report());
 
     ProgressBar1->setValue(Permille(path.RenderProgress()));
     if (next)

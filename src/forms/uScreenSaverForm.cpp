@@ -211,6 +211,12 @@ void TfScreenSaver::showEvent(QShowEvent* event)
 
 void TfScreenSaver::closeEvent(QCloseEvent* event)
 {
+    // The desktop coming back is never cut short; the run closes the window
+    // once it is there.
+    if (runner_ && runner_->Phase() == tRunPhase::DesktopFadeIn) {
+        event->ignore();
+        return;
+    }
     if (runner_) {
         runner_->RequestClose();
     } else if (!closed_) {
@@ -239,13 +245,12 @@ void TfScreenSaver::Timer2Timer()
     if (stopBeforeStart_)
         runner_->BeginStop();
     try {
-        runner_->Run();
-    } catch (const std::exception& e) {
-        // Nothing of the zoom can go on; the window closes as at any end.
-        LogWarning(1, std::string("The zoom stopped: ") + e.what());
+        while (runner_->Tick())
+            ProcessMessages();
+    } catch (const EGraphicsFailure& e) {
+        // The program's entry tells the user and ends with the failure's code.
+        failure_ = e;
     }
-    if (RunMode == rmScreenSaver && runner_->GL())
-        runner_->RunDesktopFadeIn();
     close();
 }
 

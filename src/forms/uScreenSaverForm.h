@@ -5,6 +5,7 @@
 // windows for the run mode, and turns mouse and keys into stop requests.
 #include "uApplication.h"
 #include "uGLSurface.h"
+#include "uGraphicsFailure.h"
 #include "uInputWatch.h"
 #include "uZoomRunner.h"
 
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class QLabel;
 class TfDebug;
@@ -46,6 +48,9 @@ public:
     /// The running zoom; none before the window's timer started it and
     /// after the window is gone.
     tZoomRunner* Runner() const { return runner_.get(); }
+    /// Why the run could not go on, when graphics it needs were missing; the
+    /// window has closed then.
+    const std::optional<EGraphicsFailure>& Failure() const { return failure_; }
 
     // Input of this window and of the cover windows.
     void FormMouseMove(int screenX, int screenY) override;
@@ -59,7 +64,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    /// The whole life of the zoom, 1 ms after the window is first shown.
+    /// The whole life of the zoom, 1 ms after the window is first shown: the
+    /// runner's ticks with this window's events in between.
     void Timer2Timer();
     void WatchHostWindow();
     int SaverState() const;
@@ -79,6 +85,7 @@ private:
 
     tGlobalSettings* settings_ = nullptr;
     std::unique_ptr<tZoomRunner> runner_;
+    std::optional<EGraphicsFailure> failure_;
     /// The desktop as it was when the window was made; none in Preview mode
     /// or where the platform refuses screen grabs.
     std::unique_ptr<tPage> capture_;

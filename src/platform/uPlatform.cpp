@@ -83,7 +83,7 @@ void EndMessageBoxes()
             box->reject();
 }
 
-void FatalErrorExit(const std::string& message, int exitCode)
+void ShowFatalError(const std::string& message)
 {
     LogWarning(1, message);
     if (QCoreApplication::instance()) {
@@ -97,8 +97,6 @@ void FatalErrorExit(const std::string& message, int exitCode)
         }
     }
     ShowMessageBox(message);
-    std::fflush(nullptr);
-    std::_Exit(exitCode);
 }
 
 void ProcessMessages()

@@ -27,10 +27,10 @@ void ShowMessageBox(const std::string& text, const std::string& caption = "");
 /// user who is not there.
 void EndMessageBoxes();
 
-/// The fatal-error exit: logs the message, shows the mouse cursor, hides
-/// the program's windows, shows the message without a caption, and ends the
-/// process with the exit code.
-[[noreturn]] void FatalErrorExit(const std::string& message, int exitCode);
+/// What a fatal error shows before the program ends: logs the message,
+/// shows the mouse cursor, hides the program's windows and shows the message
+/// without a caption.
+void ShowFatalError(const std::string& message);
 
 /// Handles pending window-system events (the frame loops pump these themselves).
 void ProcessMessages();

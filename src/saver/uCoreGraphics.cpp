@@ -1,7 +1,5 @@
 #include "uCoreGraphics.h"
 
-#include "uClock.h"
-#include "uFormat.h"
 #include "uLog.h"
 #include "uOpenGL.h"
 #include "uSprite.h"
@@ -24,7 +22,6 @@ bool HoldsArea(const tPage& page, const tSpriteArea& area)
 std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::string& fileName)
 {
     LogNote(1, "Loading core graphics");
-    const extended start = HighResTime();
     auto page = std::make_unique<tSpritePage>(gl, "GfxData");
     page->maxPicturePixels = kMaxCoreGraphicsPixels;
     try {
@@ -42,7 +39,6 @@ std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::s
         page->Clear();
         LogWarning(1, "Could not load resource file " + fileName);
     }
-    LogNote(4, " -took " + Format3(HighResTime() - start) + " sec");
     return page;
 }
 

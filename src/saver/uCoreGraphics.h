@@ -27,8 +27,7 @@ inline constexpr int64_t kMaxCoreGraphicsPixels = 2048 * 2048;
 /// (whose context is current), loads the file into it and cuts the sprites,
 /// the logo first. A file that is missing, unreadable, too small for the logo
 /// or larger than kMaxCoreGraphicsPixels gives the warning "Could not load
-/// resource file " + fileName and a page without
-/// sprites; nothing stops. Logs the step's duration.
+/// resource file " + fileName and a page without sprites; nothing stops.
 std::unique_ptr<tSpritePage> LoadCoreGraphics(tOpenGLInterface& gl, const std::string& fileName);
 
 /// The logo (sprite 0), or none when the page has no sprites.

@@ -57,9 +57,9 @@ tDesktopAnimation::tDesktopAnimation(tOpenGLInterface* gl, tViewPortGL* viewport
     Assert(desktopPage != nullptr, "uDesktopAnimation", __LINE__, "The desktop animation needs the desktop page");
 }
 
-void tDesktopAnimation::Advance(double dt)
+void tDesktopAnimation::Advance(double dt, float keyframeProgress)
 {
-    progress = progressCallback ? progressCallback(dt) : 1.0f;
+    progress = keyframeProgress;
 
     // The speed before this step's increase moves the picture.
     const auto step = static_cast<float>(dt);

@@ -9,8 +9,6 @@
 // depth 0 a point falls on its own pixel.
 #include "uMath.h"
 
-#include <functional>
-
 class tOpenGLInterface;
 class tPageGLhw;
 class tSprite;
@@ -31,10 +29,10 @@ public:
     /// must exist (assertions); without a logo the transition runs without it.
     tDesktopAnimation(tOpenGLInterface* gl, tViewPortGL* viewport, tPageGLhw* desktopPage, tSprite* logo);
 
-    /// Moves the transition on by dt seconds: asks the progress callback
-    /// (progress 1 without one), slides the picture, and counts the final
-    /// fade down once progress has reached 1 (it waits at 1.0 before).
-    void Advance(double dt);
+    /// Moves the transition on by dt seconds with the keyframes' progress
+    /// (0 … 1): slides the picture, and counts the final fade down once
+    /// progress has reached 1 (it waits at 1.0 before).
+    void Advance(double dt, float keyframeProgress);
     /// Draws one frame: floor, picture and reflection, progress bar, logo and
     /// the final fade. Sets the viewport's perspective and camera itself.
     void Draw();
@@ -50,15 +48,13 @@ public:
     tPageGLhw* desktopPage = nullptr;
     /// Drawn over the progress bar; none leaves it out.
     tSprite* logo = nullptr;
-    /// Keyframe progress 0 … 1 for a frame of dt seconds; none counts as complete.
-    std::function<float(double dt)> progressCallback;
 
     float elapsed = 0;
     /// elapsed ÷ normalisingTime, at most 1.
     float normalisedTime = 0;
     float slidePosition = 0;
     float slideSpeed = 0;
-    /// The callback's last answer.
+    /// The keyframes' progress at the last Advance.
     float progress = 0;
     /// 1 while waiting for the keyframes, then down to 0 (and below) over
     /// the final fade.

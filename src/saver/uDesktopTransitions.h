@@ -1,10 +1,13 @@
 #pragma once
-// The two desktop transitions of the screen-saver window and what they need:
+// The two desktop transitions of a run and what they need:
 //   - CaptureDesktopPage: the desktop as a page, taken when the window is made
-//   - tDesktopTransitionHooks: everything the loops need of the window
-//   - RunDesktopFadeOut: the desktop recedes while the first keyframes render
-//   - RunDesktopFadeIn: the desktop comes back at the end of a run
-//   - FadeOutKeyframeProgress: the fade-out's progress callback
+//   - ShowDesktopCapture: the desktop as it was, while the start-up runs
+//   - tDesktopFadeOut: the desktop recedes while the first keyframes render
+//   - tDesktopFadeIn: the desktop comes back at the end of a run
+//   - FadeOutKeyframeProgress: the fade-out's share of keyframe rendering
+// The runner drives both transitions a frame at a time with the frame times
+// of its clock (docs/run-phases.md); they draw onto the viewport of the
+// "mainGui" scene and leave presenting the frame to the runner.
 #include "uMath.h"
 
 #include <functional>
@@ -12,8 +15,10 @@
 #include <optional>
 
 struct tBitmap;
+class tDesktopAnimation;
 class tOpenGLInterface;
 class tPage;
+class tPageGLhw;
 class tPathBase;
 class tSprite;
 class tViewPortGL;
@@ -25,64 +30,80 @@ std::unique_ptr<tPage> CaptureDesktopPage(std::optional<tRect> area = std::nullo
 /// A picture of the desktop from elsewhere (a host's screenshot) as such a
 /// page; none for an empty picture.
 std::unique_ptr<tPage> DesktopPageFrom(const tBitmap& shot);
-
-/// What the transitions take from the screen-saver window. Empty functions
-/// have the defaults named.
-struct tDesktopTransitionHooks {
-    /// The window's interface (made current by the loops) and the viewport
-    /// of its "mainGui" scene; both required when there is a capture.
-    tOpenGLInterface* gl = nullptr;
-    tViewPortGL* viewport = nullptr;
-    /// The desktop capture; none (Preview mode, no grab) skips both loops.
-    const tPage* capture = nullptr;
-    /// The logo over the progress bar; none leaves it out.
-    tSprite* logo = nullptr;
-
-    /// Seconds; the high-resolution clock by default.
-    std::function<extended()> clock;
-    /// Handles pending window events; ProcessMessages by default.
-    std::function<void()> processMessages;
-    /// Shows the drawn frame; the interface's Present by default.
-    std::function<void()> present;
-
-    /// The window's CloseFadeStep(dt); nothing by default.
-    std::function<void(double dt)> closeFadeStep;
-    /// The window's close fade (1 → 0 while closing); 1 by default.
-    std::function<double()> closeFade;
-    /// True in the closing state (4); false by default.
-    std::function<bool()> closing;
-    /// The stop flag; false by default.
-    std::function<bool()> stopRequested;
-    /// Keyframe progress 0 … 1 after spending a frame's share on keyframes
-    /// (FadeOutKeyframeProgress on the current path); none counts as complete.
-    std::function<float(double dt)> keyframeProgress;
-};
+/// True for a capture with pixels to show.
+bool HasPixels(const tPage* capture);
 
 /// Frames longer than this count as this long in both transitions.
 inline constexpr double kMaxTransitionFrameTime = 0.1;
 /// Length of the fade-in, seconds of (clamped) frame time.
 inline constexpr double kDesktopFadeInSeconds = 0.85;
 
-/// The "desktop fade out": logs "Initilizing desktop fade out transition",
-/// returns at once without a capture, else runs the transition frame by
-/// frame, pumping window events after each, until it has finished or the
-/// stop flag is set. While closing, each frame is darkened by the close fade.
-/// The viewport's camera is restored afterwards.
-void RunDesktopFadeOut(const tDesktopTransitionHooks& hooks);
-
-/// The "desktop fade in": logs "Initilizing desktop fade in transition",
-/// returns at once without a capture, else shows the capture coming back
-/// from dark, 20 % enlarged and turned by 1.1 degrees, to its own size and
-/// brightness over 0.85 s. Window events wait until it has ended.
-void RunDesktopFadeIn(const tDesktopTransitionHooks& hooks);
-
 /// One frame of the capture exactly as the desktop was, so that the window
-/// goes on showing the desktop while the rest of the start-up runs.
-void ShowDesktopCapture(const tDesktopTransitionHooks& hooks);
+/// goes on showing the desktop while the rest of the start-up runs. The
+/// viewport's camera is left as it was found.
+void ShowDesktopCapture(tOpenGLInterface& gl, tViewPortGL& viewport, const tPage& capture);
 
-/// The fade-out's progress callback for the current path: renders keyframe
-/// slices of 1280 pixel writes for about 12 ms of the global timer (the
-/// high-resolution clock when there is none; less when nothing is left to
-/// render) and returns the path's KeyframesProgress, or 1 when the scratch
-/// pool has no free page, as no further keyframe could start. 0 without a path.
-float FadeOutKeyframeProgress(tPathBase* path);
+// Helpers of the transitions (uDesktopTransitions.cpp): a viewport's camera
+// kept and put back, the capture drawn flat as the fade-in shows it.
+class tSavedCamera;
+class tReturningDesktop;
+
+/// The "desktop fade out", frame by frame: the capture recedes into a fogged
+/// space with a progress bar under the logo while the first keyframes
+/// render, and the frame fades to black once they are complete. The
+/// viewport's camera is put back when it goes.
+class tDesktopFadeOut {
+public:
+    /// The capture (which must have pixels) uploaded onto the interface; the
+    /// scene drawn on the viewport. Without a logo it runs without one.
+    tDesktopFadeOut(tOpenGLInterface& gl, tViewPortGL& viewport, const tPage& capture, tSprite* logo);
+    ~tDesktopFadeOut();
+    tDesktopFadeOut(const tDesktopFadeOut&) = delete;
+    tDesktopFadeOut& operator=(const tDesktopFadeOut&) = delete;
+
+    /// Draws the frame as the transition stands.
+    void Draw();
+    /// Moves the transition on by dt seconds with the keyframes' progress.
+    void Advance(double dt, float keyframeProgress);
+    /// Darkens the drawn frame by a stop's close fade (1 → 0).
+    void Darken(double closeFade);
+    /// The keyframes are complete and the final fade has run out.
+    bool Finished() const;
+    const tDesktopAnimation& Animation() const { return *animation_; }
+
+private:
+    tOpenGLInterface& gl_;
+    tViewPortGL& viewport_;
+    std::unique_ptr<tSavedCamera> savedCamera_;
+    std::unique_ptr<tPageGLhw> page_;
+    std::unique_ptr<tDesktopAnimation> animation_;
+};
+
+/// The "desktop fade in", frame by frame: the capture comes back from dark,
+/// 20 % enlarged and turned by 1.1 degrees, to its own size and brightness
+/// over 0.85 s of frame time. The viewport's camera is put back when it goes.
+class tDesktopFadeIn {
+public:
+    /// The capture (which must have pixels) uploaded onto the interface.
+    tDesktopFadeIn(tOpenGLInterface& gl, tViewPortGL& viewport, const tPage& capture);
+    ~tDesktopFadeIn();
+    tDesktopFadeIn(const tDesktopFadeIn&) = delete;
+    tDesktopFadeIn& operator=(const tDesktopFadeIn&) = delete;
+
+    /// Moves the course on by dt seconds (at most kMaxTransitionFrameTime)
+    /// and draws the frame; true once it has drawn the desktop as it was.
+    bool Frame(double dt);
+    /// How far the desktop has come back, 0 … 1.
+    double Course() const;
+
+private:
+    std::unique_ptr<tReturningDesktop> desktop_;
+    double shown_ = 0;
+};
+
+/// The fade-out's share of keyframe rendering for the current path: slices
+/// of kGenerationSlice pixel writes for about 12 ms of the clock (less when
+/// nothing is left to render), then the path's KeyframesProgress, or 1 when the scratch
+/// pool has no free page, as no further keyframe could start. 0 without a
+/// path.
+float FadeOutKeyframeProgress(tPathBase* path, const std::function<extended()>& now);

@@ -1,3 +1,6 @@
+// Sections: host defaults; life; the phases (start-up, desktop fade-out,
+// frame loop, end, desktop fade-in); start-up steps; requests; the frame
+// loop.
 #include "uZoomRunner.h"
 
 #include "uAssert.h"
@@ -8,6 +11,7 @@
 #include "uFormat.h"
 #include "uFractalPointFinder.h"
 #include "uGlobalSettings.h"
+#include "uGraphicsFailure.h"
 #include "uGUI.h"
 #include "uInputWatch.h"
 #include "uLog.h"
@@ -15,8 +19,6 @@
 #include "uParticle.h"
 #include "uPath.h"
 #include "uPathSequence.h"
-#include "uPlatform.h"
-#include "uProfileTimer.h"
 #include "uRandom.h"
 #include "uRunModes.h"
 #include "uSprite.h"
@@ -35,18 +37,25 @@
 extended tZoomHost::Now() { return HighResTime(); }
 void tZoomHost::SleepOneMs() { SleepMs(1); }
 
-namespace {
+const char* RunPhaseName(tRunPhase phase)
+{
+    switch (phase) {
+    case tRunPhase::Starting:
+        return "Starting";
+    case tRunPhase::DesktopFadeOut:
+        return "DesktopFadeOut";
+    case tRunPhase::Zooming:
+        return "Zooming";
+    case tRunPhase::Closing:
+        return "Closing";
+    case tRunPhase::DesktopFadeIn:
+        return "DesktopFadeIn";
+    default:
+        return "Done";
+    }
+}
 
-/// Profile slots of the frame loop's sections.
-enum : int {
-    kDrawSlot = 0,
-    kUpdateSlot = 1,
-    kAdvanceSlot = 2,
-    kGenerateSlot = 3,
-    kIdleSlot = 4,
-    kDisplaySlot = 5,
-    kMessagesSlot = 6,
-};
+namespace {
 
 constexpr int32_t kFadeSpriteSize = 15;
 
@@ -75,6 +84,14 @@ void Guarded(F&& release)
     }
 }
 
+/// The steps of the start-up, one per tick.
+enum tStartStep : int {
+    ssStartEngine,
+    ssSceneAndSettings,
+    ssZoomPaths,
+    ssStartUpDone,
+};
+
 } // namespace
 
 uint8_t VignetteAlpha(extended r, int32_t size, double noise)
@@ -90,9 +107,11 @@ uint8_t VignetteAlpha(extended r, int32_t size, double noise)
 // Life
 // ---------------------------------------------------------------------------
 
-tZoomRunner::tZoomRunner(tGlobalSettings& settings, tZoomHost& host, int runMode)
+tZoomRunner::tZoomRunner(const tGlobalSettings& settings, tZoomHost& host, int runMode)
     : settings_(settings), host_(host), runMode_(runMode), previewScaling_(runMode == rmPreview)
 {
+    for (tProfileTimer& section : sections_)
+        section.clock = [this] { return host_.Now(); };
     finder_ = std::make_unique<tFractalPointFinder>();
     sequence_ = std::make_unique<tPathSequence>(*finder_);
     sequence_->deepZooming = settings.zoomDeep;
@@ -106,6 +125,8 @@ tZoomRunner::~tZoomRunner()
         gl_->MakeCurrent();
     LogNote(1, "Releasing GUI");
     Guarded([&] {
+        fadeOut_.reset();
+        fadeIn_.reset();
         // The paths' sprites live in the "mainGui" scene; the paths outlive it
         // only as long as nothing draws.
         mask_ = nullptr;
@@ -127,15 +148,44 @@ tZoomRunner::~tZoomRunner()
     Guarded([&] { gl_.reset(); });
 }
 
-void tZoomRunner::Run()
+bool tZoomRunner::Tick()
 {
-    status_.stop = false;
-    Initialise();
-    // A close request while starting up ends the run without a frame.
-    if (!status_.stop)
-        RunFrameLoop();
-    LogNote(1, "Fractal closing...");
-    status_.state = ssClosing;
+    // Runners on other windows may have drawn since the last tick.
+    if (gl_)
+        gl_->MakeCurrent();
+    try {
+        switch (phase_) {
+        case tRunPhase::Starting:
+            TickStarting();
+            break;
+        case tRunPhase::DesktopFadeOut:
+            TickDesktopFadeOut();
+            break;
+        case tRunPhase::Zooming:
+        case tRunPhase::Closing:
+            TickZoom();
+            break;
+        case tRunPhase::DesktopFadeIn:
+            DesktopFadeInFrame();
+            break;
+        case tRunPhase::Done:
+            break;
+        }
+    } catch (const EGraphicsFailure&) {
+        phase_ = tRunPhase::Done;
+        throw;
+    } catch (const std::exception& e) {
+        Abandon(e);
+    }
+    return phase_ != tRunPhase::Done;
+}
+
+tRunPhase tZoomRunner::Phase() const
+{
+    // A stop comes between two frames; the frames after it are the closing ones.
+    if (phase_ == tRunPhase::Zooming && status_.state == ssClosing)
+        return tRunPhase::Closing;
+    return phase_;
 }
 
 void tZoomRunner::SetState(int state)
@@ -150,56 +200,115 @@ void tZoomRunner::LogDuration(extended since) const
     LogNote(4, " -took " + Format3(host_.Now() - since) + " sec");
 }
 
-// ---------------------------------------------------------------------------
-// Initialisation
-// ---------------------------------------------------------------------------
-
-bool tZoomRunner::CloseRequested()
+double tZoomRunner::FrameClockStep(extended now)
 {
-    // Start-up takes a while; a host that ends the saver at once (window
-    // closed, SIGTERM) should not wait for it.
-    host_.ProcessMessages();
-    return status_.stop;
+    const auto raw = static_cast<double>(now - previousFrameTime_);
+    previousFrameTime_ = now;
+    return raw;
 }
 
-void tZoomRunner::Initialise()
+const tPage* tZoomRunner::ShowableCapture() const
 {
-    tProfileTimer& whole = ProfileTimers()[kDrawSlot];
-    whole.Start();
+    return gl_ && mainGui_ && HasPixels(desktopCapture_) ? desktopCapture_ : nullptr;
+}
 
-    StartEngine();
-    if (gl_) {
-        coreGraphics_ = LoadCoreGraphics(*gl_, DataFilePath("gfxdata.dat"));
-        // The window goes on showing the desktop until the transition starts.
-        ShowDesktopCapture(TransitionHooks());
+// ---------------------------------------------------------------------------
+// Starting: one step per tick; the host's events in between may ask to close.
+// ---------------------------------------------------------------------------
+
+void tZoomRunner::TickStarting()
+{
+    // A close request while starting up ends the run without a frame.
+    if (startStep_ != ssStartEngine && status_.stop) {
+        EndRun();
+        return;
     }
-    if (CloseRequested())
+    switch (startStep_++) {
+    case ssStartEngine:
+        startedAt_ = host_.Now();
+        StartEngine();
+        if (gl_) {
+            const extended loading = host_.Now();
+            coreGraphics_ = LoadCoreGraphics(*gl_, DataFilePath("gfxdata.dat"));
+            LogDuration(loading);
+            // The window goes on showing the desktop until the transition starts.
+            if (const tPage* capture = ShowableCapture()) {
+                ShowDesktopCapture(*gl_, *mainGui_->Scene()->Viewport(), *capture);
+                gl_->Present();
+            }
+        }
+        break;
+    case ssSceneAndSettings:
+        CreateSceneObjects();
+        LogNote(2, "Placing forms");
+        host_.PlaceForms();
+        ApplySettings();
+        break;
+    case ssZoomPaths: {
+        LogNote(2, "Setting up zoom path");
+        const extended started = host_.Now();
+        SetupZoomPaths();
+        LogDuration(started);
+        break;
+    }
+    default:
+        LogNote(3, "Initilization completed in " + Format3(host_.Now() - startedAt_) + " seconds");
+        SetState(ssInitialised);
+        BeginDesktopFadeOut();
+        break;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// DesktopFadeOut: a frame per tick until the first keyframes are there and
+// the final fade has run out, or a stop has run its close fade.
+// ---------------------------------------------------------------------------
+
+void tZoomRunner::BeginDesktopFadeOut()
+{
+    LogNote(1, "Initilizing desktop fade out transition");
+    const tPage* capture = ShowableCapture();
+    if (!capture) {
+        FinishStartUp();
         return;
-    CreateSceneObjects();
+    }
+    fadeOut_ = std::make_unique<tDesktopFadeOut>(*gl_, *mainGui_->Scene()->Viewport(), *capture,
+                                                 CoreGraphicsLogo(coreGraphics_.get()));
+    phase_ = tRunPhase::DesktopFadeOut;
+    previousFrameTime_ = host_.Now();
+    DesktopFadeOutFrame();
+}
 
-    LogNote(2, "Placing forms");
-    host_.PlaceForms();
-
-    ApplySettings();
-    if (CloseRequested())
+void tZoomRunner::TickDesktopFadeOut()
+{
+    if (fadeOut_->Finished() || status_.stop) {
+        fadeOut_.reset();
+        FinishStartUp();
         return;
+    }
+    DesktopFadeOutFrame();
+}
 
-    LogNote(2, "Setting up zoom path");
-    extended started = host_.Now();
-    SetupZoomPaths();
-    LogDuration(started);
-    if (CloseRequested())
-        return;
+void tZoomRunner::DesktopFadeOutFrame()
+{
+    const double dt = std::clamp(FrameClockStep(host_.Now()), 0.0, kMaxTransitionFrameTime);
+    status_.CloseFadeStep(dt);
+    fadeOut_->Draw();
+    // The transition gives the first keyframes a fixed share of each frame.
+    fadeOut_->Advance(dt, FadeOutKeyframeProgress(currentPath_.get(), [this] { return host_.Now(); }));
+    if (status_.state == ssClosing)
+        fadeOut_->Darken(status_.closeFade);
+    gl_->Present();
+}
 
-    host_.ProcessMessages();
-    LogNote(3, "Initilization completed in " + Format3(whole.Elapsed()) + " seconds");
-
-    SetState(ssInitialised);
-    RunDesktopFadeOut(TransitionHooks());
+/// The rest of the start-up, once the desktop has gone: scene textures,
+/// the refresh rate, a cleared frame; then the frame loop's clock starts.
+void tZoomRunner::FinishStartUp()
+{
     host_.BringToFront();
 
     LogNote(2, "Generating scene textures");
-    started = host_.Now();
+    const extended started = host_.Now();
     GenerateSceneTextures();
     LogDuration(started);
 
@@ -213,10 +322,87 @@ void tZoomRunner::Initialise()
     refreshRate_ = ClampRefreshRate(host_.ScreenRefreshRate());
     LogNote(1, "Screen refresh rate: " + IntToStr(refreshRate_));
 
-    gl_->MakeCurrent();
     gl_->ClearBlack();
     gl_->Present();
+
+    previousFrameTime_ = host_.Now();
+    frameCounter_ = 0;
+    frameTimes_.Clear();
+    SetState(ssRunning);
+    phase_ = tRunPhase::Zooming;
 }
+
+// ---------------------------------------------------------------------------
+// Zooming and Closing: a frame of the loop per tick until the stop flag.
+// ---------------------------------------------------------------------------
+
+void tZoomRunner::TickZoom()
+{
+    if (status_.stop) {
+        EndRun();
+        return;
+    }
+    if (frameCounter_ == 0)
+        LogNote(1, "Fractal running...");
+    Frame();
+}
+
+// ---------------------------------------------------------------------------
+// The end: the desktop fade-in in Screen Saver mode, a frame per tick.
+// ---------------------------------------------------------------------------
+
+void tZoomRunner::EndRun()
+{
+    LogNote(1, "Fractal closing...");
+    status_.state = ssClosing;
+    BeginDesktopFadeIn();
+}
+
+void tZoomRunner::BeginDesktopFadeIn()
+{
+    phase_ = tRunPhase::Done;
+    if (runMode_ != rmScreenSaver || !gl_)
+        return;
+    LogNote(1, "Initilizing desktop fade in transition");
+    const tPage* capture = ShowableCapture();
+    if (!capture)
+        return;
+    fadeIn_ = std::make_unique<tDesktopFadeIn>(*gl_, *mainGui_->Scene()->Viewport(), *capture);
+    phase_ = tRunPhase::DesktopFadeIn;
+    previousFrameTime_ = host_.Now();
+    DesktopFadeInFrame();
+}
+
+void tZoomRunner::DesktopFadeInFrame()
+{
+    const bool complete = fadeIn_->Frame(FrameClockStep(host_.Now()));
+    gl_->Present();
+    if (complete) {
+        fadeIn_.reset();
+        phase_ = tRunPhase::Done;
+    }
+}
+
+void tZoomRunner::Abandon(const std::exception& failure)
+{
+    // Nothing of the zoom can go on; the run ends as at any close.
+    LogWarning(1, std::string("The zoom stopped: ") + failure.what());
+    status_.stop = true;
+    status_.state = ssClosing;
+    fadeOut_.reset();
+    if (phase_ == tRunPhase::DesktopFadeIn) {
+        fadeIn_.reset();
+        phase_ = tRunPhase::Done;
+        return;
+    }
+    Guarded([&] { BeginDesktopFadeIn(); });
+    if (!fadeIn_)
+        phase_ = tRunPhase::Done;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up steps
+// ---------------------------------------------------------------------------
 
 void tZoomRunner::StartEngine()
 {
@@ -227,13 +413,14 @@ void tZoomRunner::StartEngine()
     const bool checked = runMode_ != rmPreview && runMode_ != rmHosted;
     try {
         if (checked && host_.ScreenDepth() < 24)
-            FatalErrorExit("INIT-FAIL: 32Bit color is required, please change desktop settings", 105);
+            throw EGraphicsFailure(EGraphicsFailure::tKind::ColourDepth,
+                                   "INIT-FAIL: 32Bit color is required, please change desktop settings");
         LogNote(1, " [1/2] Open OpenGL interface");
         gl_ = host_.OpenGL();
         if (checked && gl_->GLVersion() < 1.1)
-            FatalErrorExit(
-                "INIT-FAIL: OpenGL V1.1 or greater is required.  You may need to update your video drivers", 106);
-        gl_->MakeCurrent();
+            throw EGraphicsFailure(
+                EGraphicsFailure::tKind::OpenGLTooOld,
+                "INIT-FAIL: OpenGL V1.1 or greater is required.  You may need to update your video drivers");
         LogNote(1, " [2/2] Setup graphics engine");
         guiSystem_ = std::make_unique<tGuiSystem>(gl_.get());
         for (auto* gui : {&mainGui_, &uiGui_}) {
@@ -241,6 +428,8 @@ void tZoomRunner::StartEngine()
             (*gui)->Scene()->clearBeforeDrawing = false;
             (*gui)->Scene()->clearColor = PackRGBA(0, 0, 0, 255);
         }
+    } catch (const EGraphicsFailure&) {
+        throw;
     } catch (const std::exception& e) {
         LogWarning(1, "Initilization failed!");
         LogWarning(1, std::string(" -") + e.what());
@@ -253,7 +442,6 @@ void tZoomRunner::CreateSceneObjects()
 {
     LogNote(2, "Creating scene objects");
     Assert(gl_ && mainGui_, "uZoomRunner", __LINE__, "The graphics engine did not start");
-    gl_->MakeCurrent();
     if (!currentPath_)
         currentPath_ = std::make_unique<tPath>(mainGui_->Scene());
     if (!nextPath_)
@@ -286,7 +474,6 @@ void tZoomRunner::ApplySettings()
     params.keyframeRatio = settings_.zoomKeyframeInterval;
     params.displayScale = settings_.keyframeDisplayScale;
     params.writeToDisk = settings_.writeKeyFramesToDisk;
-    gl_->MakeCurrent();
     for (tPath* path : {currentPath_.get(), nextPath_.get()}) {
         path->SetParams(params);
         path->ApplyResolution();
@@ -320,7 +507,6 @@ void tZoomRunner::ApplySettings()
 void tZoomRunner::SetupZoomPaths()
 {
     Assert(currentPath_ && nextPath_, "uZoomRunner", __LINE__, "Both zoom paths must exist");
-    gl_->MakeCurrent();
     if (nextPath_->Duration() > 0) {
         std::swap(currentPath_, nextPath_);
         sequence_->PlanPath(*nextPath_);
@@ -334,7 +520,6 @@ void tZoomRunner::SetupZoomPaths()
 
 void tZoomRunner::GenerateSceneTextures()
 {
-    gl_->MakeCurrent();
     tUniverse* scene = mainGui_->Scene();
 
     const int32_t s = std::max(settings_.frameRes, 2);
@@ -371,25 +556,6 @@ void tZoomRunner::GenerateSceneTextures()
     fade_->opacity = 1.0;
 }
 
-tDesktopTransitionHooks tZoomRunner::TransitionHooks()
-{
-    tDesktopTransitionHooks hooks;
-    hooks.gl = gl_.get();
-    hooks.viewport = mainGui_ ? mainGui_->Scene()->Viewport() : nullptr;
-    hooks.capture = hooks.gl && hooks.viewport ? desktopCapture_ : nullptr;
-    hooks.logo = CoreGraphicsLogo(coreGraphics_.get());
-    hooks.clock = [this] { return host_.Now(); };
-    hooks.processMessages = [this] { host_.ProcessMessages(); };
-    hooks.closeFadeStep = [this](double dt) { status_.CloseFadeStep(dt); };
-    hooks.closeFade = [this] { return static_cast<double>(status_.closeFade); };
-    hooks.closing = [this] { return status_.state == ssClosing; };
-    hooks.stopRequested = [this] { return status_.stop; };
-    hooks.keyframeProgress = [this](double) { return FadeOutKeyframeProgress(currentPath_.get()); };
-    return hooks;
-}
-
-void tZoomRunner::RunDesktopFadeIn() { ::RunDesktopFadeIn(TransitionHooks()); }
-
 int32_t tZoomRunner::Resolution() const { return currentPath_ ? currentPath_->params.resolution : 0; }
 
 // ---------------------------------------------------------------------------
@@ -406,7 +572,6 @@ void tZoomRunner::Resize()
 {
     if (!gl_ || !mainGui_)
         return;
-    gl_->MakeCurrent();
     // The engine counts a window's size inclusively (one more than its
     // pixels): a viewport of exactly the drawable's pixel size would leave
     // the top row and the right column of every frame undrawn.
@@ -431,23 +596,6 @@ void tZoomRunner::Resize()
 // The frame loop
 // ---------------------------------------------------------------------------
 
-void tZoomRunner::StartFrameLoop()
-{
-    previousFrameTime_ = host_.Now();
-    frameCounter_ = 0;
-    frameTimes_.Clear();
-    SetState(ssRunning);
-    host_.ProcessMessages();
-    LogNote(1, "Fractal running...");
-}
-
-void tZoomRunner::RunFrameLoop()
-{
-    StartFrameLoop();
-    while (Frame()) {
-    }
-}
-
 int64_t tZoomRunner::GenerateStep()
 {
     if (currentPath_->RenderProgress() < 1)
@@ -459,7 +607,7 @@ int64_t tZoomRunner::GenerateStep()
 
 void tZoomRunner::Idle(extended frameStart)
 {
-    tProfileTimer& idle = ProfileTimers()[kIdleSlot];
+    tProfileTimer& idle = sections_[fsIdle];
     // The throttle gives way to a stop: the closing fade and the end of the
     // run never wait for it.
     const auto stopping = [this] { return status_.stop || status_.state == ssClosing; };
@@ -473,16 +621,16 @@ void tZoomRunner::Idle(extended frameStart)
         host_.SleepOneMs();
 }
 
-bool tZoomRunner::Frame()
+void tZoomRunner::Frame()
 {
-    auto& profile = ProfileTimers();
-    gl_->MakeCurrent();
+    tProfileTimer& messages = sections_[fsMessages];
+    if (frameCounter_ > 0)
+        messages.End();
 
-    const double budget = GenerationBudget(profile[kDisplaySlot].Average(), refreshRate_);
+    const double budget = GenerationBudget(sections_[fsDisplay].Average(), refreshRate_);
     ++frameCounter_;
     const extended frameStart = host_.Now();
-    const double raw = static_cast<double>(frameStart - previousFrameTime_);
-    previousFrameTime_ = frameStart;
+    const double raw = FrameClockStep(frameStart);
     status_.CloseFadeStep(raw);
     frameTimes_.Store(frameCounter_, raw);
     const double dt = ClampFrameStep(raw);
@@ -493,37 +641,33 @@ bool tZoomRunner::Frame()
     const double scaledDt = dt * currentPath_->speed;
     tenFrameTime_ = frameTimes_.Sum();
 
-    profile[kDrawSlot].Begin("Draw");
+    sections_[fsDraw].Begin("Draw");
     guiSystem_->Draw();
-    profile[kDrawSlot].End();
+    sections_[fsDraw].End();
 
-    profile[kUpdateSlot].Begin("Update");
-    pathSwapped_ = UpdatePath(scaledDt);
-    profile[kUpdateSlot].End();
+    sections_[fsUpdate].Begin("Update");
+    const bool swapped = UpdatePath(scaledDt);
+    sections_[fsUpdate].End();
 
-    profile[kAdvanceSlot].Begin("Advance");
+    sections_[fsAdvance].Begin("Advance");
     guiSystem_->Advance(scaledDt);
-    profile[kAdvanceSlot].End();
+    sections_[fsAdvance].End();
 
-    profile[kGenerateSlot].Begin("Generate Mandelbrot");
+    sections_[fsGenerate].Begin("Generate Mandelbrot");
     const int calls = SpendGenerationBudget([this] { return GenerateStep(); }, [this] { return host_.Now(); },
                                             frameStart, budget);
-    profile[kGenerateSlot].End();
+    sections_[fsGenerate].End();
     const double generationEnd = static_cast<double>(host_.Now() - frameStart);
 
-    profile[kIdleSlot].Begin("Idle");
+    sections_[fsIdle].Begin("Idle");
     Idle(frameStart);
-    profile[kIdleSlot].End();
+    sections_[fsIdle].End();
 
     if (beforePresent)
         beforePresent();
-    profile[kDisplaySlot].Begin("Display");
+    sections_[fsDisplay].Begin("Display");
     guiSystem_->Display();
-    profile[kDisplaySlot].End();
-
-    profile[kMessagesSlot].Begin("Windows messages");
-    host_.ProcessMessages();
-    profile[kMessagesSlot].End();
+    sections_[fsDisplay].End();
 
     if (showFramesPerSecond)
         UpdateOverlayText();
@@ -537,11 +681,12 @@ bool tZoomRunner::Frame()
         report.budget = budget;
         report.generationOverrun = calls > 0 ? std::max(0.0, generationEnd - budget) : 0;
         report.generationCalls = calls;
-        report.pathSwapped = pathSwapped_;
+        report.pathSwapped = swapped;
         report.keyframeA = currentPath_->A() ? currentPath_->A()->Index() : -1;
         onFrame(report);
     }
-    return !status_.stop;
+    // The host handles its window events until the next frame.
+    messages.Begin("Windows messages");
 }
 
 bool tZoomRunner::UpdatePath(double scaledDt)

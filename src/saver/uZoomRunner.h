@@ -1,55 +1,78 @@
 #pragma once
 // tZoomRunner: the running zoom, without a window of its own. It owns the
 // OpenGL interface, the GUI system with its two interfaces, both zoom paths
-// with their shared scratch pool, the path sequence and the frame loop; a
-// window (or a tool, or a test) drives it through tZoomHost: it supplies the
-// OpenGL surface, the screen's facts, the clock, sleeping and the pumping of
-// window events, and receives the requests the zoom makes of the windows.
+// with their shared scratch pool, the path sequence, the desktop transitions
+// and the frame loop. A host (a window, a tool, a test) makes it, feeds it
+// the requests of its events, and drives it one frame at a time:
 //
-// Sections of the class:
-//   - the whole life of a zoom: Run = Initialise, RunFrameLoop, closing
-//   - initialisation steps, each with its log lines
-//   - one frame: Frame
-//   - requests from the window and its input: BeginStop, RequestClose, Resize
-//   - what the debug window and the tools read
+//     while (runner.Tick())
+//         host.ProcessMessages();
+//
+// or calls Tick() from an event loop of its own (a compositor's frame
+// callback), handling its events between two calls. Through tZoomHost the
+// host supplies what the run needs of the world: the OpenGL interface, the
+// screen's facts, the clock, sleeping and pending events. Nothing of a run
+// is global: several runners, each with its own host and context, may run
+// in one thread.
+//
+// A run goes through its phases once, in this order (docs/run-phases.md):
+//   Starting        graphics, scene, settings and the first two zooms, one
+//                   step per tick with the host's events in between
+//   DesktopFadeOut  the desktop recedes while the first keyframes render
+//   Zooming         the frame loop
+//   Closing         the frame loop while a stop's close fade darkens it
+//   DesktopFadeIn   the desktop comes back (Screen Saver mode)
+//   Done
+//
+// Sections of the header:
+//   - tZoomHost: what the host supplies
+//   - tRunPhase, tFrameReport
+//   - tZoomRunner: the run (Tick), the host's requests, what is read
 #include "uFrameLoop.h"
 #include "uMath.h"
+#include "uProfileTimer.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
+class tDesktopFadeIn;
+class tDesktopFadeOut;
 class tFractalPointFinder;
 class tGlobalSettings;
 class tGuiInterface;
 class tGuiSystem;
 class tOpenGLInterface;
+class tPage;
 class tParticle;
 class tPath;
 class tPathSequence;
 class tPatternSprite;
 class tSpritePage;
-class tPage;
-struct tDesktopTransitionHooks;
 
-/// What the running zoom needs of the window it runs in.
+/// What the running zoom needs of the window (or whatever) it runs in.
 class tZoomHost {
 public:
     virtual ~tZoomHost() = default;
 
-    /// Makes the OpenGL interface on the window (raises when it cannot).
+    /// Makes the OpenGL interface on the window the zoom draws in; its
+    /// context presents the frames and its window's size is the size of
+    /// the picture. Raises EGraphicsFailure when no context can be had.
     virtual std::unique_ptr<tOpenGLInterface> OpenGL() = 0;
     /// Colour depth of the screen the window is on, bits per pixel.
     virtual int ScreenDepth() = 0;
     /// Vertical refresh of that screen in hertz (0 when unknown).
     virtual int ScreenRefreshRate() = 0;
     /// Handles pending window events; input and close requests reach the
-    /// runner from here.
+    /// runner from here. Hosts call it between ticks; the frame loop calls
+    /// it too while it idles for cpuThrottle.
     virtual void ProcessMessages() = 0;
-    /// Seconds of the high-resolution clock.
+    /// Seconds of the clock every part of the run takes its time from; the
+    /// high-resolution clock by default.
     virtual extended Now();
-    /// Sleeps one millisecond (the pacing and throttling steps).
+    /// Sleeps one millisecond of that clock (pacing and throttling).
     virtual void SleepOneMs();
 
     /// Start-up asks the window to stop staying on top while graphics start.
@@ -65,7 +88,12 @@ public:
     virtual void ShowOverlayText(const std::string& /*text*/) {}
 };
 
-/// Figures of one frame, for benchmarks and tools.
+/// Where a run stands; see the top of this header.
+enum class tRunPhase : uint8_t { Starting, DesktopFadeOut, Zooming, Closing, DesktopFadeIn, Done };
+/// "Starting", "DesktopFadeOut", ... (messages of tests and tools).
+const char* RunPhaseName(tRunPhase phase);
+
+/// Figures of one frame of the frame loop, for benchmarks and tools.
 struct tFrameReport {
     uint64_t frame = 0;
     double rawSeconds = 0;
@@ -79,66 +107,64 @@ struct tFrameReport {
     int32_t keyframeA = -1;
 };
 
+/// The sections of one frame of the loop, in their order; the runner times
+/// each with a profile timer.
+enum tFrameSection : int {
+    fsDraw,
+    fsUpdate,
+    fsAdvance,
+    fsGenerate,
+    fsIdle,
+    fsDisplay,
+    /// From the end of one frame to the start of the next: the host's
+    /// handling of window events.
+    fsMessages,
+    kFrameSections,
+};
+
 class tZoomRunner {
 public:
     /// Nothing starts yet; the settings and the host must outlive the runner.
-    /// runMode decides the quarter resolution of Preview and whether the
-    /// colour-depth and OpenGL-version checks apply.
-    tZoomRunner(tGlobalSettings& settings, tZoomHost& host, int runMode);
+    /// runMode decides the quarter resolution of Preview, whether the
+    /// colour-depth and OpenGL-version checks apply, and the desktop fade-in
+    /// of Screen Saver mode.
+    tZoomRunner(const tGlobalSettings& settings, tZoomHost& host, int runMode);
     /// Frees, each group guarded: the GUI, the paths and the sequence, the
     /// OpenGL interface.
     ~tZoomRunner();
     tZoomRunner(const tZoomRunner&) = delete;
     tZoomRunner& operator=(const tZoomRunner&) = delete;
 
-    // ---- the whole life
+    // ---- the run
 
-    /// Initialise, the frame loop until the stop flag is set, then
-    /// "Fractal closing..." and the closing state.
-    void Run();
-    /// Every start-up step: graphics, scene objects, settings, the first two
-    /// zooms, scene textures; ends with a cleared frame, state 2 (or still
-    /// closing when a stop came first). A close request cuts it short.
-    void Initialise();
-    /// The frame loop: StartFrameLoop, then frames until the stop flag is set.
-    void RunFrameLoop();
-    /// What comes before the first frame: the frame clock starts and the
-    /// state becomes 3 (running) unless a stop came first.
-    void StartFrameLoop();
-    /// One pass of the loop; false once the stop flag is set.
-    bool Frame();
-    /// Draws the current path at its time as a frame shows it, without
-    /// moving it on or presenting (tools that read frames back).
-    void ComposeFrame();
+    /// One step of the run: a step of the start-up, or one frame of the
+    /// phase it is in (presented). False once the run is over (Done); the
+    /// host then closes its window. The host handles its pending events
+    /// before the next call: that is where input and close requests come in.
+    /// Raises EGraphicsFailure when the graphics a run needs are missing
+    /// (the run is then over); any other failure is logged as "The zoom
+    /// stopped: ..." and ends the run as a close request would.
+    bool Tick();
+    tRunPhase Phase() const;
 
-    // ---- initialisation steps (Initialise runs them in this order)
+    // ---- requests from the host's events
 
-    void StartEngine();
-    void CreateSceneObjects();
-    void ApplySettings();
-    /// Swaps in the next path when it holds a zoom and plans a new one behind
-    /// it; the first time plans both.
-    void SetupZoomPaths();
-    void GenerateSceneTextures();
-
-    // ---- requests from the window and its input
-
-    /// A stop by the user: the 0.5 s closing fade, then the loop ends.
+    /// A stop by the user: the 0.5 s closing fade, then the run ends.
     void BeginStop() { status_.BeginStop(); }
-    /// The window closes: the loop ends after the current frame.
+    /// The window closes: the run ends after the current frame.
     void RequestClose();
     /// The window's drawable size changed: viewports, the mask and the
     /// paths' screens follow.
     void Resize();
-
-    // ---- the desktop
-
     /// The picture of the desktop taken when the window was made (not
-    /// owned): shown while the start-up runs and receding in the fade-out.
-    /// Without one both desktop transitions are skipped.
+    /// owned): shown while the start-up runs, receding in the fade-out and
+    /// coming back in the fade-in. Without one both transitions are skipped.
     void SetDesktopCapture(const tPage* capture) { desktopCapture_ = capture; }
-    /// The desktop coming back at the end of a run (Screen Saver mode).
-    void RunDesktopFadeIn();
+
+    /// Draws the current path at its time as a frame shows it, without
+    /// moving it on or presenting (tools that read frames back; once the
+    /// start-up is over).
+    void ComposeFrame();
 
     // ---- what windows, tools and tests read
 
@@ -152,48 +178,84 @@ public:
     tPathSequence* Sequence() const { return sequence_.get(); }
     tParticle* MaskParticle() const { return mask_; }
     tParticle* FadeParticle() const { return fade_; }
+    /// The desktop fade-out while it runs, else none.
+    const tDesktopFadeOut* FadeOut() const { return fadeOut_.get(); }
     /// The sum of the last ten raw frame times.
     double TenFrameTime() const { return tenFrameTime_; }
     int RefreshRate() const { return refreshRate_; }
     uint64_t FrameCount() const { return frameCounter_; }
     /// The keyframe resolution the paths render at.
     int32_t Resolution() const;
+    /// The frame loop's section timers, by tFrameSection.
+    const std::array<tProfileTimer, kFrameSections>& Sections() const { return sections_; }
 
     /// Keeps the host's overlay text showing the frame rate.
     bool showFramesPerSecond = false;
-    /// Called when a frame is drawn, just before it is presented (tools that
-    /// read the frame back).
+    /// Called when a frame of the loop is drawn, just before it is
+    /// presented (tools that read the frame back).
     std::function<void()> beforePresent;
     /// Called when the settings have filled the path sequence, before the
     /// first zoom is planned (tools that choose what is planned).
     std::function<void(tPathSequence&)> onSequencesReset;
-    /// Called after every frame (benchmarks and tools).
+    /// Called after every frame of the loop (benchmarks and tools).
     std::function<void(const tFrameReport&)> onFrame;
 
 private:
-    void LogDuration(extended since) const;
-    /// Pumps window events; true when the window asked to close meanwhile.
-    bool CloseRequested();
-    void SetState(int state);
+    // The phases (uZoomRunner.cpp has them in this order).
+    void TickStarting();
+    void BeginDesktopFadeOut();
+    void TickDesktopFadeOut();
+    void DesktopFadeOutFrame();
+    void FinishStartUp();
+    void TickZoom();
+    void EndRun();
+    void BeginDesktopFadeIn();
+    void DesktopFadeInFrame();
+    void Abandon(const std::exception& failure);
+
+    // Start-up steps.
+    void StartEngine();
+    void CreateSceneObjects();
+    void ApplySettings();
+    /// Swaps in the next path when it holds a zoom and plans a new one behind
+    /// it; the first time plans both.
+    void SetupZoomPaths();
+    void GenerateSceneTextures();
+
+    // The frame loop.
+    void Frame();
     int64_t GenerateStep();
     void Idle(extended frameStart);
     /// The frame's update: the path swap at its end, the path moved on and
     /// placed, the fade overlay. True when the paths were swapped.
     bool UpdatePath(double scaledDt);
     void UpdateOverlayText();
+
+    /// Raw seconds from the previous frame of any phase to now: the run's
+    /// one frame clock.
+    double FrameClockStep(extended now);
+    /// The capture when the transitions can show it: a picture and the
+    /// "mainGui" viewport to draw it on.
+    const tPage* ShowableCapture() const;
     /// The paths place their keyframes on the window's current size.
     void TellPathsTheScreen();
-    tDesktopTransitionHooks TransitionHooks();
+    void LogDuration(extended since) const;
+    void SetState(int state);
 
-    tGlobalSettings& settings_;
+    const tGlobalSettings& settings_;
     tZoomHost& host_;
     int runMode_;
     bool previewScaling_ = false;
     tSaverStatus status_;
+    tRunPhase phase_ = tRunPhase::Starting;
+    int startStep_ = 0;
+    extended startedAt_ = 0;
 
     std::unique_ptr<tOpenGLInterface> gl_;
     std::unique_ptr<tSpritePage> coreGraphics_;
     const tPage* desktopCapture_ = nullptr;
+    std::unique_ptr<tDesktopFadeOut> fadeOut_;
+    std::unique_ptr<tDesktopFadeIn> fadeIn_;
     std::unique_ptr<tGuiSystem> guiSystem_;
     std::unique_ptr<tGuiInterface> mainGui_;
     std::unique_ptr<tGuiInterface> uiGui_;
@@ -207,11 +269,11 @@ private:
     tParticle* fade_ = nullptr;
 
     int refreshRate_ = 60;
+    std::array<tProfileTimer, kFrameSections> sections_;
     tFrameTimes frameTimes_;
     double tenFrameTime_ = 0;
     uint64_t frameCounter_ = 0;
     extended previousFrameTime_ = 0;
-    bool pathSwapped_ = false;
     extended overlayUpdated_ = 0;
 };
 

@@ -5,7 +5,6 @@
 #include "uColorMap.h"
 #include "uInputWatch.h"
 #include "uPlatform.h"
-#include "uProfileTimer.h"
 #include "uTimer.h"
 
 #include <memory>
@@ -22,10 +21,9 @@ void ProgramInitialisation()
     SetFloatingPointControl();
     // 3. The engine's global timer, started: every engine timer hangs under it.
     CreateGlobalTimer();
-    // 4. and 7. The mouse tracker and the key table.
+    // 4. and 7. The mouse tracker and the key table. (5., the profile timers
+    //    of the frame loop, belong to each running zoom.)
     CreateInputWatchers();
-    // 5. The 100 profile timers.
-    (void)ProfileTimers();
     // 6. The registry store and the colour-map preset generator (which builds
     //    each preset on first use).
     CreateAppRegistry();

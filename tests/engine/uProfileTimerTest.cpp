@@ -68,5 +68,18 @@ TEST(ProfileTimer, ReportLayout)
     clock.now += 0.0123456L;
     t.End();
     EXPECT_EQ(t.Report().substr(0, 25), "      Generate Mandelbrot");
-    EXPECT_EQ(ProfileTimers().size(), 100u);
+}
+
+TEST(ProfileTimer, ATimerCanRunOnAClockOfItsOwn)
+{
+    tManualClock global;
+    extended own = 50;
+    tProfileTimer t;
+    t.clock = [&] { return own; };
+    t.Start();
+    global.now += 1;
+    own += 0.25L;
+    EXPECT_NEAR(static_cast<double>(t.Elapsed()), 0.25, 1e-12);
+    t.End();
+    EXPECT_NEAR(t.LastDuration(), 0.25, 1e-12);
 }

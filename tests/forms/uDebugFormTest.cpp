@@ -21,13 +21,16 @@ protected:
     DebugFormTest()
     {
         QuickZoomSettings(settings);
-        GlobalSettings = &settings;
         debug.Watch([this] { return runner.get(); });
     }
-    ~DebugFormTest() override
+    ~DebugFormTest() override { runner.reset(); }
+
+    /// The start-up up to the zoom paths: the paths exist, the zoom does not run.
+    void StartUpToThePaths()
     {
-        runner.reset();
-        GlobalSettings = nullptr;
+        for (int step = 0; step < 3; ++step)
+            ASSERT_TRUE(runner->Tick());
+        ASSERT_NE(runner->CurrentPath(), nullptr);
     }
 
     QStringList WatchLines() const
@@ -52,11 +55,10 @@ TEST_F(DebugFormTest, TheWatchListFollowsTheRunningZoomOnly)
     EXPECT_EQ(debug.lbWatch->count(), 0) << "no zoom yet";
 
     runner = std::make_unique<tZoomRunner>(settings, host, rmDemo);
-    runner->Initialise();
+    StartUpToThePaths();
     debug.Timer1Timer();
     EXPECT_EQ(debug.lbWatch->count(), 0) << "the zoom is not running yet";
 
-    runner->StartFrameLoop();
     host.RunFrames(*runner, 0.5);
     debug.Timer1Timer();
     const QStringList lines = WatchLines();
@@ -74,11 +76,10 @@ TEST_F(DebugFormTest, TheWatchListFollowsTheRunningZoomOnly)
 TEST_F(DebugFormTest, TheControlsSeekAndSpeedThePath)
 {
     runner = std::make_unique<tZoomRunner>(settings, host, rmDemo);
-    runner->Initialise();
+    StartUpToThePaths();
     // Before the zoom runs the controls do nothing.
     debug.TrackBar2->setValue(8);
     EXPECT_FLOAT_EQ(runner->CurrentPath()->speed, 1.0f);
-    runner->StartFrameLoop();
     host.RunFrames(*runner, 0.2);
     debug.Timer1Timer();
     ASSERT_EQ(debug.TrackBar2->value(), 4) << "the refresh shows speed 1";

@@ -26,7 +26,6 @@ TEST_F(CoreGraphics, TheProgramsPictureHoldsTheLogo)
     LogFileLevel = 4;
     const std::unique_ptr<tSpritePage> graphics = LoadCoreGraphics(*gl, QX_GFXDATA_FILE);
     EXPECT_TRUE(log.FileContains("Loading core graphics"));
-    EXPECT_TRUE(log.FileContains(" -took "));
     EXPECT_FALSE(log.FileContains("Could not load resource file"));
     EXPECT_EQ(graphics->Name(), "GfxData");
     ASSERT_GE(graphics->Count(), 1);

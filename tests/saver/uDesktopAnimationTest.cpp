@@ -33,11 +33,12 @@ protected:
         tGLTest::TearDown();
     }
 
-    /// Advances in steps of dt until the elapsed time reaches t.
-    static void RunUntil(tDesktopAnimation& animation, double t, double dt = 0.01)
+    /// Advances in steps of dt until the elapsed time reaches t, the
+    /// keyframes standing at the given progress.
+    static void RunUntil(tDesktopAnimation& animation, double t, float keyframes, double dt = 0.01)
     {
         while (animation.elapsed < t - dt / 2)
-            animation.Advance(dt);
+            animation.Advance(dt, keyframes);
     }
 
     std::unique_ptr<tViewPortGL> viewport;
@@ -56,61 +57,60 @@ TEST_F(DesktopAnimation, TimingFollowsItsConstants)
 
     tDesktopAnimation animation(gl.get(), viewport.get(), page.get(), nullptr);
     float keyframes = 0.5f;
-    animation.progressCallback = [&](double) { return keyframes; };
     EXPECT_EQ(animation.closingFade, 1.0);
     EXPECT_EQ(animation.TurnAmount(), 0);
     EXPECT_EQ(animation.OverlayAlpha(), 0);
 
     // The bar and the logo fade in over the first second.
-    RunUntil(animation, 0.5);
+    RunUntil(animation, 0.5, keyframes);
     EXPECT_NEAR(animation.OverlayAlpha(), 0.5, 1e-4);
-    RunUntil(animation, 2.24);
+    RunUntil(animation, 2.24, keyframes);
     EXPECT_NEAR(animation.TurnAmount(), 0, 1e-3);
     EXPECT_EQ(animation.OverlayAlpha(), 1);
-    RunUntil(animation, 3.84);
+    RunUntil(animation, 3.84, keyframes);
     EXPECT_NEAR(animation.TurnAmount(), 0.5, 1e-3);
 
     // The slide speed reaches 500 after 5 s, at position 1,250 (less the
     // lag of the speed before each step's increase: 50 × t × dt).
-    RunUntil(animation, 5.0);
+    RunUntil(animation, 5.0, keyframes);
     EXPECT_NEAR(animation.slideSpeed, 500, 1e-3);
     EXPECT_NEAR(animation.slidePosition, 1250 - 50 * 5.0 * 0.01, 0.1);
-    RunUntil(animation, 5.44);
+    RunUntil(animation, 5.44, keyframes);
     EXPECT_NEAR(animation.TurnAmount(), 1, 1e-3);
-    RunUntil(animation, 6.0);
+    RunUntil(animation, 6.0, keyframes);
     EXPECT_EQ(animation.slideSpeed, 500);
     EXPECT_EQ(animation.TurnAmount(), 1);
 
     // The picture passes the depth of 3,600 at about 9.7 s.
     while (animation.slidePosition < tDesktopAnimation::kPictureDepthLimit)
-        animation.Advance(0.01);
+        animation.Advance(0.01, keyframes);
     EXPECT_NEAR(animation.elapsed, 9.7, 0.02);
 
     // The final fade waits for the keyframes, then lasts one second.
     EXPECT_EQ(animation.closingFade, 1.0);
     EXPECT_FALSE(animation.Finished());
     keyframes = 1;
-    RunUntil(animation, animation.elapsed + 0.5, 0.05);
+    RunUntil(animation, animation.elapsed + 0.5, keyframes, 0.05);
     EXPECT_NEAR(animation.closingFade, 0.5, 1e-6);
     EXPECT_FALSE(animation.Finished());
     keyframes = 0.9f; // a slower path again: the fade starts over
-    animation.Advance(0.05);
+    animation.Advance(0.05, keyframes);
     EXPECT_EQ(animation.closingFade, 1.0);
     keyframes = 1;
     for (int i = 0; i < 19; ++i)
-        animation.Advance(0.05);
+        animation.Advance(0.05, keyframes);
     EXPECT_GT(animation.closingFade, 0);
     EXPECT_FALSE(animation.Finished());
-    animation.Advance(0.05);
+    animation.Advance(0.05, keyframes);
     EXPECT_TRUE(animation.Finished());
     EXPECT_NEAR(animation.normalisedTime, animation.elapsed / 16, 1e-6);
-    RunUntil(animation, 17, 0.1);
+    RunUntil(animation, 17, keyframes, 0.1);
     EXPECT_EQ(animation.normalisedTime, 1);
 
-    // Without a callback the keyframes count as complete.
+    // Keyframes complete from the start: only the final fade is left.
     tDesktopAnimation alone(gl.get(), viewport.get(), page.get(), nullptr);
-    alone.Advance(0.5);
-    alone.Advance(0.5);
+    alone.Advance(0.5, 1);
+    alone.Advance(0.5, 1);
     EXPECT_EQ(alone.progress, 1);
     EXPECT_TRUE(alone.Finished());
 }

@@ -1,75 +1,27 @@
+// The desktop transitions frame by frame, as the runner drives them: the
+// capture, the fade-out with its one-second final fade and a stop's close
+// fade, the fade-in and its course, and the fade-out's share of keyframe
+// rendering.
 #include "uDesktopTransitions.h"
 
 #include "DesktopPictures.h"
 #include "GLTestUtil.h"
 #include "TestUtil.h"
 #include "uClock.h"
+#include "uDesktopAnimation.h"
+#include "uFrameLoop.h"
 #include "uPathBase.h"
 #include "uPlatform.h"
-#include "uTimer.h"
 #include "uViewPort.h"
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
 constexpr tPackedColor kBlack = PackRGBA(0, 0, 0);
 
 bool NotBlack(tPackedColor c) { return !ColorNear(c, kBlack, 0); }
-
-/// The screen-saver window as the transitions see it, on a fake clock that
-/// moves on by one frame time with every frame shown.
-struct tFakeSaver {
-    extended now = 100;
-    double frameTime = 0.02;
-    int frames = 0;
-    int eventRounds = 0;
-    int state = 2;
-    bool stop = false;
-    double closeFade = 1;
-    /// Called with each frame before it is shown.
-    std::function<void(int frame)> onFrame;
-
-    void BeginStop()
-    {
-        if (state != 4) {
-            state = 4;
-            closeFade = 1;
-        }
-    }
-
-    tDesktopTransitionHooks Hooks(tOpenGLInterface* gl, tViewPortGL* viewport, const tPage* capture)
-    {
-        tDesktopTransitionHooks h;
-        h.gl = gl;
-        h.viewport = viewport;
-        h.capture = capture;
-        h.clock = [this] { return now; };
-        h.present = [this] {
-            if (onFrame)
-                onFrame(frames);
-            ++frames;
-            now += frameTime;
-            // A loop that never ends is stopped, not waited for.
-            if (frames == 2000) {
-                ADD_FAILURE() << "the transition did not end";
-                stop = true;
-            }
-        };
-        h.processMessages = [this] { ++eventRounds; };
-        h.closeFadeStep = [this](double dt) {
-            if (state == 4) {
-                closeFade -= 2 * dt;
-                if (closeFade < 0)
-                    stop = true;
-            }
-        };
-        h.closeFade = [this] { return closeFade; };
-        h.closing = [this] { return state == 4; };
-        h.stopRequested = [this] { return stop; };
-        return h;
-    }
-};
 
 class DesktopTransitions : public tGLTest {
 protected:
@@ -94,6 +46,31 @@ protected:
             for (int x = margin; x < windowWidth - margin; ++x)
                 off += !ColorNear(frame.At(x, y), picture.GetPixel(x, y), tolerance);
         return off;
+    }
+
+    /// The fade-out as the runner drives it, a frame every frameTime seconds
+    /// (the first after none): the close fade of a stop steps on, the frame
+    /// is drawn, the transition moves on with the keyframes' progress and is
+    /// darkened while closing. onFrame sees each drawn frame with its number.
+    /// Returns the seconds until it finished or the stop came.
+    double RunFadeOut(tDesktopFadeOut& fadeOut, tSaverStatus& status, double frameTime,
+                      const std::function<float(double dt)>& progress, const std::function<void(int frame)>& onFrame)
+    {
+        double took = 0;
+        for (int frame = 0; frame < 2000; ++frame) {
+            const double dt = frame == 0 ? 0 : frameTime;
+            took += dt;
+            status.CloseFadeStep(dt);
+            fadeOut.Draw();
+            fadeOut.Advance(dt, progress(dt));
+            if (status.state == ssClosing)
+                fadeOut.Darken(status.closeFade);
+            onFrame(frame);
+            if (fadeOut.Finished() || status.stop)
+                return took;
+        }
+        ADD_FAILURE() << "the transition did not end";
+        return took;
     }
 
     std::unique_ptr<tViewPortGL> viewport;
@@ -126,112 +103,105 @@ TEST_F(DesktopTransitions, TheCaptureIsAnOpaqueRgbaPageOfTheScreen)
     EXPECT_EQ(page->GetPixel(windowWidth - 1, windowHeight - 1), shown);
 }
 
-TEST(DesktopTransitionsWithoutCapture, LogTheirLinesAndReturn)
-{
-    tCapturedLog log;
-    tFakeSaver saver;
-    const tDesktopTransitionHooks hooks = saver.Hooks(nullptr, nullptr, nullptr);
-    RunDesktopFadeOut(hooks);
-    RunDesktopFadeIn(hooks);
-    EXPECT_TRUE(log.FileContains("Initilizing desktop fade out transition"));
-    EXPECT_TRUE(log.FileContains("Initilizing desktop fade in transition"));
-    EXPECT_EQ(saver.frames, 0);
-    EXPECT_EQ(saver.eventRounds, 0);
-}
-
 TEST_F(DesktopTransitions, FadeOutStartsOnTheDesktopAndEndsWithItsOneSecondFade)
 {
     for (const double ready : {0.0, 0.6}) {
         SCOPED_TRACE("keyframes complete after " + std::to_string(ready) + " s");
-        tCapturedLog log;
-        tFakeSaver saver;
-        const extended start = saver.now;
-        double callbackTime = 0;
-        tDesktopTransitionHooks hooks = saver.Hooks(gl.get(), viewport.get(), capture.get());
-        hooks.keyframeProgress = [&](double dt) {
-            callbackTime += dt;
-            return callbackTime >= ready - 1e-9 ? 1.0f : static_cast<float>(callbackTime / ready);
-        };
+        const tVector3 camera = viewport->cameraPosition;
+        double keyframeTime = 0;
         int firstOff = -1;
         tPackedColor last = PackRGBA(1, 1, 1);
-        saver.onFrame = [&](int frame) {
-            const tFrame shown = Frame();
-            if (frame == 0)
-                firstOff = PixelsOff(shown, *capture, 3);
-            last = shown.At(windowWidth / 2, windowHeight / 2);
-        };
-        const tVector3 camera = viewport->cameraPosition;
-
-        RunDesktopFadeOut(hooks);
-        EXPECT_TRUE(log.FileContains("Initilizing desktop fade out transition"));
+        double took = 0;
+        {
+            tDesktopFadeOut fadeOut(*gl, *viewport, *capture, nullptr);
+            tSaverStatus status;
+            took = RunFadeOut(
+                fadeOut, status, 0.02,
+                [&](double dt) {
+                    keyframeTime += dt;
+                    return keyframeTime >= ready - 1e-9 ? 1.0f : static_cast<float>(keyframeTime / ready);
+                },
+                [&](int frame) {
+                    const tFrame shown = Frame();
+                    if (frame == 0)
+                        firstOff = PixelsOff(shown, *capture, 3);
+                    last = shown.At(windowWidth / 2, windowHeight / 2);
+                });
+            EXPECT_EQ(fadeOut.Animation().progress, 1);
+        }
         EXPECT_EQ(firstOff, 0) << "the first frame is the desktop as it was";
-        const double took = static_cast<double>(saver.now - start);
-        EXPECT_GE(took, ready + 1.0);
-        EXPECT_LE(took, ready + 1.0 + 3 * saver.frameTime);
-        EXPECT_NEAR(callbackTime, took - saver.frameTime, 1e-6) << "the callback gets each frame's time";
+        // The final fade's first step is the frame the keyframes are done in.
+        EXPECT_GE(took, ready + 1.0 - 0.02 - 1e-9);
+        EXPECT_LE(took, ready + 1.0 + 2 * 0.02);
         EXPECT_TRUE(ColorNear(last, kBlack, 5)) << "it ends almost black: " << ColorText(last);
-        EXPECT_EQ(saver.eventRounds, saver.frames) << "window events after every frame";
         EXPECT_EQ(viewport->cameraPosition, camera) << "the camera is put back";
     }
 }
 
 TEST_F(DesktopTransitions, AStopDuringTheFadeOutDarkensAndEndsItAfterHalfASecond)
 {
-    tFakeSaver saver;
-    tDesktopTransitionHooks hooks = saver.Hooks(gl.get(), viewport.get(), capture.get());
-    hooks.keyframeProgress = [](double) { return 0.3f; }; // never complete
-    hooks.processMessages = [&] {
-        if (saver.frames == 10)
-            saver.BeginStop(); // a key press
-    };
+    tDesktopFadeOut fadeOut(*gl, *viewport, *capture, nullptr);
+    tSaverStatus status;
+    status.state = ssInitialised;
     const int cx = windowWidth / 2;
     const int cy = windowHeight / 2;
     tPackedColor centre = 0;
-    int stopFrames = 0;
-    extended stoppedAt = 0;
-    saver.onFrame = [&](int frame) {
-        // The picture recedes towards the screen's centre: that pixel keeps
-        // its colour, darkened by the close fade.
-        const tPackedColor got = Frame().At(cx, cy);
-        if (frame < 10) {
-            centre = got;
-            return;
-        }
-        if (stopFrames++ == 0)
-            stoppedAt = saver.now;
-        const double keep = 1 - PackComponent(static_cast<float>((1 - saver.closeFade) * 255)) / 255.0;
-        EXPECT_NEAR(GreenOf(got), GreenOf(centre) * keep, 3) << "frame " << frame;
-    };
-    RunDesktopFadeOut(hooks);
-    EXPECT_TRUE(saver.stop);
-    const double closing = static_cast<double>(saver.now - stoppedAt);
-    EXPECT_GE(closing, 0.5);
-    EXPECT_LE(closing, 0.5 + 3 * saver.frameTime);
-    EXPECT_LT(saver.closeFade, 0);
+    double stoppedAt = 0;
+    double now = 0;
+    const double took = RunFadeOut(
+        fadeOut, status, 0.02, [](double) { return 0.3f; }, // never complete
+        [&](int frame) {
+            // The picture recedes towards the screen's centre: that pixel
+            // keeps its colour, darkened by the close fade.
+            now = frame * 0.02;
+            const tPackedColor got = Frame().At(cx, cy);
+            if (frame < 10) {
+                centre = got;
+            } else {
+                const double keep = 1 - PackComponent(static_cast<float>((1 - status.closeFade) * 255)) / 255.0;
+                EXPECT_NEAR(GreenOf(got), GreenOf(centre) * keep, 3) << "frame " << frame;
+            }
+            if (frame == 9) {
+                status.BeginStop(); // a key press
+                stoppedAt = now;
+            }
+        });
+    EXPECT_TRUE(status.stop);
+    EXPECT_GE(took - stoppedAt, 0.5);
+    EXPECT_LE(took - stoppedAt, 0.5 + 3 * 0.02);
+    EXPECT_LT(status.closeFade, 0);
     EXPECT_GT(GreenOf(centre), 100);
 }
 
 TEST_F(DesktopTransitions, FadeInBringsTheDesktopBackInLessThanASecond)
 {
-    tCapturedLog log;
-    tFakeSaver saver;
-    const extended start = saver.now;
-    const tDesktopTransitionHooks hooks = saver.Hooks(gl.get(), viewport.get(), capture.get());
+    int frames = 0;
     int firstLit = -1;
     int lastOff = -1;
-    saver.onFrame = [&](int frame) {
-        const tFrame shown = Frame();
-        if (frame == 0)
-            firstLit = CountPixels(shown, NotBlack);
-        // The drawn page is one pixel short of the viewport on each side.
-        lastOff = PixelsOff(shown, *capture, 3, 1);
-    };
-    RunDesktopFadeIn(hooks);
-    EXPECT_TRUE(log.FileContains("Initilizing desktop fade in transition"));
+    const tVector3 camera = viewport->cameraPosition;
+    {
+        tDesktopFadeIn fadeIn(*gl, *viewport, *capture);
+        bool complete = false;
+        while (!complete && frames < 1000) {
+            complete = fadeIn.Frame(frames == 0 ? 0 : 0.02);
+            const tFrame shown = Frame();
+            if (frames++ == 0)
+                firstLit = CountPixels(shown, NotBlack);
+            // The drawn page is one pixel short of the viewport on each side.
+            lastOff = PixelsOff(shown, *capture, 3, 1);
+        }
+        EXPECT_EQ(fadeIn.Course(), 1);
+    }
     EXPECT_EQ(firstLit, 0) << "it starts dark";
     EXPECT_EQ(lastOff, 0) << "and ends on the desktop";
-    EXPECT_NEAR(static_cast<double>(saver.now - start), kDesktopFadeInSeconds + saver.frameTime, saver.frameTime);
-    EXPECT_EQ(saver.eventRounds, 0) << "no window events meanwhile";
+    EXPECT_NEAR((frames - 1) * 0.02, kDesktopFadeInSeconds, 0.02);
+    EXPECT_EQ(viewport->cameraPosition, camera) << "the camera is put back";
+
+    // While the start-up runs the window shows the desktop as it was.
+    gl->ClearBlack();
+    ShowDesktopCapture(*gl, *viewport, *capture);
+    EXPECT_EQ(PixelsOff(Frame(), *capture, 3, 1), 0);
+    EXPECT_EQ(viewport->cameraPosition, camera);
 }
 
 TEST_F(DesktopTransitions, FadeInStartsLargerAndTurnedAndTakesStallsAsATenthOfASecond)
@@ -242,17 +212,17 @@ TEST_F(DesktopTransitions, FadeInStartsLargerAndTurnedAndTakesStallsAsATenthOfAS
     square.Clear(PackedToFloat(kBlack));
     square.FillRect(windowWidth / 2 - 50, windowHeight / 2 - 50, PackedToFloat(PackRGBA(255, 255, 255)),
                     windowHeight / 2 + 49, windowWidth / 2 + 49);
-    tFakeSaver saver;
-    saver.frameTime = 0.5; // every frame stalls
-    const tDesktopTransitionHooks hooks = saver.Hooks(gl.get(), viewport.get(), &square);
+    tDesktopFadeIn fadeIn(*gl, *viewport, square);
     tFrame second;
-    saver.onFrame = [&](int frame) {
-        if (frame == 1)
+    int frames = 0;
+    bool complete = false;
+    while (!complete && frames < 100) {
+        complete = fadeIn.Frame(frames == 0 ? 0 : 0.5); // every frame after the first stalls
+        if (frames++ == 1)
             second = Frame();
-    };
-    RunDesktopFadeIn(hooks);
+    }
     // 0.85 s in steps of at most 0.1 s: the first frame and nine more.
-    EXPECT_EQ(saver.frames, 10);
+    EXPECT_EQ(frames, 10);
 
     // The second frame is 0.1 s ÷ 0.85 into the course: 11.8 % bright,
     // enlarged by 17.6 % and turned clockwise by 0.97 degrees.
@@ -275,9 +245,12 @@ TEST_F(DesktopTransitions, FadeInStartsLargerAndTurnedAndTakesStallsAsATenthOfAS
 
 TEST(FadeOutKeyframeProgress, RendersAndReportsTheCurrentKeyframes)
 {
-    EXPECT_EQ(FadeOutKeyframeProgress(nullptr), 0) << "no path yet";
+    // A clock that moves a millisecond with every reading: a dozen slices
+    // fit in a call's 12 ms.
+    extended now = 0;
+    const std::function<extended()> clock = [&] { return now += 0.001L; };
+    EXPECT_EQ(FadeOutKeyframeProgress(nullptr, clock), 0) << "no path yet";
 
-    CreateGlobalTimer();
     tPathBase path;
     tPathRenderParams params;
     params.resolution = 96;
@@ -296,7 +269,7 @@ TEST(FadeOutKeyframeProgress, RendersAndReportsTheCurrentKeyframes)
     std::vector<tPage*> taken;
     while (tPage* page = pool.AcquirePage())
         taken.push_back(page);
-    EXPECT_EQ(FadeOutKeyframeProgress(&path), 1);
+    EXPECT_EQ(FadeOutKeyframeProgress(&path, clock), 1);
     EXPECT_EQ(path.KeyframesProgress(), 0);
     for (tPage* page : taken)
         pool.ReleasePage(page);
@@ -304,7 +277,7 @@ TEST(FadeOutKeyframeProgress, RendersAndReportsTheCurrentKeyframes)
     float progress = 0;
     for (int call = 0; call < 1000 && progress < 1; ++call) {
         const float before = path.KeyframesProgress();
-        progress = FadeOutKeyframeProgress(&path);
+        progress = FadeOutKeyframeProgress(&path, clock);
         if (pool.FreeCount() > 0) {
             EXPECT_EQ(progress, path.KeyframesProgress());
         }
@@ -313,5 +286,4 @@ TEST(FadeOutKeyframeProgress, RendersAndReportsTheCurrentKeyframes)
     EXPECT_GE(progress, 1) << "a complete keyframe may count a little over 1";
     EXPECT_TRUE(path.A()->Complete());
     EXPECT_TRUE(path.B()->Complete());
-    FreeGlobalTimer();
 }

@@ -8,12 +8,13 @@
 
 std::unique_ptr<tOpenGLInterface> tZoomTestHost::OpenGL()
 {
-    window = CreateTestWindow(160, 120);
+    window = CreateTestWindow(width, height);
     return tOpenGLInterface::Create(window);
 }
 
 void tZoomTestHost::ProcessMessages()
 {
+    ++eventRounds;
     ::ProcessMessages();
     if (onMessages)
         onMessages();
@@ -24,11 +25,22 @@ double tZoomTestHost::RunFrames(tZoomRunner& runner, double most)
     const extended start = now;
     while (now - start < most) {
         const extended frameStart = now;
-        if (!runner.Frame())
+        if (!runner.Tick())
             break;
+        ProcessMessages();
         now = std::max(now, frameStart + 1.0L / 60);
     }
     return static_cast<double>(now - start);
+}
+
+bool tZoomTestHost::RunUntil(tZoomRunner& runner, tRunPhase phase)
+{
+    while (runner.Phase() != phase) {
+        if (!runner.Tick())
+            return runner.Phase() == phase;
+        ProcessMessages();
+    }
+    return true;
 }
 
 void QuickZoomSettings(tGlobalSettings& settings)

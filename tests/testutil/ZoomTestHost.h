@@ -1,7 +1,7 @@
 #pragma once
 // A window for the running zoom in tests: a real window on the (virtual)
-// display with a made-up clock that moves only when the loop sleeps or a
-// test says so.
+// display with a made-up clock that moves only when the loop sleeps, a
+// frame is done or a test says so.
 #include "uGLSurface.h"
 #include "uZoomRunner.h"
 
@@ -11,8 +11,11 @@ class tGlobalSettings;
 
 class tZoomTestHost : public tZoomHost {
 public:
+    tZoomTestHost() = default;
+    tZoomTestHost(int windowWidth, int windowHeight) : width(windowWidth), height(windowHeight) {}
+
     std::unique_ptr<tOpenGLInterface> OpenGL() override;
-    int ScreenDepth() override { return 24; }
+    int ScreenDepth() override { return depth; }
     int ScreenRefreshRate() override { return refreshRate; }
     void ProcessMessages() override;
     extended Now() override { return now; }
@@ -20,13 +23,22 @@ public:
     void PlaceForms() override { ++placed; }
     void ShowDebugWindow(bool shown) override { debugShown = shown; }
 
-    /// Frames at 60 a second of the made-up clock until the loop ends (at
-    /// most the given seconds); returns the seconds that passed.
+    /// Ticks at 60 a second of the made-up clock, handling events after
+    /// each, until the run is over (at most the given seconds); returns the
+    /// seconds that passed.
     double RunFrames(tZoomRunner& runner, double most);
+    /// Ticks, handling events after each but leaving the clock alone, until
+    /// the run reaches the phase; false when it ended first.
+    bool RunUntil(tZoomRunner& runner, tRunPhase phase);
 
+    int width = 160;
+    int height = 120;
     tWindowHandle window;
     extended now = 100;
+    int depth = 24;
     int refreshRate = 144;
+    /// Rounds of event handling so far.
+    int eventRounds = 0;
     int placed = 0;
     bool debugShown = true;
     std::function<void()> onMessages;
