@@ -72,7 +72,6 @@ int Run(const tOptions& o)
     settings.detailLevel = static_cast<uint8_t>(o.detail);
     settings.ApplyDetailLevel();
     settings.PatternSeed = 1;
-    GlobalSettings = &settings;
     EnsureGLApplication();
 
     tToolZoomHost host(o.width, o.height, false);
@@ -142,7 +141,6 @@ int Run(const tOptions& o)
                                             "Windows messages"};
     for (size_t s = 0; s < sectionSum.size(); ++s)
         std::printf("  %-20s %s\n", kSections[s], Ms(sectionSum[s] / n).c_str());
-    GlobalSettings = nullptr;
     return 0;
 }
 

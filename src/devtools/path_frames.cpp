@@ -151,7 +151,6 @@ int Run(const tOptions& o)
     settings.renderPercision = 0;
     settings.aa = tAASettings{};
     settings.PatternSeed = static_cast<int32_t>(o.seed);
-    GlobalSettings = &settings;
 
     // The saver's own zoom in a window of this tool, planned as the saver
     // plans it but with the kind of zoom asked for.
@@ -217,7 +216,6 @@ int Run(const tOptions& o)
                     static_cast<double>(path.BlendFactor(cur)));
         runner.GL()->Present();
     }
-    GlobalSettings = nullptr;
     return 0;
 }
 

@@ -174,7 +174,6 @@ int Run(const tOptions& o)
     if (o.iterations > 0)
         settings.fractalItterations = o.iterations;
     settings.PatternSeed = o.seed;
-    GlobalSettings = &settings;
     if (!o.outDir.empty())
         std::filesystem::create_directories(o.outDir);
 
@@ -278,7 +277,6 @@ int Run(const tOptions& o)
     }
     std::printf("frames=%zu seconds=%s handovers=%d worst-ratio=%.2f median-difference=%.4f black-edge-frames=%d\n",
                 frames.size(), Format3(o.seconds).c_str(), handovers, worst, Median(all), blackEdges);
-    GlobalSettings = nullptr;
     return 0;
 }
 

@@ -124,7 +124,7 @@ void TfBenchmark::FormShow()
         joined += args[i].toStdString();
     LogNote(1, "Initilizing Quorex V1.4.0 by Halvornet");
     LogNote(1, " -Parameters: \"" + joined + "\"");
-    LogNote(1, " -Starting in \"" + RunModeName(RunMode) + "\" mode");
+    LogNote(1, " -Starting in \"" + RunModeName(rmBenchmark) + "\" mode");
     SetLogNotesList(lbLog);
     try {
         if (!display_ || !options_ || !settings_)

@@ -1,14 +1,14 @@
 #include "uHideScreenForm.h"
 
-#include "uRunMode.h"
+#include "uRunModes.h"
 
 #include <QPalette>
 
-TfHideScreen::TfHideScreen(QWidget* parent) : QWidget(parent)
+TfHideScreen::TfHideScreen(int runMode, QWidget* parent) : QWidget(parent)
 {
     setWindowTitle("Blank");
     Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint | Qt::Tool;
-    if (RunMode == rmScreenSaver) {
+    if (runMode == rmScreenSaver) {
         flags |= Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint;
         setCursor(Qt::BlankCursor);
     }

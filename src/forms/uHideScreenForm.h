@@ -5,5 +5,6 @@
 class TfHideScreen : public QWidget {
     Q_OBJECT
 public:
-    explicit TfHideScreen(QWidget* parent = nullptr);
+    /// In Screen Saver mode it stays above everything and hides the cursor.
+    explicit TfHideScreen(int runMode, QWidget* parent = nullptr);
 };

@@ -9,9 +9,6 @@
 #include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uPlatform.h"
-#include "uProgram.h"
-#include "uRunMode.h"
-#include "uSystemInfo.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -97,10 +94,13 @@ QColor ReadableStatusColor(bool supported, const QColor& background)
 
 // ------------------------------------------------------------ building the controls
 
-TfOptions::TfOptions(QWidget* parent) : QDialog(parent), SysInfo(std::make_unique<TSystemInfo>())
+TfOptions::TfOptions(tGlobalSettings& settings, uint64_t hostWindow, QWidget* parent)
+    : QDialog(parent), settings_(settings)
 {
     BuildControls();
-    FormCreate();
+    if (hostWindow != 0)
+        AttachToHost(hostWindow);
+    ShowSettings();
 }
 
 TfOptions::~TfOptions() { FormDestroy(); }
@@ -212,39 +212,16 @@ void TfOptions::BuildControls()
 
 // ------------------------------------------------------------ handlers
 
-void TfOptions::FormCreate()
-{
-    LogSystemDetails();
-    if (OptionsParentWindow != 0)
-        AttachToHost();
-
-    settings_ = std::make_unique<tGlobalSettings>();
-    GlobalSettings = settings_.get();
-    LogNote(1, "Loading setings...");
-    try {
-        GlobalSettings->LoadSettings();
-    } catch (...) {
-        // Without settings nothing can run; the program ends at once, as a
-        // normal end (exit code 0).
-        LogWarning(1, " - error loading settings");
-        GlobalSettings = nullptr;
-        ProgramFinalisation();
-        std::fflush(nullptr);
-        std::_Exit(0);
-    }
-    ShowSettings();
-}
-
-void TfOptions::AttachToHost()
+void TfOptions::AttachToHost(uint64_t hostWindow)
 {
     // A window of another program cannot be disabled from here. Instead the
     // dialog becomes a modal transient of the host: the window manager keeps
     // it above the host, groups the two, and (where it honours the modal
     // state) keeps the host from being used while the dialog is open.
-    host_ = std::make_unique<tForeignWindow>(OptionsParentWindow);
+    host_ = std::make_unique<tForeignWindow>(hostWindow);
     if (const auto corner = host_->TopLeft())
         move(corner->x + kHostOffset, corner->y + kHostOffset);
-    hostWindow_.reset(QWindow::fromWinId(static_cast<WId>(OptionsParentWindow)));
+    hostWindow_.reset(QWindow::fromWinId(static_cast<WId>(hostWindow)));
     winId(); // the dialog's own native window, to hang it on the host
     if (hostWindow_ && windowHandle()) {
         windowHandle()->setTransientParent(hostWindow_.get());
@@ -255,7 +232,7 @@ void TfOptions::AttachToHost()
 
 void TfOptions::ShowSettings()
 {
-    const int index = settings_->detailLevel - 1;
+    const int index = settings_.detailLevel - 1;
     if (QAbstractButton* item = rgDetailItems->button(index))
         item->setChecked(true);
     else if (QAbstractButton* checked = rgDetailItems->checkedButton()) {
@@ -264,21 +241,21 @@ void TfOptions::ShowSettings()
         checked->setChecked(false);
         rgDetailItems->setExclusive(true);
     }
-    if (cbDeepZooming->isChecked() != settings_->zoomDeep)
-        cbDeepZooming->setChecked(settings_->zoomDeep);
+    if (cbDeepZooming->isChecked() != settings_.zoomDeep)
+        cbDeepZooming->setChecked(settings_.zoomDeep);
     rgDetail->setEnabled(!LevelForced());
     bAuto->setEnabled(!LevelForced());
     ShowDetailHelp(false);
 }
 
-bool TfOptions::LevelForced() const { return settings_->forceDetailLevel != 0; }
+bool TfOptions::LevelForced() const { return settings_.forceDetailLevel != 0; }
 
 void TfOptions::ShowDetailHelp(bool autoDetected)
 {
     const int index = DetailIndex();
     const QString forced =
         LevelForced() ? QString("The level is set by fractal.ini (forceDetailLevel=%1) and is not stored here.\n")
-                            .arg(settings_->forceDetailLevel)
+                            .arg(settings_.forceDetailLevel)
                       : QString();
     lDetailHelp->setText(forced + (index < 0 ? QString(kDetailHelpAll)
                                              : (autoDetected ? AutoDetectedText(index) : QString()) +
@@ -328,8 +305,8 @@ void TfOptions::rgDetailClick(int index)
 {
     if (index < 0)
         return;
-    settings_->detailLevel = static_cast<uint8_t>(index + 1);
-    settings_->ApplyDetailLevel();
+    settings_.detailLevel = static_cast<uint8_t>(index + 1);
+    settings_.ApplyDetailLevel();
     ShowDetailHelp(false);
 }
 
@@ -342,8 +319,8 @@ void TfOptions::bAutoClick()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     lDetailHelp->setText("Measuring this computer...");
     lDetailHelp->repaint();
-    settings_->AutoDetectDetailLevel();
-    settings_->ApplyDetailLevel();
+    settings_.AutoDetectDetailLevel();
+    settings_.ApplyDetailLevel();
     QApplication::restoreOverrideCursor();
     ShowSettings();
     ShowDetailHelp(true);
@@ -357,17 +334,17 @@ void TfOptions::cbDeepZoomingClick()
         ReportSaveFailure(e.what());
     }
     // What the store holds now, and never on without SSE2.
-    settings_->LoadDeepZoom();
+    settings_.LoadDeepZoom();
     // The measurement depends on the precision deep zooming selects.
     bAutoClick();
 }
 
 void TfOptions::ApplyChoices()
 {
-    settings_->zoomDeep = cbDeepZooming->isChecked();
+    settings_.zoomDeep = cbDeepZooming->isChecked();
     if (DetailIndex() >= 0) {
-        settings_->detailLevel = static_cast<uint8_t>(DetailIndex() + 1);
-        settings_->ApplyDetailLevel();
+        settings_.detailLevel = static_cast<uint8_t>(DetailIndex() + 1);
+        settings_.ApplyDetailLevel();
     }
 }
 
@@ -389,9 +366,9 @@ void TfOptions::FormClose()
     // processor cannot do are shown as they are, and the store keeps its own.
     try {
         if (DetailIndex() >= 0 && !LevelForced())
-            AppRegistry().WriteDetailLevel(settings_->detailLevel);
+            AppRegistry().WriteDetailLevel(settings_.detailLevel);
         if (HasSSE2())
-            AppRegistry().WriteZoomDeep(settings_->zoomDeep);
+            AppRegistry().WriteZoomDeep(settings_.zoomDeep);
     } catch (const std::exception& e) {
         ReportSaveFailure(e.what());
     }
@@ -407,26 +384,12 @@ void TfOptions::FormDestroy()
 {
     if (host_)
         host_->Activate();
-    if (GlobalSettings == settings_.get())
-        GlobalSettings = nullptr;
 }
 
 void TfOptions::Timer1Timer()
 {
     if (host_ && !host_->Exists())
         close();
-}
-
-void TfOptions::LogSystemDetails() const
-{
-    LogNote(1, "SYSTEM DETAILS:");
-    const std::string cpu = SysInfo->Architecture() + " (" + SysInfo->ProcessorType() + ")";
-    if (SysInfo->NumberOfProcessors() > 1)
-        LogNote(1, "CPU: " + IntToStr(SysInfo->NumberOfProcessors()) + "x " + cpu);
-    else
-        LogNote(1, "CPU: " + cpu);
-    LogNote(1, "MEMORY: " + IntToStr(SysInfo->TotalPhysMemory() / 1024) + "Mb");
-    LogNote(1, "PLATFORM: " + SysInfo->Platform() + " V" + SysInfo->MajorVersion() + "." + SysInfo->MinorVersion());
 }
 
 // ------------------------------------------------------------ the web page

@@ -1,16 +1,17 @@
 #pragma once
 // The settings dialog: detail level, auto-detection and deep zooming.
 //
-// It is made in every run mode and owns the one settings object: creating it
-// logs the system details and loads the settings, destroying it frees them.
-// Only in Configure mode is it shown, as the main window; there it may have a
-// host window (the "/c:ID" switch), which it stays above and watches: once
-// the host has gone the dialog closes itself. Every way of closing the dialog
-// saves the choice; there is no cancel.
+// It is made in every run mode and shows and changes the run's settings,
+// which the program's entry loads and owns. Only in Configure mode is it
+// shown, as the main window; there it may have a host window (the "/c:ID"
+// switch), which it stays above and watches: once the host has gone the
+// dialog closes itself. Every way of closing the dialog saves the choice;
+// there is no cancel.
 #include <QColor>
 #include <QDialog>
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 
 class QButtonGroup;
@@ -21,18 +22,19 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class QWindow;
-class TSystemInfo;
 class tForeignWindow;
 class tGlobalSettings;
 
 class TfOptions : public QDialog {
     Q_OBJECT
 public:
-    explicit TfOptions(QWidget* parent = nullptr);
+    /// The dialog on the run's settings (they must outlive it); with a host
+    /// window (an X11 window id, 0 for none) it is that window's dialog.
+    explicit TfOptions(tGlobalSettings& settings, uint64_t hostWindow = 0, QWidget* parent = nullptr);
     ~TfOptions() override;
 
-    /// The settings this dialog owns (also reachable as GlobalSettings).
-    tGlobalSettings& Settings() { return *settings_; }
+    /// The settings the dialog shows and changes.
+    tGlobalSettings& Settings() { return settings_; }
     /// Puts the dialog's deep-zooming and detail-level choices into the
     /// settings (which re-applies the level), as closing does before it saves.
     void ApplyChoices();
@@ -64,7 +66,6 @@ protected:
 
 private:
     void BuildControls();
-    void FormCreate();
     void FormShow();
     void rgDetailClick(int index);
     void bAutoClick();
@@ -74,8 +75,7 @@ private:
     void FormDestroy();
     void Timer1Timer();
 
-    void LogSystemDetails() const;
-    void AttachToHost();
+    void AttachToHost(uint64_t hostWindow);
     /// Sets the controls from the settings without running their handlers.
     void ShowSettings();
     void ShowDetailHelp(bool autoDetected);
@@ -87,8 +87,7 @@ private:
     /// A write to the store failed: logged and told; the dialog carries on.
     void ReportSaveFailure(const std::string& reason);
 
-    std::unique_ptr<TSystemInfo> SysInfo;
-    std::unique_ptr<tGlobalSettings> settings_;
+    tGlobalSettings& settings_;
     std::unique_ptr<tForeignWindow> host_;
     std::unique_ptr<QWindow> hostWindow_;
 };

@@ -11,7 +11,7 @@
 #include "uOpenGL.h"
 #include "uPage.h"
 #include "uPlatform.h"
-#include "uRunMode.h"
+#include "uRunModes.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -39,11 +39,10 @@ constexpr int kHostWatchMs = 100;
 /// How often the monitors' power state is asked for.
 constexpr int kMonitorCheckMs = 1000;
 
-bool Embedded() { return RunMode == rmPreview || RunMode == rmHosted; }
-
 } // namespace
 
-TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
+TfScreenSaver::TfScreenSaver(int runMode, const tGlobalSettings& settings, QWidget* parent)
+    : QWidget(parent), runMode_(runMode), settings_(settings)
 {
     setWindowTitle("Quorex - Mandelbrot zoom screen saver by Halvornet V1.4.0");
     QPalette pal = palette();
@@ -54,13 +53,12 @@ TfScreenSaver::TfScreenSaver(QWidget* parent) : QWidget(parent)
     setFocusPolicy(Qt::StrongFocus);
     RouteInput(this, this);
 
+    // Only the Demo window has a frame and a taskbar button.
     Qt::WindowFlags flags = Qt::Window;
-    if (RunMode != rmDemo)
-        flags |= Qt::FramelessWindowHint;
-    if (HideFromTaskbar)
-        flags |= Qt::Tool;
+    if (runMode_ != rmDemo)
+        flags |= Qt::FramelessWindowHint | Qt::Tool;
     QScreen* screen = QGuiApplication::primaryScreen();
-    switch (RunMode) {
+    switch (runMode_) {
     case rmScreenSaver:
         // The picture must be taken before the window covers the screen.
         if (screen)
@@ -139,7 +137,7 @@ bool TfScreenSaver::EmbedInto(uint64_t windowId)
     hostWindow_ = std::make_unique<tForeignWindow>(windowId);
     // A host that covers the screen for its saver leaves its own picture of
     // the desktop on the window; without one there is nothing to fade from.
-    if (RunMode == rmHosted)
+    if (runMode_ == rmHosted)
         if (const auto shot = HostScreenshot(windowId))
             capture_ = DesktopPageFrom(*shot);
     winId(); // the native window must exist to be given a parent
@@ -170,6 +168,8 @@ void TfScreenSaver::WatchHostWindow()
         setGeometry(QRect(QPoint(0, 0), wanted));
 }
 
+bool TfScreenSaver::Embedded() const { return runMode_ == rmPreview || runMode_ == rmHosted; }
+
 int TfScreenSaver::SaverState() const { return runner_ ? runner_->Status().state : ssBeforeStart; }
 
 // ---------------------------------------------------------------------------
@@ -195,7 +195,7 @@ void TfScreenSaver::showEvent(QShowEvent* event)
     // away from there ends the saver, never a click.
     const QPoint pointer = QCursor::pos();
     mouseRule_.Remember(pointer.x(), pointer.y());
-    if (RunMode == rmScreenSaver) {
+    if (runMode_ == rmScreenSaver) {
         raise();
         activateWindow();
         QTimer::singleShot(0, this, [this] {
@@ -237,9 +237,9 @@ void TfScreenSaver::resizeEvent(QResizeEvent* event)
 void TfScreenSaver::Timer2Timer()
 {
     ::ProcessMessages();
-    if (closed_ || !settings_)
+    if (closed_)
         return;
-    runner_ = std::make_unique<tZoomRunner>(*settings_, static_cast<tZoomHost&>(*this), RunMode);
+    runner_ = std::make_unique<tZoomRunner>(settings_, static_cast<tZoomHost&>(*this), runMode_);
     runner_->showFramesPerSecond = showFramesPerSecond_;
     runner_->SetDesktopCapture(capture_.get());
     if (stopBeforeStart_)
@@ -260,7 +260,7 @@ void TfScreenSaver::Timer2Timer()
 
 void TfScreenSaver::FormMouseMove(int screenX, int screenY)
 {
-    if (mouseRule_.Moved(screenX, screenY, RunMode, SaverState()) && runner_)
+    if (mouseRule_.Moved(screenX, screenY, runMode_, SaverState()) && runner_)
         runner_->BeginStop();
 }
 
@@ -277,7 +277,7 @@ void TfScreenSaver::FormKeyDown(uint32_t virtualKey, bool altHeld)
 
 void TfScreenSaver::FormKeyPress()
 {
-    if (!KeyPressStops(RunMode))
+    if (!KeyPressStops(runMode_))
         return;
     if (runner_)
         runner_->BeginStop();
@@ -336,14 +336,14 @@ void TfScreenSaver::PlaceForms()
         if (other == own)
             continue;
         if (used == covers_.size())
-            AddCoverWindow(new TfHideScreen(this));
+            AddCoverWindow(new TfHideScreen(runMode_, this));
         QWidget* cover = covers_[used++];
         if (!cover)
             continue;
         cover->setScreen(other);
         cover->setGeometry(other->geometry());
     }
-    if (RunMode == rmScreenSaver) {
+    if (runMode_ == rmScreenSaver) {
         // The other screens go black while the saver runs.
         for (int i = 0; i < used; ++i)
             if (covers_[i])

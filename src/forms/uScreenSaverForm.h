@@ -26,13 +26,12 @@ class tPage;
 class TfScreenSaver : public QWidget, public tInputSink, private tZoomHost {
     Q_OBJECT
 public:
-    explicit TfScreenSaver(QWidget* parent = nullptr);
+    /// The window of a run in the mode (Demo, Screen Saver, Preview or
+    /// Hosted) with the run's settings, which must outlive it and are loaded
+    /// by the time the window is first shown.
+    TfScreenSaver(int runMode, const tGlobalSettings& settings, QWidget* parent = nullptr);
     /// Frees the zoom: the GUI, the paths, the OpenGL interface.
     ~TfScreenSaver() override;
-
-    /// The settings the zoom runs with (loaded by the options dialog, which
-    /// is made after this window).
-    void UseSettings(tGlobalSettings& settings) { settings_ = &settings; }
     /// The debug window the settings show or hide; it watches this zoom.
     void SetDebugWindow(TfDebug* debug);
     /// A blank window for another screen; it forwards its input here. More
@@ -83,7 +82,11 @@ private:
 
     const tWindowHandle& Surface();
 
-    tGlobalSettings* settings_ = nullptr;
+    /// Preview and Hosted: drawing in a window another program owns.
+    bool Embedded() const;
+
+    int runMode_;
+    const tGlobalSettings& settings_;
     std::unique_ptr<tZoomRunner> runner_;
     std::optional<EGraphicsFailure> failure_;
     /// The desktop as it was when the window was made; none in Preview mode

@@ -23,8 +23,6 @@
 #include <climits>
 #include <cmath>
 
-tGlobalSettings* GlobalSettings = nullptr;
-
 // ------------------------------------------------------------ detail levels
 
 const std::array<tDetailLevelSetting, 5> DetailLevelTable = {{

@@ -7,8 +7,10 @@
 //     driven with any figures;
 //   - tGlobalSettings: defaults, the start-up load (defaults, the registry
 //     store, then section "ADVANCED" of fractal.ini),
-//     applying a level, saving the two stored choices;
-//   - GlobalSettings: the one settings object of the process.
+//     applying a level, saving the two stored choices.
+// The program's entry owns the settings of a run and hands them to the
+// windows, the options dialog and the running zoom; nothing finds them
+// through a global.
 #include "uAASettings.h"
 #include "uColor.h"
 
@@ -143,7 +145,3 @@ public:
     /// $XDG_CONFIG_HOME/quorex/ (see uFileLocations.h).
     static std::string IniFilePath();
 };
-
-/// The one settings object, owned by the options dialog; null before the
-/// dialog is created and after it is destroyed.
-extern tGlobalSettings* GlobalSettings;

@@ -6,6 +6,7 @@
 #include "uGlobalSettings.h"
 #include "uIniFile.h"
 #include "uLog.h"
+#include "uSystemInfo.h"
 
 std::string tSettingsOverrides::Text() const
 {
@@ -17,6 +18,13 @@ std::string tSettingsOverrides::Text() const
     if (patternSeed)
         text += " --seed " + IntToStr(static_cast<uint32_t>(*patternSeed));
     return text.empty() ? text : text.substr(1);
+}
+
+void LoadRunSettings(tGlobalSettings& settings, const std::string& iniPath)
+{
+    LogSystemDetails(TSystemInfo());
+    LogNote(1, "Loading setings...");
+    settings.LoadSettings(iniPath);
 }
 
 void ApplySettingsOverrides(tGlobalSettings& settings, const tSettingsOverrides& overrides, const std::string& iniPath)

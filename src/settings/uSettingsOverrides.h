@@ -1,7 +1,8 @@
 #pragma once
 // Settings given on the command line for one run: they replace the stored
 // choices (detail level, deep zooming) and the random seed after the
-// start-up load, and are never written to the store.
+// start-up load, and are never written to the store. LoadRunSettings is the
+// start-up load of a run.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,13 @@ struct tSettingsOverrides {
     /// The options as a user would type them ("--detail 3 --deep-zoom").
     std::string Text() const;
 };
+
+/// The settings a run starts with, as the program's entry loads them once
+/// for all its windows: the system details in the log, "Loading setings...",
+/// and the start-up load (defaults, the store, the ini file at iniPath).
+/// The overrides come after (ApplySettingsOverrides), once the options
+/// dialog has taken the user's own choices. Raises what the load raises.
+void LoadRunSettings(tGlobalSettings& settings, const std::string& iniPath);
 
 /// Applies the overrides to loaded settings. A new level or deep-zooming
 /// choice is applied like a stored one (ApplyDetailLevel), after which the

@@ -1,6 +1,8 @@
 #include "uSystemInfo.h"
 
 #include "uAssert.h"
+#include "uFormat.h"
+#include "uLog.h"
 #include "uSystemFacts.h"
 
 namespace {
@@ -68,4 +70,16 @@ TSystemInfo& SystemInfo()
     Assert(gDataModule != nullptr, "uSystemInfo", 30);
     Assert(gDataModule->SystemInfo1 != nullptr, "uSystemInfo", 31);
     return *gDataModule->SystemInfo1;
+}
+
+void LogSystemDetails(const TSystemInfo& info)
+{
+    LogNote(1, "SYSTEM DETAILS:");
+    const std::string cpu = info.Architecture() + " (" + info.ProcessorType() + ")";
+    if (info.NumberOfProcessors() > 1)
+        LogNote(1, "CPU: " + IntToStr(info.NumberOfProcessors()) + "x " + cpu);
+    else
+        LogNote(1, "CPU: " + cpu);
+    LogNote(1, "MEMORY: " + IntToStr(info.TotalPhysMemory() / 1024) + "Mb");
+    LogNote(1, "PLATFORM: " + info.Platform() + " V" + info.MajorVersion() + "." + info.MinorVersion());
 }

@@ -53,3 +53,6 @@ public:
 /// The data module's component. Asserts that the data module exists
 /// ("uSystemInfo" line 30) and holds it (line 31).
 TSystemInfo& SystemInfo();
+
+/// "SYSTEM DETAILS:" and the processor, memory and platform lines of the log.
+void LogSystemDetails(const TSystemInfo& info);

@@ -54,11 +54,11 @@ public:
     }
 
 private:
-    void Fail(int code, const std::string& message)
+    void Fail(tCommandLineError failure, const std::string& message)
     {
         if (line_.error.empty()) {
             line_.error = message;
-            line_.errorExitCode = code;
+            line_.failure = failure;
         }
     }
 
@@ -69,7 +69,7 @@ private:
             return attached;
         if (index_ + 1 < args_.size())
             return args_[++index_];
-        Fail(option == "--window-id" ? kExitBadWindow : kExitBadOption, option + " needs a value");
+        Fail(option == "--window-id" ? tCommandLineError::BadWindow : tCommandLineError::BadValue, option + " needs a value");
         return std::nullopt;
     }
 
@@ -101,7 +101,7 @@ private:
         }
         const bool takesValue = IsOneOf(name, {"--window-id", "--detail", "--seed"});
         if (attached && !takesValue) {
-            Fail(kExitBadOption, name + " takes no value");
+            Fail(tCommandLineError::BadValue, name + " takes no value");
             return;
         }
 
@@ -109,7 +109,7 @@ private:
             if (const auto v = Value(name, attached)) {
                 windowId = WindowIdFromText(*v);
                 if (windowId == 0)
-                    Fail(kExitBadWindow, "--window-id: \"" + *v + "\" is not a window id (0x hex or decimal, not 0)");
+                    Fail(tCommandLineError::BadWindow, "--window-id: \"" + *v + "\" is not a window id (0x hex or decimal, not 0)");
             }
         } else if (name == "--root") {
             root = true;
@@ -121,7 +121,7 @@ private:
                 else if (ParseUnsigned(*v, 10, kHighestDetailLevel, level) && level >= kLowestDetailLevel)
                     line_.settings.detailLevel = static_cast<uint8_t>(level);
                 else
-                    Fail(kExitBadOption, "--detail: \"" + *v + "\" is not a detail level (1 to 5, or auto)");
+                    Fail(tCommandLineError::BadValue, "--detail: \"" + *v + "\" is not a detail level (1 to 5, or auto)");
             }
         } else if (name == "--deep-zoom" || name == "--no-deep-zoom") {
             line_.settings.zoomDeep = name == "--deep-zoom";
@@ -131,7 +131,7 @@ private:
                 if (ParseUnsigned(*v, 10, 0xFFFFFFFFu, seed))
                     line_.settings.patternSeed = static_cast<int32_t>(static_cast<uint32_t>(seed));
                 else
-                    Fail(kExitBadOption, "--seed: \"" + *v + "\" is not a seed (0 to 4294967295; 0 = from the clock)");
+                    Fail(tCommandLineError::BadValue, "--seed: \"" + *v + "\" is not a seed (0 to 4294967295; 0 = from the clock)");
             }
         } else if (name == "--fps") {
             line_.showFramesPerSecond = true;
@@ -140,7 +140,7 @@ private:
         } else if (name == "--version") {
             line_.version = true;
         } else {
-            Fail(kExitUnknownOption, "unknown option " + arg);
+            Fail(tCommandLineError::Unknown, "unknown option " + arg);
         }
     }
 
@@ -198,7 +198,7 @@ tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* 
         if (line.hostWindow == 0) {
             line.error = std::string("XSCREENSAVER_WINDOW: \"") + xscreensaverWindow +
                          "\" is not a window id (0x hex or decimal, not 0)";
-            line.errorExitCode = kExitBadWindow;
+            line.failure = tCommandLineError::BadWindow;
         }
     } else if (parser.root) {
         line.hostSource = tHostSource::Root;
@@ -207,20 +207,20 @@ tCommandLine ParseCommandLine(const std::vector<std::string>& args, const char* 
     if (line.error.empty() && (parser.windowId != 0 || parser.root) && !line.classicArgs.empty()) {
         line.error = "\"" + line.classicArgs[0] + "\" cannot be used with " +
                      (parser.windowId != 0 ? "--window-id" : "--root");
-        line.errorExitCode = kExitBadOption;
+        line.failure = tCommandLineError::BadValue;
     }
     if (line.error.empty() && !line.Hosted()) {
         // The classic switch: known, and for Preview with a window.
         const int mode = RunModeFromArguments(line.classicArgs);
         if (mode == 0) {
             line.error = "unknown switch \"" + line.classicArgs[0] + "\"";
-            line.errorExitCode = kExitUnknownOption;
+            line.failure = tCommandLineError::Unknown;
         } else if (mode == rmPreview) {
             line.previewArgument = line.classicArgs.size() > 1 ? line.classicArgs[1] : std::string();
             if (PreviewHandleFromArgument(line.previewArgument) == 0) {
                 line.error = "/p needs the X11 window to draw in, as 0x hex or decimal digits, not \"" +
                              line.previewArgument + "\"";
-                line.errorExitCode = kExitBadWindow;
+                line.failure = tCommandLineError::BadWindow;
             }
         }
     }

@@ -26,13 +26,17 @@
 
 inline constexpr char kProgramVersionText[] = "Quorex V1.4.0 (24/10/2007)";
 
-/// A bad option value, a missing value, or a classic switch beside a host switch.
-inline constexpr int kExitBadOption = 2;
-/// An option this program does not know (the code of an unknown switch).
-inline constexpr int kExitUnknownOption = 24;
-/// The window to draw in is missing, not a number, 0, or names no window
-/// (the code of a bad preview window).
-inline constexpr int kExitBadWindow = 42;
+/// What is wrong with a command line. The program's entry turns each kind
+/// into its exit code.
+enum class tCommandLineError {
+    None,
+    /// A bad option value, a missing value, or a classic switch beside a host switch.
+    BadValue,
+    /// A switch or an option this program does not know.
+    Unknown,
+    /// The window to draw in is missing, not a number, 0, or names no window.
+    BadWindow,
+};
 
 enum class tHostSource { None, WindowIdSwitch, Environment, Root };
 
@@ -54,7 +58,7 @@ struct tCommandLine {
     /// did: a bad option or value, an unknown switch, a preview without a
     /// window id.
     std::string error;
-    int errorExitCode = 0;
+    tCommandLineError failure = tCommandLineError::None;
 
     bool Hosted() const { return hostSource != tHostSource::None; }
 };

@@ -3,12 +3,6 @@
 #include "uFormat.h"
 #include "uNumberParser.h"
 
-int RunMode = rmScreenSaver;
-bool HideFromTaskbar = false;
-uint64_t OptionsParentWindow = 0;
-uint64_t HostWindowId = 0;
-bool ShowFramesPerSecond = false;
-
 std::string RunModeName(int mode)
 {
     static const char* const names[] = {"Demo",      "Screen Saver", "Free Zoom", "Configure",

@@ -1,22 +1,11 @@
 #pragma once
-// The run mode and the globals the entry block sets for the other layers.
+// The run mode: its display and mutex names, the classic switch that
+// selects it, and the window ids of the classic switches.
 #include "uRunModes.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-/// Written only by the entry block; 2 before the command line is read.
-extern int RunMode;
-/// True in Screen Saver and Preview modes: the saver window gets no taskbar button.
-extern bool HideFromTaskbar;
-/// Configure mode: the window the options dialog parents itself to (0 = none).
-extern uint64_t OptionsParentWindow;
-/// Hosted mode: the X11 window the zoom draws in (the root window for -root
-/// without XSCREENSAVER_WINDOW); 0 in the other modes.
-extern uint64_t HostWindowId;
-/// --fps: the running zoom shows its frames per second.
-extern bool ShowFramesPerSecond;
 
 /// "Demo", "Screen Saver", "Free Zoom", "Configure", "Benchmark", "Preview",
 /// "Hosted"; empty for any other value.

@@ -3,6 +3,7 @@
 #include "ProgramRunner.h"
 
 #include "HostWindow.h"
+#include "X11Session.h"
 
 #include <gtest/gtest.h>
 
@@ -229,6 +230,20 @@ TEST(Entry, WithoutADisplayTheProgramSaysSoAndEndsWith101)
                        "WAYLAND_DISPLAY=wayland-9"});
     ASSERT_TRUE(WaitForText(folder.LogPath(), StartLine("Demo"))) << folder.Log() << folder.Output();
     EXPECT_EQ(p.Terminate(), 0);
+}
+
+TEST(Entry, AScreenOfFewerThan24BitsEndsTheZoomWith105AndSaysWhy)
+{
+    tPrivateDisplay shallow("-screen 0 640x480x16");
+    ASSERT_TRUE(shallow.Valid());
+    for (const char* sw : {"/s", "/d"}) {
+        tProgramFolder folder;
+        EXPECT_EQ(RunProgram(folder, {sw}, {"DISPLAY=" + shallow.Name()}), 105) << sw;
+        const std::string message = "INIT-FAIL: 32Bit color is required, please change desktop settings";
+        EXPECT_NE(folder.Output().find(message), std::string::npos) << folder.Output();
+        EXPECT_NE(folder.Log().find(message), std::string::npos) << folder.Log();
+        EXPECT_EQ(folder.Log().find("Fractal running..."), std::string::npos);
+    }
 }
 
 TEST(Entry, TheToolkitsOwnSwitchesDoNotChooseTheMode)

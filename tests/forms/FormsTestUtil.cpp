@@ -2,6 +2,7 @@
 
 #include "uAppRegistry.h"
 #include "uGlobalSettings.h"
+#include "uSettingsOverrides.h"
 #include "uSystemFacts.h"
 
 #include "WidgetApplication.h"
@@ -44,6 +45,12 @@ void tFormsTest::FakeProbes(tGlobalSettings& settings)
         return deep ? deepRenderSeconds : renderSeconds;
     };
     settings.probes.totalPhysMemoryKb = [] { return int64_t{4096} * 1024; };
+}
+
+void tFormsTest::LoadRunSettings(tGlobalSettings& settings)
+{
+    FakeProbes(settings);
+    ::LoadRunSettings(settings, tGlobalSettings::IniFilePath());
 }
 
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs)

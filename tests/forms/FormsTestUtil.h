@@ -26,6 +26,9 @@ protected:
     /// Replaces the machine's figures: the test render takes renderSeconds
     /// (deepRenderSeconds in 64-bit), and memory is plentiful.
     void FakeProbes(tGlobalSettings& settings);
+    /// Loads the settings as the program does for a run, with the test's
+    /// figures and store.
+    void LoadRunSettings(tGlobalSettings& settings);
 
     tTempDir dir;
     tScopedEnv store{"FRACTAL_REGISTRY", dir.File("registry").c_str()};

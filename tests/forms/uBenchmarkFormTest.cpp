@@ -4,6 +4,7 @@
 #include "uBenchmarkForm.h"
 
 #include "FormsTestUtil.h"
+#include "uGlobalSettings.h"
 #include "GLTestUtil.h"
 
 #include "uBenchmarkDisplayForm.h"
@@ -36,10 +37,11 @@ protected:
         SetPrimaryScreenWidthProvider([] { return 256; });
         Store("DetailLevel", 1);
         Store("ZoomDeep", 0);
-        options = std::make_unique<TfOptions>();
+        LoadRunSettings(settings);
+        options = std::make_unique<TfOptions>(settings);
         display = std::make_unique<TfBenchmarkDisplay>();
         bench = std::make_unique<TfBenchmark>();
-        bench->Attach(*display, *options, options->Settings());
+        bench->Attach(*display, *options, settings);
     }
     ~BenchmarkFormTest() override
     {
@@ -64,6 +66,7 @@ protected:
     int Logged(const std::string& text) const { return log.FileCount(text); }
     std::string Score() const { return bench->Label2->text().toStdString(); }
 
+    tGlobalSettings settings;
     std::unique_ptr<TfOptions> options;
     std::unique_ptr<TfBenchmarkDisplay> display;
     std::unique_ptr<TfBenchmark> bench;

@@ -30,11 +30,12 @@ protected:
         Store("ZoomDeep", 0);
     }
 
+    /// A dialog on freshly loaded settings (the previous dialog must be gone).
     std::unique_ptr<TfOptions> MakeDialog()
     {
-        auto dialog = std::make_unique<TfOptions>();
-        FakeProbes(dialog->Settings());
-        return dialog;
+        settings = std::make_unique<tGlobalSettings>();
+        LoadRunSettings(*settings);
+        return std::make_unique<TfOptions>(*settings);
     }
     void ShowAndWait(TfOptions& dialog) const
     {
@@ -45,6 +46,8 @@ protected:
     {
         QTest::mouseClick(dialog.rgDetailItems->button(index), Qt::LeftButton);
     }
+
+    std::unique_ptr<tGlobalSettings> settings;
 };
 
 } // namespace

@@ -43,33 +43,33 @@ TEST(CommandLine, TheHostWindowComesFromTheSwitchThenTheEnvironmentThenTheRoot)
 
 TEST(CommandLine, BadWindowsAndValuesNameTheirSourceAndCode)
 {
-    const std::vector<std::tuple<std::vector<std::string>, const char*, int, std::string>> cases = {
-        {{"--window-id", "junk"}, nullptr, kExitBadWindow, "--window-id: \"junk\""},
-        {{"-window-id", "0"}, nullptr, kExitBadWindow, "--window-id: \"0\""},
-        {{"--window-id"}, nullptr, kExitBadWindow, "--window-id needs a value"},
-        {{"--root"}, "zz", kExitBadWindow, "XSCREENSAVER_WINDOW: \"zz\""},
-        {{}, "0", kExitBadWindow, "XSCREENSAVER_WINDOW: \"0\""},
-        {{"--detail", "9"}, nullptr, kExitBadOption, "--detail: \"9\""},
-        {{"--detail", "0"}, nullptr, kExitBadOption, "--detail: \"0\""},
-        {{"--detail"}, nullptr, kExitBadOption, "--detail needs a value"},
-        {{"--seed", "-1"}, nullptr, kExitBadOption, "--seed: \"-1\""},
-        {{"--seed", "4294967296"}, nullptr, kExitBadOption, "--seed: \"4294967296\""},
-        {{"--fps=1"}, nullptr, kExitBadOption, "--fps takes no value"},
-        {{"--root", "/s"}, nullptr, kExitBadOption, "\"/s\" cannot be used with --root"},
-        {{"--window-id", "5", "/d"}, nullptr, kExitBadOption, "\"/d\" cannot be used with --window-id"},
-        {{"--detial", "3"}, nullptr, kExitUnknownOption, "unknown option --detial"},
-        {{"/x"}, nullptr, kExitUnknownOption, "unknown switch \"/x\""},
-        {{"s"}, nullptr, kExitUnknownOption, "unknown switch \"s\""},
-        {{"-fps", "/q"}, nullptr, kExitUnknownOption, "unknown switch \"/q\""},
-        {{"/p"}, nullptr, kExitBadWindow, "/p needs the X11 window to draw in"},
-        {{"/p", "0"}, nullptr, kExitBadWindow, "not \"0\""},
-        {{"/p", "12abc"}, nullptr, kExitBadWindow, "not \"12abc\""},
-        {{"-detail", "7"}, nullptr, kExitBadOption, "--detail: \"7\""},
-        {{"-root", "-fps", "/s"}, nullptr, kExitBadOption, "\"/s\" cannot be used with --root"},
+    const std::vector<std::tuple<std::vector<std::string>, const char*, tCommandLineError, std::string>> cases = {
+        {{"--window-id", "junk"}, nullptr, tCommandLineError::BadWindow, "--window-id: \"junk\""},
+        {{"-window-id", "0"}, nullptr, tCommandLineError::BadWindow, "--window-id: \"0\""},
+        {{"--window-id"}, nullptr, tCommandLineError::BadWindow, "--window-id needs a value"},
+        {{"--root"}, "zz", tCommandLineError::BadWindow, "XSCREENSAVER_WINDOW: \"zz\""},
+        {{}, "0", tCommandLineError::BadWindow, "XSCREENSAVER_WINDOW: \"0\""},
+        {{"--detail", "9"}, nullptr, tCommandLineError::BadValue, "--detail: \"9\""},
+        {{"--detail", "0"}, nullptr, tCommandLineError::BadValue, "--detail: \"0\""},
+        {{"--detail"}, nullptr, tCommandLineError::BadValue, "--detail needs a value"},
+        {{"--seed", "-1"}, nullptr, tCommandLineError::BadValue, "--seed: \"-1\""},
+        {{"--seed", "4294967296"}, nullptr, tCommandLineError::BadValue, "--seed: \"4294967296\""},
+        {{"--fps=1"}, nullptr, tCommandLineError::BadValue, "--fps takes no value"},
+        {{"--root", "/s"}, nullptr, tCommandLineError::BadValue, "\"/s\" cannot be used with --root"},
+        {{"--window-id", "5", "/d"}, nullptr, tCommandLineError::BadValue, "\"/d\" cannot be used with --window-id"},
+        {{"--detial", "3"}, nullptr, tCommandLineError::Unknown, "unknown option --detial"},
+        {{"/x"}, nullptr, tCommandLineError::Unknown, "unknown switch \"/x\""},
+        {{"s"}, nullptr, tCommandLineError::Unknown, "unknown switch \"s\""},
+        {{"-fps", "/q"}, nullptr, tCommandLineError::Unknown, "unknown switch \"/q\""},
+        {{"/p"}, nullptr, tCommandLineError::BadWindow, "/p needs the X11 window to draw in"},
+        {{"/p", "0"}, nullptr, tCommandLineError::BadWindow, "not \"0\""},
+        {{"/p", "12abc"}, nullptr, tCommandLineError::BadWindow, "not \"12abc\""},
+        {{"-detail", "7"}, nullptr, tCommandLineError::BadValue, "--detail: \"7\""},
+        {{"-root", "-fps", "/s"}, nullptr, tCommandLineError::BadValue, "\"/s\" cannot be used with --root"},
     };
-    for (const auto& [args, env, code, text] : cases) {
+    for (const auto& [args, env, failure, text] : cases) {
         const auto line = Parse(args, env);
-        EXPECT_EQ(line.errorExitCode, code) << text;
+        EXPECT_EQ(line.failure, failure) << text;
         EXPECT_NE(line.error.find(text), std::string::npos) << line.error;
     }
 }
