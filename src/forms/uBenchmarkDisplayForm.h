@@ -27,7 +27,7 @@ public:
     /// Draws and presents a frame (nothing while hidden or without an interface).
     void DrawFrame();
     /// Clears to black and draws the sprite centred with the display zoom,
-    /// on the current interface; the caller presents.
+    /// with the window's interface (current); the caller presents.
     void Draw();
 
     float displayZoom = 1.0f;
