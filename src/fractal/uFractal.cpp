@@ -363,6 +363,7 @@ void tFractal::AntiAliasBatch()
     const extended aaRadius = antiAliasing.radius;
     const extended pixels = static_cast<extended>(size_) * zoom;
     const std::span<const tOffset> fixed = FixedPattern(samples);
+    tRandom& offsets = random ? *random : ProcessRandom();
 
     int32_t m = 0;
     const auto addSample = [&](int32_t j, extended dx, extended dy) {
@@ -381,8 +382,8 @@ void tFractal::AntiAliasBatch()
         batchFlags_[j] = true;
         if (samples >= 6) {
             for (int32_t s = 1; s < samples; ++s) {
-                const extended dx = Random(100) / 100.0L;
-                const extended dy = Random(100) / 100.0L;
+                const extended dx = offsets.Next(100) / 100.0L;
+                const extended dy = offsets.Next(100) / 100.0L;
                 addSample(j, dx, dy);
             }
         } else {

@@ -32,6 +32,7 @@
 #include <vector>
 
 class tPage;
+class tRandom;
 
 class tFractal {
 public:
@@ -114,6 +115,9 @@ public:
     tPackedColor fallbackColour = PackRGBA(255, 255, 128, 255);
     tAASettings antiAliasing;
     uint8_t precision = 2; ///< 2 single, 3 double, 4 extended, 5 automatic
+    /// Where anti-aliasing with six or more samples draws its sample offsets;
+    /// the process-wide generator when none (not owned).
+    tRandom* random = nullptr;
     /// When set, every escape count that IteratePoints returns is added here
     /// (pixels and anti-aliasing samples): the work done, for tools and benchmarks.
     uint64_t* escapeCountSum = nullptr;

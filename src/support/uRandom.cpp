@@ -1,24 +1,24 @@
 #include "uRandom.h"
 
-namespace {
-uint32_t gSeed = 0;
-
-uint32_t Step()
+uint32_t tRandom::Step()
 {
-    gSeed = gSeed * 134775813u + 1u;
-    return gSeed;
-}
-} // namespace
-
-uint32_t RandSeed() { return gSeed; }
-void SetRandSeed(uint32_t seed) { gSeed = seed; }
-
-uint32_t Random(uint32_t n)
-{
-    return static_cast<uint32_t>((static_cast<uint64_t>(Step()) * n) >> 32);
+    state_ = state_ * 134775813u + 1u;
+    return state_;
 }
 
-double Random()
+uint32_t tRandom::Next(uint32_t n) { return static_cast<uint32_t>((static_cast<uint64_t>(Step()) * n) >> 32); }
+
+double tRandom::Next() { return static_cast<double>(Step()) / 4294967296.0; }
+
+tRandom& ProcessRandom()
 {
-    return static_cast<double>(Step()) / 4294967296.0;
+    static tRandom generator;
+    return generator;
 }
+
+uint32_t RandSeed() { return ProcessRandom().Seed(); }
+void SetRandSeed(uint32_t seed) { ProcessRandom().SetSeed(seed); }
+
+uint32_t Random(uint32_t n) { return ProcessRandom().Next(n); }
+
+double Random() { return ProcessRandom().Next(); }

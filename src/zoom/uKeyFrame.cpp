@@ -83,14 +83,15 @@ tPage* tFractalKeyFrame::Page() const { return generator_ ? generator_->Page() :
 
 float tFractalKeyFrame::Progress() const { return generator_ ? static_cast<float>(generator_->Progress()) : 0.0f; }
 
-bool tFractalKeyFrame::StartRender(tScratchPageArray& pool, const tPathRenderParams& params)
+bool tFractalKeyFrame::StartRender(const tKeyframeJob& job)
 {
     ReleaseRender();
 
-    tPage* page = pool.AcquirePage();
+    tPage* page = job.pool.AcquirePage();
     if (!page)
         return false;
-    pool_ = &pool;
+    pool_ = &job.pool;
+    const tPathRenderParams& params = job.params;
     if (page->Width() != params.resolution || page->Height() != params.resolution) {
         LogNote(2, "Warning buffer / fractal size miss match... resizing to compensate");
         page->SetSize(params.resolution, params.resolution, pfRGBA, false);
@@ -107,6 +108,7 @@ bool tFractalKeyFrame::StartRender(tScratchPageArray& pool, const tPathRenderPar
     generator_->SetMaxIterations(params.iterations);
     generator_->SetSize(params.resolution);
     generator_->precision = params.precision;
+    generator_->random = &job.random;
     generator_->SelectBackEnd();
 
     page->Clear(tFloatColor{0, 0, 0, 0});
@@ -118,7 +120,7 @@ bool tFractalKeyFrame::StartRender(tScratchPageArray& pool, const tPathRenderPar
 
 int64_t tFractalKeyFrame::RenderStep(int64_t budget, const tKeyframeJob& job)
 {
-    if (Progress() == 0.0f && !StartRender(job.pool, job.params))
+    if (Progress() == 0.0f && !StartRender(job))
         return 0;
     const int64_t result = generator_->RenderStep(budget);
     if (Complete() && renderStart > renderEnd) {

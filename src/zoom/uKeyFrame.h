@@ -18,6 +18,7 @@
 class tColorMap;
 class tFractalMandelBrot;
 class tPage;
+class tRandom;
 class tScratchPageArray;
 
 /// Keyframes a path holds; at most one fewer are ever planned.
@@ -57,6 +58,8 @@ struct tKeyframeJob {
     const tPathRenderParams& params;
     /// The keyframe the path is rendering (names the bitmap written to disk).
     int32_t renderingIndex = 0;
+    /// Draws the sample offsets of anti-aliasing with six or more samples.
+    tRandom& random;
     /// Writes a completed keyframe when the parameters ask for it
     /// (DumpKeyframe); none writes nothing.
     bool (*dump)(const tPage& page, const std::string& name) = nullptr;
@@ -74,10 +77,11 @@ public:
     tFractalKeyFrame(const tFractalKeyFrame&) = delete;
     tFractalKeyFrame& operator=(const tFractalKeyFrame&) = delete;
 
-    /// Takes a page from the pool and sets up a new generator on it for the
-    /// view and the parameters; the page is cleared to transparent black.
-    /// False, with the keyframe left idle, when the pool has no free page.
-    bool StartRender(tScratchPageArray& pool, const tPathRenderParams& params);
+    /// Takes a page from the job's pool and sets up a new generator on it for
+    /// the view and the job's parameters; the page is cleared to transparent
+    /// black. False, with the keyframe left idle, when the pool has no free
+    /// page.
+    bool StartRender(const tKeyframeJob& job);
     /// Renders about budget pixels (starting the render first when nothing is
     /// rendered yet) and returns the pixel writes; 0 when no page was free.
     /// On completion takes the render time and, when the parameters ask for

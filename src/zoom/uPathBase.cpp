@@ -6,6 +6,7 @@
 #include "uFormat.h"
 #include "uFractal.h"
 #include "uLog.h"
+#include "uRandom.h"
 
 #include <cmath>
 #include <numbers>
@@ -295,7 +296,8 @@ int64_t tPathBase::RenderStep(int64_t budget)
         if (keyframe.Complete())
             continue;
         renderingIndex_ = i;
-        const int64_t result = keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, DumpKeyframe});
+        const int64_t result =
+            keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, ProcessRandom(), DumpKeyframe});
         if (keyframe.Complete()) {
             LogNote(2, "Keyframe rendered in " + Format3(keyframe.renderDuration));
             LogNote(4, "Completed key-frame [" + IntToStr(i + 1) + "/" + IntToStr(keyframeCount_) + "]");

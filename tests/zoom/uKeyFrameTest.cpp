@@ -11,6 +11,7 @@
 #include "uLog.h"
 #include "uPage.h"
 #include "uPathBase.h"
+#include "uRandom.h"
 
 #include "TestUtil.h"
 #include "ZoomTestUtil.h"
@@ -36,6 +37,12 @@ public:
 private:
     std::filesystem::path old_;
 };
+
+/// The job a path hands its keyframe.
+tKeyframeJob Job(tPathBase& path, const tFractalKeyFrame& keyframe)
+{
+    return tKeyframeJob{*path.ScratchPool(), path.params, keyframe.Index(), ProcessRandom()};
+}
 
 int AssertionLine(const std::function<void()>& f)
 {
@@ -75,7 +82,7 @@ TEST(KeyFrame, StartRenderSetsUpAGeneratorOnAClearedPoolPage)
 
     tFractalKeyFrame& k = path.Keyframe(0);
     k.view = tPathPoint{-0.75L, 0.125L, 300, 12, 4, 1};
-    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
+    ASSERT_TRUE(k.StartRender(Job(path, k)));
     const tFractalMandelBrot* g = k.Generator();
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(k.Page(), first);
@@ -96,12 +103,31 @@ TEST(KeyFrame, StartRenderSetsUpAGeneratorOnAClearedPoolPage)
     EXPECT_EQ(k.renderEnd, 0);
 
     // Starting again gives the page back first.
-    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
+    ASSERT_TRUE(k.StartRender(Job(path, k)));
     EXPECT_EQ(k.Page(), first);
     EXPECT_EQ(path.ScratchPool()->FreeCount(), 4);
     k.ReleaseRender();
     EXPECT_EQ(k.Generator(), nullptr);
     EXPECT_EQ(path.ScratchPool()->FreeCount(), 5);
+}
+
+TEST(KeyFrame, AntiAliasingDrawsFromTheRandomGeneratorItIsHanded)
+{
+    tPathBase path;
+    tPathRenderParams p = SmallParams(32);
+    p.aa = tAASettings{0.0f, 6, 1.0f}; // six samples wherever neighbours differ at all
+    path.SetParams(p);
+    path.ApplyResolution();
+    tFractalKeyFrame& k = path.Keyframe(0);
+    k.view = tPathPoint{-0.7436L, 0.1318L, 4, 0, 0, 0};
+    tRandom own(99);
+    const uint32_t processSeed = RandSeed();
+    const tKeyframeJob job{*path.ScratchPool(), path.params, 0, own};
+    for (int step = 0; step < 100 && !k.Complete(); ++step)
+        k.RenderStep(1024, job);
+    ASSERT_TRUE(k.Complete());
+    EXPECT_NE(own.Seed(), 99u) << "the sample offsets come from the handed generator";
+    EXPECT_EQ(RandSeed(), processSeed) << "and not from the process's";
 }
 
 TEST(KeyFrame, AnUndersizedPageIsResizedWithANote)
@@ -111,7 +137,7 @@ TEST(KeyFrame, AnUndersizedPageIsResizedWithANote)
     path.SetParams(SmallParams(40)); // the pool's pages stay 512 × 512
     tFractalKeyFrame& k = path.Keyframe(0);
     k.view.scale = 2;
-    ASSERT_TRUE(k.StartRender(*path.ScratchPool(), path.params));
+    ASSERT_TRUE(k.StartRender(Job(path, k)));
     EXPECT_TRUE(log.FileContains("Warning buffer / fractal size miss match... resizing to compensate"));
     EXPECT_EQ(k.Page()->Width(), 40);
     EXPECT_EQ(k.Page()->Height(), 40);
@@ -126,8 +152,8 @@ TEST(KeyFrame, WithoutAFreePageTheKeyframeStaysIdle)
         path.ScratchPool()->AcquirePage();
     tFractalKeyFrame& k = path.Keyframe(3);
     k.view.scale = 2;
-    EXPECT_FALSE(k.StartRender(*path.ScratchPool(), path.params));
-    EXPECT_EQ(k.RenderStep(128, tKeyframeJob{*path.ScratchPool(), path.params, 3}), 0);
+    EXPECT_FALSE(k.StartRender(Job(path, k)));
+    EXPECT_EQ(k.RenderStep(128, Job(path, k)), 0);
     EXPECT_EQ(k.Generator(), nullptr);
     EXPECT_EQ(k.Progress(), 0);
 }
