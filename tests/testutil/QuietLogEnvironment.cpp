@@ -1,7 +1,8 @@
-// Notes that no test captures (the transitions and the benchmark log every
-// start) go nowhere instead of into the working directory. Test programs list
-// this file among their sources: a test environment registers itself when
-// its object is linked in, which a static library would not do.
+// Notes that no test captures (the zoom logs every keyframe, the transitions
+// and the benchmark every start) go nowhere instead of into the working
+// directory. Test programs list this file among their sources: a test
+// environment registers itself when its object is linked in, which a static
+// library would not do.
 #include "uLog.h"
 
 #include <gtest/gtest.h>
