@@ -33,6 +33,7 @@ TEST(Options, ChoosingLowAndPressingOKStoresLevel1ForTheNextRun)
         tRunningProgram options(folder, {"/c"});
         const auto dialog = x.FindWindow(options.Pid(), kTitle, std::chrono::seconds(30));
         ASSERT_TRUE(dialog) << folder.Log();
+        ASSERT_TRUE(x.WaitForFocus(*dialog, std::chrono::seconds(30)));
         // The selected level has the focus; Up moves to the level above it
         // and stops at "Low"; Return presses the default button, "OK".
         for (int i = 0; i < 5; ++i)

@@ -89,6 +89,31 @@ bool tX11Client::IsMapped(uint64_t window)
     return XGetWindowAttributes(D(display_), window, &a) && a.map_state == IsViewable;
 }
 
+bool tX11Client::WaitForFocus(uint64_t window, std::chrono::milliseconds timeout)
+{
+    Display* d = D(display_);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    do {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(d, &focus, &revert);
+        // The focus may lie on a child of the window: walk up to the root.
+        for (Window w = focus; w != 0 && w != PointerRoot;) {
+            if (w == window)
+                return true;
+            Window root = 0, parent = 0;
+            Window* children = nullptr;
+            unsigned int count = 0;
+            if (!XQueryTree(d, w, &root, &parent, &children, &count))
+                break;
+            XFree(children);
+            w = parent == root ? 0 : parent;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
 std::optional<std::pair<int, int>> tX11Client::Position(uint64_t window)
 {
     int x = 0, y = 0;

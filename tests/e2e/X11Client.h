@@ -27,6 +27,9 @@ public:
     std::optional<uint64_t> FindWindow(int pid, const std::string& title, std::chrono::milliseconds timeout);
     /// False once the window is gone or unmapped.
     bool IsMapped(uint64_t window);
+    /// Polls until the keyboard focus is on the window or inside it; false
+    /// after the timeout. Keys sent before would find no one to take them.
+    bool WaitForFocus(uint64_t window, std::chrono::milliseconds timeout);
     /// Top-left corner in screen coordinates.
     std::optional<std::pair<int, int>> Position(uint64_t window);
     /// WM_TRANSIENT_FOR, 0 when unset.
