@@ -11,9 +11,10 @@
 // or calls Tick() from an event loop of its own (a compositor's frame
 // callback), handling its events between two calls. Through tZoomHost the
 // host supplies what the run needs of the world: the OpenGL interface, the
-// screen's facts, the clock, sleeping and pending events. Nothing of a run
-// is global: several runners, each with its own host and context, may run
-// in one thread.
+// screen's facts, the clock, sleeping and pending events. A runner keeps
+// all of its run but the log and the process-wide random generator, so
+// several runners, each with its own host and context, can take turns in one
+// thread.
 //
 // A run goes through its phases once, in this order (docs/run-phases.md):
 //   Starting        graphics, scene, settings and the first two zooms, one
