@@ -298,7 +298,6 @@ int tRun::Exec()
 
     QApplication::exec();
     if (const std::optional<EGraphicsFailure> failure = Failure()) {
-        LogWarning(1, failure->what());
         ShowFatalError(failure->what());
         return ExitCodeOf(*failure);
     }
