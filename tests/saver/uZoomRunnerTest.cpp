@@ -220,6 +220,9 @@ TEST_F(ZoomRunner, PreviewRendersAQuarterOfTheResolutionAndSkipsTheScreenChecks)
     EXPECT_EQ(runner.RefreshRate(), 60);
     EXPECT_TRUE(log.FileContains(" -resolution 64x64"));
     EXPECT_FALSE(log.FileContains("Using ? render method")) << "the back end is known before rendering";
+    // Without a desktop picture the fade-out logs its line and takes no tick.
+    EXPECT_TRUE(log.FileContains("Initilizing desktop fade out transition"));
+    EXPECT_EQ(host.eventRounds, 4) << "the four start-up steps only";
 }
 
 // ---------------------------------------------------------------------------
@@ -269,18 +272,22 @@ TEST_F(ZoomRunner, StopsBeforeTheFrameLoopEndTheRunWithoutAFrame)
         tRunPhase during;
         int afterTick;
         bool close; // a close request rather than a stop by the user
+        bool desktop; // a desktop picture to fade from and back to
         const char* phases;
         double closingSeconds; // how long the close fade kept it going
     };
     const tCase cases[] = {
-        {"close while starting", rmDemo, tRunPhase::Starting, 2, true, "Starting Done", 0},
-        {"close while starting, Screen Saver", rmScreenSaver, tRunPhase::Starting, 1, true,
+        {"close while starting", rmDemo, tRunPhase::Starting, 2, true, true, "Starting Done", 0},
+        {"close while starting, Screen Saver", rmScreenSaver, tRunPhase::Starting, 1, true, true,
          "Starting DesktopFadeIn Done", 0},
+        // Without a desktop picture the fade-in logs its line and takes no tick.
+        {"close while starting, Screen Saver, no desktop", rmScreenSaver, tRunPhase::Starting, 1, true, false,
+         "Starting Done", 0},
         // A key pressed while graphics start keeps the state closing: the
         // desktop recedes under the close fade, which ends the run.
-        {"key while starting", rmScreenSaver, tRunPhase::Starting, 1, false,
+        {"key while starting", rmScreenSaver, tRunPhase::Starting, 1, false, true,
          "Starting DesktopFadeOut Closing DesktopFadeIn Done", 0.5},
-        {"key during the fade-out", rmScreenSaver, tRunPhase::DesktopFadeOut, 10, false,
+        {"key during the fade-out", rmScreenSaver, tRunPhase::DesktopFadeOut, 10, false, true,
          "Starting DesktopFadeOut Closing DesktopFadeIn Done", 0.5},
     };
     const std::unique_ptr<tPage> desktop = GradientPicture(160, 120);
@@ -289,7 +296,7 @@ TEST_F(ZoomRunner, StopsBeforeTheFrameLoopEndTheRunWithoutAFrame)
         tCapturedLog caseLog;
         tZoomTestHost caseHost;
         tZoomRunner runner(settings, caseHost, c.runMode);
-        runner.SetDesktopCapture(desktop.get());
+        runner.SetDesktopCapture(c.desktop ? desktop.get() : nullptr);
         int ticks = 0;
         extended requestedAt = 0;
         extended fadeOutEnd = 0;
@@ -308,6 +315,7 @@ TEST_F(ZoomRunner, StopsBeforeTheFrameLoopEndTheRunWithoutAFrame)
         EXPECT_EQ(runner.FrameCount(), 0u);
         EXPECT_FALSE(caseLog.FileContains("Fractal running..."));
         EXPECT_TRUE(caseLog.FileContains("Fractal closing..."));
+        EXPECT_EQ(caseLog.FileContains("Initilizing desktop fade in transition"), c.runMode == rmScreenSaver);
         if (c.closingSeconds > 0) {
             // Counted from the request; the start-up ticks before the
             // fade-out's first frame take up to 0.05 s.
