@@ -9,6 +9,8 @@ QX_PACKAGES=(
   xscreensaver desktop-file-utils man-db libxml2-utils
   dpkg-dev file lintian appstream
   clang libclang-rt-14-dev
+  libwayland-dev wayland-protocols libegl-dev libxkbcommon-dev qt6-wayland
+  sway swaybg grim wtype swayidle
 )
 
 qx_ensure_packages() {

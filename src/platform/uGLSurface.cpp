@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPointer>
 #include <QScreen>
 #include <QSurfaceFormat>
@@ -247,7 +248,15 @@ bool IsWindowFullScreen(const tWindowHandle& window)
 struct tGLContext::tImpl {
     QOpenGLContext context;
     std::string simulatedFailure;
+    /// The window's size in device pixels when the last frame was swapped.
+    QSize swappedSize;
 };
+
+namespace {
+
+QSize DeviceSize(const QWindow& window) { return window.size() * window.devicePixelRatio(); }
+
+} // namespace
 
 tGLContext::tGLContext(tWindowHandle window) : window_(std::move(window)), impl_(std::make_unique<tImpl>())
 {
@@ -304,9 +313,23 @@ bool tGLContext::SwapBuffers(std::string& reason)
     }
     // Swapping an unexposed window is undefined in the toolkit; there is
     // nothing to show, which is not a failure.
-    if (!window_->target->isExposed())
+    QWindow* target = window_->target;
+    if (!target->isExposed())
         return true;
-    impl_->context.swapBuffers(window_->target);
+    // Mesa's software renderer on Wayland sizes a frame's buffer when the
+    // frame is first drawn on, but its swap copies into buffers of the
+    // window's present size. When the window shrinks after one swap and
+    // nothing is drawn before the next (a compositor tiling the saver's
+    // window while it starts up does this), that copy overruns the smaller
+    // buffers and the process dies in eglSwapBuffers. Reading a pixel makes
+    // the renderer take the new size first.
+    const QSize size = DeviceSize(*target);
+    if (impl_->swappedSize.isValid() && size != impl_->swappedSize && MakeCurrent()) {
+        uint32_t pixel = 0;
+        impl_->context.functions()->glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &pixel);
+    }
+    impl_->swappedSize = size;
+    impl_->context.swapBuffers(target);
     return true;
 }
 

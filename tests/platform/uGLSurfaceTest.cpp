@@ -129,6 +129,45 @@ TEST(GLSurface, AWidgetGetsAnOpenGLChildThatFollowsItsSize)
     context.DoneCurrent();
 }
 
+// A compositor that tiles the saver's window while it starts up may shrink
+// it after one frame was swapped and before anything of the next is drawn.
+// On Wayland with Mesa's software renderer the next swap then overran the
+// new, smaller buffers (SIGSEGV in eglSwapBuffers). Each round here swaps a
+// frame, shrinks or widens the window, swaps with nothing drawn, then draws
+// at the new size.
+TEST(GLSurface, SwapsSurviveAWindowResizedBetweenFrames)
+{
+    QWindow top;
+    top.setFlags(Qt::Window | Qt::FramelessWindowHint);
+    top.setGeometry(0, 0, 1000, 600);
+    tWindowHandle window = WindowHandleFor(&top);
+    top.show();
+    Pump(300);
+    tGLContext context(window);
+    ASSERT_TRUE(context.MakeCurrent());
+    std::string reason;
+    // The first frame maps the window; a compositor then says its size.
+    glClear(GL_COLOR_BUFFER_BIT);
+    EXPECT_TRUE(context.SwapBuffers(reason)) << reason;
+    Pump(300);
+    for (const QSize size : {QSize(500, 600), QSize(900, 600), QSize(16, 580), QSize(300, 200)}) {
+        glClearColor(0, 1, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_TRUE(context.SwapBuffers(reason)) << reason;
+        top.resize(size);
+        Pump(50);
+        const tRect r = WindowRect(window);
+        EXPECT_EQ(r.right - r.left, size.width());
+        EXPECT_EQ(r.bottom - r.top, size.height());
+        EXPECT_TRUE(context.SwapBuffers(reason)) << reason;
+        ASSERT_TRUE(context.MakeCurrent());
+        glClear(GL_COLOR_BUFFER_BIT);
+        EXPECT_EQ(PixelAt(size.width() - 1, size.height() - 1), 0xFF00FF00u) << "drawn at the new size";
+        EXPECT_TRUE(context.SwapBuffers(reason)) << reason;
+    }
+    context.DoneCurrent();
+}
+
 TEST(GLSurface, AWindowWithoutOpenGLSurfaceGetsOneBeforeItIsShown)
 {
     QWindow plain;
