@@ -9,7 +9,8 @@ function(qx_set_warnings target)
   if(QX_WERROR)
     list(APPEND flags -Werror)
   endif()
-  target_compile_options(${target} PRIVATE ${flags})
+  # Only the project's C++; generated C (Wayland protocol code) is not ours.
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${flags}>)
 endfunction()
 
 # Libraries of the project: one per source folder, named qx_<folder>.

@@ -2,31 +2,11 @@
 // What an end-to-end test does on the X display as a user would: look at the
 // screen, move the mouse, press keys, and run a display of its own. Kept
 // apart from the tests because Xlib's macros clash with GoogleTest.
+#include "ScreenShot.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
-
-/// Pixels of a screen area, 0xRRGGBB, row by row.
-struct tScreenShot {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    bool Empty() const { return pixels.empty(); }
-    /// Number of different colours.
-    int Colours() const;
-    /// Share of pixels that differ from the other shot's (1 when sizes differ).
-    double ChangedShare(const tScreenShot& other) const;
-    /// Pixels within the tolerance of the colour, per channel.
-    int Count(uint32_t colour, int tolerance = 8) const;
-    /// The part x, y, w, h of the shot.
-    tScreenShot Part(int x, int y, int w, int h) const;
-    /// Writes the shot as a PNG file (to look at what a test saw).
-    bool Save(const std::string& path) const;
-};
-/// Root mean square difference of two equally sized shots, 0 to 1.
-double Difference(const tScreenShot& a, const tScreenShot& b);
 
 class tX11Session {
 public:
