@@ -1,17 +1,19 @@
 #include "uGLSurface.h"
 
 #include "uGuiApplication.h"
+#include "uPlatformWindow.h"
 
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QOpenGLContext>
-#include <QOpenGLFunctions>
 #include <QPointer>
 #include <QScreen>
 #include <QSurfaceFormat>
 #include <QWidget>
 #include <QWindow>
+
+#include <GL/gl.h>
 
 #include <cmath>
 #include <stdexcept>
@@ -74,9 +76,11 @@ private:
 
 } // namespace
 
-class tPlatformWindow {
+/// A toolkit window: a top-level window, a foreign window's child, or the
+/// OpenGL child of a widget.
+class tQtWindow : public tPlatformWindow {
 public:
-    ~tPlatformWindow()
+    ~tQtWindow() override
     {
         // Only windows made here are ours; a child window dies with its parent
         // anyway, so the guard tells whether it is still there.
@@ -84,36 +88,29 @@ public:
             delete owned.data();
     }
 
+    bool Exists() const override { return !target.isNull(); }
+    tRect Rect() const override;
+    int ScreenDepth() const override;
+    int ScreenRefreshRate() const override;
+    bool ShowFullScreen() override;
+    void ShowNormal() override;
+    bool IsFullScreen() const override;
+    std::unique_ptr<tGLContextImpl> CreateContext() override;
+    uint64_t DrawableId() const override { return target ? static_cast<uint64_t>(target->winId()) : 0; }
+
     /// The window OpenGL draws on.
     QPointer<QWindow> target;
     /// The form, when the handle was made for a widget.
     QPointer<QWidget> widget;
     /// A window made by this module (test window, or a widget's GL child).
     QPointer<QWindow> owned;
+
+private:
+    QWindow* TopLevel() const;
+    QScreen* Screen() const;
 };
 
 namespace {
-
-QWindow* TopLevelOf(const tWindowHandle& window)
-{
-    if (!window)
-        return nullptr;
-    if (window->widget)
-        return window->widget->window()->windowHandle();
-    if (!window->target)
-        return nullptr;
-    QWindow* w = window->target;
-    while (w->parent())
-        w = w->parent();
-    return w;
-}
-
-QScreen* ScreenOf(const tWindowHandle& window)
-{
-    if (QWindow* top = TopLevelOf(window); top && top->screen())
-        return top->screen();
-    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
-}
 
 void WaitForExposure(QWindow* window)
 {
@@ -127,7 +124,7 @@ void WaitForExposure(QWindow* window)
 
 tWindowHandle WindowHandleFor(QWindow* window)
 {
-    auto handle = std::make_shared<tPlatformWindow>();
+    auto handle = std::make_shared<tQtWindow>();
     if (window && window->surfaceType() != QSurface::OpenGLSurface && !window->handle()) {
         window->setSurfaceType(QSurface::OpenGLSurface);
         window->setFormat(EngineFormat());
@@ -138,7 +135,7 @@ tWindowHandle WindowHandleFor(QWindow* window)
 
 tWindowHandle WindowHandleFor(QWidget* widget)
 {
-    auto handle = std::make_shared<tPlatformWindow>();
+    auto handle = std::make_shared<tQtWindow>();
     if (!widget)
         return handle;
     handle->widget = widget;
@@ -166,7 +163,7 @@ tWindowHandle WindowHandleFor(QWidget* widget)
 tWindowHandle CreateTestWindow(int width, int height)
 {
     EnsureGLApplication();
-    auto handle = std::make_shared<tPlatformWindow>();
+    auto handle = std::make_shared<tQtWindow>();
     auto* window = new QWindow();
     window->setSurfaceType(QSurface::OpenGLSurface);
     window->setFormat(EngineFormat());
@@ -180,172 +177,230 @@ tWindowHandle CreateTestWindow(int width, int height)
     return handle;
 }
 
-bool WindowExists(const tWindowHandle& window) { return window && !window->target.isNull(); }
-
-tRect WindowRect(const tWindowHandle& window)
+QWindow* tQtWindow::TopLevel() const
 {
-    if (!WindowExists(window))
+    if (widget)
+        return widget->window()->windowHandle();
+    if (!target)
+        return nullptr;
+    QWindow* w = target;
+    while (w->parent())
+        w = w->parent();
+    return w;
+}
+
+QScreen* tQtWindow::Screen() const
+{
+    if (QWindow* top = TopLevel(); top && top->screen())
+        return top->screen();
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
+}
+
+tRect tQtWindow::Rect() const
+{
+    if (!target)
         return {};
-    QWindow* w = window->target;
-    const QPoint origin = w->mapToGlobal(QPoint(0, 0));
-    const qreal ratio = w->devicePixelRatio();
-    const int width = static_cast<int>(std::lround(w->width() * ratio));
-    const int height = static_cast<int>(std::lround(w->height() * ratio));
+    const QPoint origin = target->mapToGlobal(QPoint(0, 0));
+    const qreal ratio = target->devicePixelRatio();
+    const int width = static_cast<int>(std::lround(target->width() * ratio));
+    const int height = static_cast<int>(std::lround(target->height() * ratio));
     return {origin.x(), origin.y(), origin.x() + width, origin.y() + height};
 }
 
-int ScreenDepth(const tWindowHandle& window)
+int tQtWindow::ScreenDepth() const
 {
-    QScreen* screen = ScreenOf(window);
+    QScreen* screen = Screen();
     return screen ? screen->depth() : 0;
 }
 
-int ScreenRefreshRate(const tWindowHandle& window)
+int tQtWindow::ScreenRefreshRate() const
 {
-    QScreen* screen = ScreenOf(window);
+    QScreen* screen = Screen();
     return screen ? static_cast<int>(std::lround(screen->refreshRate())) : 0;
 }
 
-bool ShowWindowFullScreen(const tWindowHandle& window)
+bool tQtWindow::ShowFullScreen()
 {
-    if (!WindowExists(window))
+    if (!target)
         return false;
-    if (window->widget) {
-        window->widget->window()->showFullScreen();
+    if (widget) {
+        widget->window()->showFullScreen();
         return true;
     }
-    QWindow* top = TopLevelOf(window);
+    QWindow* top = TopLevel();
     if (!top)
         return false;
     top->showFullScreen();
     return true;
 }
 
-void ShowWindowNormal(const tWindowHandle& window)
+void tQtWindow::ShowNormal()
 {
-    if (!WindowExists(window))
+    if (!target)
         return;
-    if (window->widget)
-        window->widget->window()->showNormal();
-    else if (QWindow* top = TopLevelOf(window))
+    if (widget)
+        widget->window()->showNormal();
+    else if (QWindow* top = TopLevel())
         top->showNormal();
 }
 
-bool IsWindowFullScreen(const tWindowHandle& window)
+bool tQtWindow::IsFullScreen() const
 {
-    if (!WindowExists(window))
+    if (!target)
         return false;
-    if (window->widget)
-        return window->widget->window()->isFullScreen();
-    QWindow* top = TopLevelOf(window);
+    if (widget)
+        return widget->window()->isFullScreen();
+    QWindow* top = TopLevel();
     return top && top->windowStates().testFlag(Qt::WindowFullScreen);
 }
 
 // ---------------------------------------------------------------------------
-// OpenGL context
+// Window facts, for either kind of window
 // ---------------------------------------------------------------------------
 
-struct tGLContext::tImpl {
-    QOpenGLContext context;
-    std::string simulatedFailure;
-    /// The window's size in device pixels when the last frame was swapped.
-    QSize swappedSize;
-};
+bool WindowExists(const tWindowHandle& window) { return window && window->Exists(); }
+
+tRect WindowRect(const tWindowHandle& window) { return WindowExists(window) ? window->Rect() : tRect{}; }
+
+int ScreenDepth(const tWindowHandle& window)
+{
+    if (window)
+        return window->ScreenDepth();
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && QGuiApplication::primaryScreen()
+               ? QGuiApplication::primaryScreen()->depth()
+               : 0;
+}
+
+int ScreenRefreshRate(const tWindowHandle& window)
+{
+    if (window)
+        return window->ScreenRefreshRate();
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) && QGuiApplication::primaryScreen()
+               ? static_cast<int>(std::lround(QGuiApplication::primaryScreen()->refreshRate()))
+               : 0;
+}
+
+bool ShowWindowFullScreen(const tWindowHandle& window) { return WindowExists(window) && window->ShowFullScreen(); }
+
+void ShowWindowNormal(const tWindowHandle& window)
+{
+    if (WindowExists(window))
+        window->ShowNormal();
+}
+
+bool IsWindowFullScreen(const tWindowHandle& window) { return WindowExists(window) && window->IsFullScreen(); }
+
+// ---------------------------------------------------------------------------
+// OpenGL contexts
+// ---------------------------------------------------------------------------
 
 namespace {
 
-QSize DeviceSize(const QWindow& window) { return window.size() * window.devicePixelRatio(); }
+class tQtGLContext : public tGLContextImpl {
+public:
+    explicit tQtGLContext(QWindow* target) : target_(target)
+    {
+        if (!target->supportsOpenGL())
+            throw std::runtime_error("The window has no OpenGL surface");
+        if (!target->handle())
+            target->create();
+        context_.setFormat(EngineFormat());
+        if (!context_.create())
+            throw std::runtime_error("The OpenGL context could not be created");
+    }
+    ~tQtGLContext() override { tQtGLContext::DoneCurrent(); }
+
+    bool MakeCurrent() override { return target_ && context_.makeCurrent(target_); }
+    bool IsCurrent() const override
+    {
+        return target_ && QOpenGLContext::currentContext() == &context_ && context_.surface() == target_.data();
+    }
+    void DoneCurrent() override
+    {
+        if (QOpenGLContext::currentContext() == &context_)
+            context_.doneCurrent();
+    }
+    bool Swap(std::string& reason) override
+    {
+        if (!context_.isValid()) {
+            reason = "The rendering context was lost";
+            return false;
+        }
+        // Swapping an unexposed window is undefined in the toolkit; there is
+        // nothing to show, which is not a failure.
+        if (!target_->isExposed())
+            return true;
+        const QSize size = target_->size() * target_->devicePixelRatio();
+        if (swappedSize_.isValid() && size != swappedSize_ && MakeCurrent())
+            TakeNewDrawableSize();
+        swappedSize_ = size;
+        context_.swapBuffers(target_);
+        return true;
+    }
+    uint64_t Id() const override { return reinterpret_cast<uintptr_t>(&context_); }
+
+private:
+    QPointer<QWindow> target_;
+    QOpenGLContext context_;
+    /// The window's size in device pixels when the last frame was swapped.
+    QSize swappedSize_;
+};
 
 } // namespace
 
-tGLContext::tGLContext(tWindowHandle window) : window_(std::move(window)), impl_(std::make_unique<tImpl>())
+std::unique_ptr<tGLContextImpl> tQtWindow::CreateContext() { return std::make_unique<tQtGLContext>(target); }
+
+void TakeNewDrawableSize()
+{
+    uint32_t pixel = 0;
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &pixel);
+}
+
+tGLContext::tGLContext(tWindowHandle window) : window_(std::move(window))
 {
     if (!WindowExists(window_))
         throw std::runtime_error("The window to draw on does not exist");
-    QWindow* target = window_->target;
-    if (!target->supportsOpenGL())
-        throw std::runtime_error("The window has no OpenGL surface");
-    if (!target->handle())
-        target->create();
-    impl_->context.setFormat(EngineFormat());
-    if (!impl_->context.create())
-        throw std::runtime_error("The OpenGL context could not be created");
+    impl_ = window_->CreateContext();
 }
 
-tGLContext::~tGLContext()
-{
-    if (QOpenGLContext::currentContext() == &impl_->context)
-        impl_->context.doneCurrent();
-}
+tGLContext::~tGLContext() = default;
 
-bool tGLContext::MakeCurrent()
-{
-    if (!WindowExists(window_))
-        return false;
-    return impl_->context.makeCurrent(window_->target);
-}
+bool tGLContext::MakeCurrent() { return WindowExists(window_) && impl_->MakeCurrent(); }
 
-bool tGLContext::IsCurrent() const
-{
-    return WindowExists(window_) && QOpenGLContext::currentContext() == &impl_->context &&
-           impl_->context.surface() == window_->target.data();
-}
+bool tGLContext::IsCurrent() const { return WindowExists(window_) && impl_->IsCurrent(); }
 
-void tGLContext::DoneCurrent()
-{
-    if (QOpenGLContext::currentContext() == &impl_->context)
-        impl_->context.doneCurrent();
-}
+void tGLContext::DoneCurrent() { impl_->DoneCurrent(); }
 
 bool tGLContext::SwapBuffers(std::string& reason)
 {
-    if (!impl_->simulatedFailure.empty()) {
-        reason = impl_->simulatedFailure;
+    if (!simulatedFailure_.empty()) {
+        reason = simulatedFailure_;
         return false;
     }
     if (!WindowExists(window_)) {
         reason = "The window no longer exists";
         return false;
     }
-    if (!impl_->context.isValid()) {
-        reason = "The rendering context was lost";
-        return false;
-    }
-    // Swapping an unexposed window is undefined in the toolkit; there is
-    // nothing to show, which is not a failure.
-    QWindow* target = window_->target;
-    if (!target->isExposed())
-        return true;
-    // Mesa's software renderer on Wayland sizes a frame's buffer when the
-    // frame is first drawn on, but its swap copies into buffers of the
-    // window's present size. When the window shrinks after one swap and
-    // nothing is drawn before the next (a compositor tiling the saver's
-    // window while it starts up does this), that copy overruns the smaller
-    // buffers and the process dies in eglSwapBuffers. Reading a pixel makes
-    // the renderer take the new size first.
-    const QSize size = DeviceSize(*target);
-    if (impl_->swappedSize.isValid() && size != impl_->swappedSize && MakeCurrent()) {
-        uint32_t pixel = 0;
-        impl_->context.functions()->glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &pixel);
-    }
-    impl_->swappedSize = size;
-    impl_->context.swapBuffers(target);
-    return true;
+    return impl_->Swap(reason);
 }
 
-void tGLContext::SimulateSwapFailure(std::string reason) { impl_->simulatedFailure = std::move(reason); }
+void tGLContext::SimulateSwapFailure(std::string reason) { simulatedFailure_ = std::move(reason); }
 
-uint64_t tGLContext::ContextId() const { return reinterpret_cast<uintptr_t>(&impl_->context); }
+uint64_t tGLContext::ContextId() const { return impl_->Id(); }
 
-uint64_t tGLContext::DrawableId() const
+uint64_t tGLContext::DrawableId() const { return WindowExists(window_) ? window_->DrawableId() : 0; }
+
+uint64_t tGLContext::CurrentContextId()
 {
-    return WindowExists(window_) ? static_cast<uint64_t>(window_->target->winId()) : 0;
+    if (const uint64_t egl = CurrentEGLContextId())
+        return egl;
+    return reinterpret_cast<uintptr_t>(QOpenGLContext::currentContext());
 }
-
-uint64_t tGLContext::CurrentContextId() { return reinterpret_cast<uintptr_t>(QOpenGLContext::currentContext()); }
 
 uint64_t tGLContext::CurrentDrawableId()
 {
+    if (const uint64_t egl = CurrentEGLDrawableId())
+        return egl;
     QOpenGLContext* current = QOpenGLContext::currentContext();
     if (!current || !current->surface() || current->surface()->surfaceClass() != QSurface::Window)
         return 0;

@@ -15,9 +15,11 @@
 class QWindow;
 class QWidget;
 
-/// The platform's record of a window the engine may draw on (defined in the
+/// The platform's record of a window the engine may draw on: a toolkit
+/// window, or one of the saver's own Wayland surfaces (defined in the
 /// platform sources).
 class tPlatformWindow;
+class tGLContextImpl;
 
 /// Copies refer to the same window. A handle never keeps a form alive: when
 /// the toolkit window is destroyed the handle reports WindowExists() false.
@@ -101,7 +103,7 @@ public:
     static uint64_t CurrentDrawableId();
 
 private:
-    struct tImpl;
     tWindowHandle window_;
-    std::unique_ptr<tImpl> impl_;
+    std::unique_ptr<tGLContextImpl> impl_;
+    std::string simulatedFailure_;
 };

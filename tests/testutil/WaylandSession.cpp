@@ -195,12 +195,22 @@ tScreenShot tWaylandSession::Shot(const std::string& output) const
     return result.exitCode == 0 ? LoadShot(path) : tScreenShot{};
 }
 
+namespace {
+/// Milliseconds wtype waits between making its keyboard and typing.
+constexpr const char* kKeyboardSettles = "300";
+} // namespace
+
 bool tWaylandSession::Type(const std::vector<std::string>& arguments) const
 {
-    std::string line = "env WAYLAND_DISPLAY='" + socket_ + "' wtype";
-    for (const std::string& argument : arguments)
-        line += " '" + argument + "'";
-    return RunCommand(line).exitCode == 0;
+    return StartTyping(arguments)->Wait(10s) == 0;
+}
+
+std::unique_ptr<tChildProcess> tWaylandSession::StartTyping(const std::vector<std::string>& arguments) const
+{
+    std::vector<std::string> argv{"wtype", "-s", kKeyboardSettles};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<tChildProcess>(argv, std::vector<std::string>{"PATH=/usr/bin:/bin", "WAYLAND_DISPLAY=" + socket_},
+                                           dir_.File("wtype.log"));
 }
 
 bool tWaylandSession::MovePointer(int x, int y)

@@ -53,9 +53,15 @@ public:
 
     /// What the output shows now (empty when grim fails).
     tScreenShot Shot(const std::string& output) const;
-    /// wtype with these arguments ("a" types a; "-M", "shift", ... holds a
-    /// modifier); true when it ran to its end.
+    /// wtype with these arguments ("a" types a; "-P", "Shift_L" presses
+    /// Shift, "-p", "Shift_L" releases it); true when it ran to its end. Headless sway has no keyboard
+    /// of its own: wtype's virtual keyboard appears when wtype starts and
+    /// goes when it ends, so it waits a moment before typing, for clients to
+    /// take the new keyboard.
     bool Type(const std::vector<std::string>& arguments) const;
+    /// The same without waiting for the end, for a test that must dispatch
+    /// its own client's events meanwhile.
+    std::unique_ptr<tChildProcess> StartTyping(const std::vector<std::string>& arguments) const;
     /// Moves the pointer to the layout position (x, y); true once sway has
     /// handled the motion.
     bool MovePointer(int x, int y);
