@@ -73,3 +73,10 @@ uint32_t VirtualKeyOfKeysym(uint32_t keysym)
             return key.virtualKey;
     return 0;
 }
+
+bool IsModifierKeysym(uint32_t keysym)
+{
+    return (keysym >= XKB_KEY_Shift_L && keysym <= XKB_KEY_Hyper_R) ||
+           (keysym >= XKB_KEY_ISO_Lock && keysym <= XKB_KEY_ISO_Level5_Lock) || keysym == XKB_KEY_Mode_switch ||
+           keysym == XKB_KEY_Num_Lock || keysym == XKB_KEY_Scroll_Lock;
+}

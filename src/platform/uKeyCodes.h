@@ -9,3 +9,7 @@
 uint32_t VirtualKeyOf(int toolkitKey);
 /// The same for an XKB key symbol (the keys of a Wayland keyboard).
 uint32_t VirtualKeyOfKeysym(uint32_t keysym);
+/// True for key symbols of keys that only modify others or switch a lock
+/// (Shift, Control, Alt, Meta, Super, Hyper, the level and group keys, Caps,
+/// Num and Scroll Lock).
+bool IsModifierKeysym(uint32_t keysym);

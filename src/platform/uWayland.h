@@ -45,9 +45,9 @@ struct tWaylandKey {
     /// Windows virtual-key code (0 for keys without one).
     uint32_t virtualKey = 0;
     bool down = false;
-    /// The key types a character in the current keyboard state (letters,
-    /// digits, space, Enter, Escape…; not Shift, Control or Alt alone).
-    bool typesCharacter = false;
+    /// The key only modifies others or switches a lock (Shift, Control, Alt,
+    /// the Windows and level keys, Caps, Num and Scroll Lock).
+    bool modifier = false;
     bool altHeld = false;
 };
 
@@ -82,6 +82,9 @@ public:
 
     /// What the compositor offers.
     bool HasLayerShell() const;
+    /// Acts as on desktops without layer-shell (GNOME): surfaces made from
+    /// now on are full-screen windows. For tests.
+    void IgnoreLayerShell();
     bool HasXdgShell() const;
     bool HasScreenCopy() const;
 

@@ -194,6 +194,13 @@ bool tWaylandClient::Roundtrip()
 bool tWaylandClient::Connected() const { return !state_->lost; }
 
 bool tWaylandClient::HasLayerShell() const { return state_->layerShell != nullptr; }
+void tWaylandClient::IgnoreLayerShell()
+{
+    if (state_->layerShell)
+        zwlr_layer_shell_v1_destroy(state_->layerShell);
+    state_->layerShell = nullptr;
+}
+
 bool tWaylandClient::HasXdgShell() const { return state_->wmBase != nullptr; }
 bool tWaylandClient::HasScreenCopy() const { return state_->screenCopy != nullptr && state_->shm != nullptr; }
 
@@ -384,9 +391,10 @@ void Key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t ke
     // Evdev numbers keys from 8 below XKB.
     const xkb_keycode_t code = key + 8;
     tWaylandKey event;
+    const xkb_keysym_t symbol = xkb_state_key_get_one_sym(state.keyState, code);
     event.down = keyState == WL_KEYBOARD_KEY_STATE_PRESSED;
-    event.virtualKey = VirtualKeyOfKeysym(xkb_state_key_get_one_sym(state.keyState, code));
-    event.typesCharacter = xkb_state_key_get_utf32(state.keyState, code) != 0;
+    event.virtualKey = VirtualKeyOfKeysym(symbol);
+    event.modifier = IsModifierKeysym(symbol);
     event.altHeld = xkb_state_mod_name_is_active(state.keyState, XKB_MOD_NAME_ALT, XKB_STATE_MODS_EFFECTIVE) > 0;
     state.owner->onKey(event);
 }

@@ -33,3 +33,14 @@ TEST(KeyCodes, ToolkitKeysAndKeySymbolsMeetOnTheSameCodes)
     EXPECT_EQ(VirtualKeyOfKeysym(XKB_KEY_Control_R), 0x11u);
     EXPECT_EQ(VirtualKeyOf(0), 0u);
 }
+
+TEST(KeyCodes, ModifierKeySymbols)
+{
+    for (const uint32_t keysym : {XKB_KEY_Shift_L, XKB_KEY_Control_R, XKB_KEY_Caps_Lock, XKB_KEY_Alt_L, XKB_KEY_Super_R,
+                                  XKB_KEY_Hyper_L, XKB_KEY_ISO_Level3_Shift, XKB_KEY_Mode_switch, XKB_KEY_Num_Lock,
+                                  XKB_KEY_Scroll_Lock})
+        EXPECT_TRUE(IsModifierKeysym(keysym)) << keysym;
+    for (const uint32_t keysym : {XKB_KEY_a, XKB_KEY_Return, XKB_KEY_Escape, XKB_KEY_F1, XKB_KEY_space,
+                                  XKB_KEY_XF86AudioPlay, XKB_KEY_NoSymbol})
+        EXPECT_FALSE(IsModifierKeysym(keysym)) << keysym;
+}
