@@ -1,10 +1,50 @@
 #include "uDesktopCapture.h"
 
+#include "uLog.h"
+#include "uWayland.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+
+namespace {
+
+/// How long one output's copy may take before the capture goes without it.
+constexpr int kOutputCopyTimeoutMs = 1000;
+
+/// The toolkit cannot grab the screens of a Wayland desktop; the
+/// compositor's screen-copy protocol can, where the compositor offers it.
+/// Draws each output that meets the wanted area where it lies.
+bool DrawOutputsFromCompositor(QPainter& painter, const QRect& wanted)
+{
+    const std::optional<std::string> display = WaylandSessionDisplay();
+    if (!display)
+        return false;
+    bool drawn = false;
+    try {
+        tWaylandClient client(*display);
+        for (const tWaylandOutput& output : client.Outputs()) {
+            const QRect place(output.x, output.y, output.width / output.scale, output.height / output.scale);
+            if (!place.intersects(wanted))
+                continue;
+            const std::optional<tBitmap> picture = client.CaptureOutput(output.id, kOutputCopyTimeoutMs);
+            if (!picture)
+                continue;
+            // B, G, R, A bytes are QImage's ARGB32 on little-endian machines.
+            const QImage image(picture->pixels.data(), picture->width, picture->height, picture->width * 4,
+                               QImage::Format_ARGB32);
+            painter.drawImage(QRect(place.topLeft() - wanted.topLeft(), place.size()), image);
+            drawn = true;
+        }
+    } catch (const std::exception& e) {
+        LogNote(2, std::string("No copy of the desktop from the compositor: ") + e.what());
+    }
+    return drawn;
+}
+
+} // namespace
 
 tBitmap CaptureDesktop(std::optional<tRect> area)
 {
@@ -40,6 +80,8 @@ tBitmap CaptureDesktop(std::optional<tRect> area)
             painter.drawPixmap(screen->geometry().topLeft() - wanted.topLeft(), shot);
             grabbed = true;
         }
+        if (!grabbed)
+            grabbed = DrawOutputsFromCompositor(painter, wanted);
     }
     if (!grabbed)
         return result;

@@ -12,5 +12,7 @@
 /// area (virtual-desktop pixels, right and bottom exclusive), only that part.
 /// An invalid (empty) bitmap when there is no graphical application or no
 /// screen, when the area is empty or when the platform refuses to give the
-/// screens' pixels (Wayland sessions do). Every pixel is opaque.
+/// screens' pixels. On a Wayland desktop, where the toolkit cannot grab the
+/// screens, the compositor copies its outputs if it offers screen copy
+/// (sway, Hyprland and the other wlroots desktops do). Every pixel is opaque.
 tBitmap CaptureDesktop(std::optional<tRect> area = std::nullopt);
