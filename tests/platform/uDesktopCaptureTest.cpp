@@ -66,23 +66,3 @@ TEST(DesktopCapture, PhotographsWhatTheScreenShows)
     EXPECT_FALSE(CaptureDesktop(tRect{10, 10, 10, 50}).Valid()) << "an empty area";
     context.DoneCurrent();
 }
-
-// On a Wayland desktop, where the toolkit grabs nothing, the compositor
-// copies the outputs. platform_wayland_tests runs this on one whose two
-// outputs show plain backgrounds (plum and teal).
-TEST(DesktopCapture, OnAWaylandDesktopTheCompositorCopiesTheOutputs)
-{
-    if (QGuiApplication::platformName() != "wayland")
-        GTEST_SKIP() << "needs the toolkit on a Wayland desktop";
-    const tBitmap desktop = CaptureDesktop();
-    ASSERT_TRUE(desktop.Valid());
-    EXPECT_EQ(desktop.width, 2560);
-    EXPECT_EQ(desktop.height, 720);
-    EXPECT_EQ(CapturedRgb(desktop, 10, 10), 0xC8285Au);
-    EXPECT_EQ(CapturedRgb(desktop, 1279, 719), 0xC8285Au);
-    EXPECT_EQ(CapturedRgb(desktop, 1280, 0), 0x208080u);
-    const tBitmap part = CaptureDesktop(tRect{1270, 100, 1290, 110});
-    ASSERT_TRUE(part.Valid());
-    EXPECT_EQ(CapturedRgb(part, 9, 0), 0xC8285Au);
-    EXPECT_EQ(CapturedRgb(part, 10, 0), 0x208080u);
-}

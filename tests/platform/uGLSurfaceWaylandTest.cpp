@@ -1,5 +1,5 @@
-// The OpenGL surface tests that Wayland makes different, run again by the
-// toolkit's Wayland client on a Wayland desktop of the test's own.
+// The toolkit on a Wayland desktop of the test's own: the OpenGL surface
+// tests that Wayland makes different, and the desktop capture.
 #include "ChildProcess.h"
 #include "WaylandSession.h"
 
@@ -9,9 +9,10 @@
 
 namespace {
 
-/// Runs the tests of platform_gl_tests that the filter names on the toolkit's
+/// Runs the tests of the program that the filter names on the toolkit's
 /// Wayland client; true when all passed.
-::testing::AssertionResult RunOnWayland(const tWaylandSession& session, const std::string& filter)
+::testing::AssertionResult RunOnWayland(const tWaylandSession& session, const std::string& program,
+                                        const std::string& filter)
 {
     tTempDir dir;
     std::filesystem::create_directories(dir.File("runtime"));
@@ -21,7 +22,7 @@ namespace {
                            "XDG_RUNTIME_DIR=" + dir.File("runtime")});
     const std::vector<std::string> sanitizer = SanitizerEnvironment();
     env.insert(env.end(), sanitizer.begin(), sanitizer.end());
-    tChildProcess test({PLATFORM_GL_TESTS, "--gtest_filter=" + filter}, env, dir.File("output"));
+    tChildProcess test({program, "--gtest_filter=" + filter}, env, dir.File("output"));
     const int code = test.Wait(std::chrono::seconds(60));
     const std::string output = ReadTextFile(dir.File("output"));
     if (code != 0 || output.find("[  PASSED  ]") == std::string::npos || output.find("SKIPPED") != std::string::npos)
@@ -35,7 +36,7 @@ TEST(GLSurfaceOnWayland, SwapsSurviveAWindowResizedBetweenFrames)
 {
     tWaylandSession session(1);
     ASSERT_TRUE(session.Valid()) << session.Log();
-    EXPECT_TRUE(RunOnWayland(session, "GLSurface.SwapsSurviveAWindowResizedBetweenFrames"));
+    EXPECT_TRUE(RunOnWayland(session, PLATFORM_GL_TESTS, "GLSurface.SwapsSurviveAWindowResizedBetweenFrames"));
 }
 
 TEST(GLSurfaceOnWayland, TheDesktopCaptureAsksTheCompositor)
@@ -49,5 +50,5 @@ TEST(GLSurfaceOnWayland, TheDesktopCaptureAsksTheCompositor)
                    session.Shot("HEADLESS-2").Count(0x208080, 0) > 1280 * 700;
         },
         std::chrono::seconds(10)));
-    EXPECT_TRUE(RunOnWayland(session, "DesktopCapture.OnAWaylandDesktopTheCompositorCopiesTheOutputs"));
+    EXPECT_TRUE(RunOnWayland(session, TOOLKIT_CHECKS, "DesktopCapture.OnAWaylandDesktopTheCompositorCopiesTheOutputs"));
 }
