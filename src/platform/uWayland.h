@@ -98,9 +98,10 @@ public:
     std::function<void(uint32_t id)> onOutputRemoved;
     /// A key on a surface that has the keyboard.
     std::function<void(const tWaylandKey&)> onKey;
-    /// The pointer entered or moved over one of our surfaces; the position
-    /// in layout pixels.
-    std::function<void(int x, int y)> onPointerMotion;
+    /// The pointer is over one of our surfaces, at a position in layout
+    /// pixels: moved over it (moved), or only came onto it because the
+    /// surface appeared under it or the pointer crossed from another output.
+    std::function<void(int x, int y, bool moved)> onPointer;
 
     /// What the output shows now, through the compositor's screen-copy
     /// protocol, as an opaque picture. None when the compositor offers no

@@ -417,15 +417,15 @@ const wl_keyboard_listener kKeyboardListener{
     [](void*, wl_keyboard*, int32_t, int32_t) {},
 };
 
-void PointerAt(tState& state, wl_surface* surface, wl_fixed_t x, wl_fixed_t y)
+void PointerAt(tState& state, wl_surface* surface, wl_fixed_t x, wl_fixed_t y, bool moved)
 {
     const auto found = state.surfaces.find(surface);
-    if (found == state.surfaces.end() || !state.owner->onPointerMotion)
+    if (found == state.surfaces.end() || !state.owner->onPointer)
         return;
     const tOutputRecord* output = state.Find(found->second->outputId);
     const int left = output ? output->facts.x : 0;
     const int top = output ? output->facts.y : 0;
-    state.owner->onPointerMotion(left + wl_fixed_to_int(x), top + wl_fixed_to_int(y));
+    state.owner->onPointer(left + wl_fixed_to_int(x), top + wl_fixed_to_int(y), moved);
 }
 
 const wl_pointer_listener kPointerListener{
@@ -435,12 +435,12 @@ const wl_pointer_listener kPointerListener{
         state.pointerFocus = surface;
         if (state.surfaces.contains(surface))
             wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);
-        PointerAt(state, surface, x, y);
+        PointerAt(state, surface, x, y, false);
     },
     [](void* data, wl_pointer*, uint32_t, wl_surface*) { static_cast<tState*>(data)->pointerFocus = nullptr; },
     [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
         auto& state = *static_cast<tState*>(data);
-        PointerAt(state, state.pointerFocus, x, y);
+        PointerAt(state, state.pointerFocus, x, y, true);
     },
     [](void*, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t) {},
     [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
