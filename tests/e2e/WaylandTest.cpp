@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 
 namespace {
 
@@ -42,7 +43,42 @@ struct tWaylandRun {
             60s);
         return shot;
     }
+
+    /// Both outputs show a zoom, and a different picture a moment later.
+    void ExpectZoomsOnBothOutputs() const
+    {
+        for (const char* output : {"HEADLESS-1", "HEADLESS-2"}) {
+            const tScreenShot first = WaitForZoom(output);
+            EXPECT_GT(first.Colours(), 200) << output << " shows a zoom";
+            EXPECT_TRUE(WaitUntil([&] { return session.Shot(output).ChangedShare(first) > 0.05; }, 10s))
+                << output << "'s picture moves";
+        }
+    }
+
+    /// Every output's zoom is running.
+    bool WaitRunning() const
+    {
+        return WaitUntil([&] { return Count(folder.Log(), "Fractal running...") >= 2; }, 90s);
+    }
+
+    static int Count(const std::string& text, const std::string& what)
+    {
+        int n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
 };
+
+/// Waits for the program's end; the time it took, or none after 10 s.
+std::optional<std::chrono::milliseconds> EndsWithin(tRunningProgram& program, int& code)
+{
+    const auto since = std::chrono::steady_clock::now();
+    if (!WaitUntil([&] { return !program.Running(); }, 10s))
+        return std::nullopt;
+    code = program.Wait(1s);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
+}
 
 } // namespace
 
@@ -57,4 +93,73 @@ TEST(Wayland, DemoDrawsInAWindowOfTheToolkitsWaylandClient)
     EXPECT_TRUE(WaitUntil([&] { return run.session.Shot("HEADLESS-1").ChangedShare(first) > 0.05; }, 10s))
         << "the picture moves";
     EXPECT_EQ(demo->Terminate(), 0) << run.folder.Output();
+}
+
+TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
+{
+    tWaylandRun run;
+    ASSERT_TRUE(run.session.Valid()) << run.session.Log();
+    const auto saver = run.Start({"/s"});
+    ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
+    EXPECT_NE(run.folder.Log().find("above all windows (Wayland overlay layer)"), std::string::npos);
+    run.ExpectZoomsOnBothOutputs();
+
+    // Shift speeds the zoom up and leaves it running; a letter ends it.
+    ASSERT_TRUE(run.session.Type({"-P", "Shift_L", "-s", "200", "-p", "Shift_L"}));
+    EXPECT_TRUE(saver->Running());
+    ASSERT_TRUE(run.session.Type({"x"}));
+    int code = -1;
+    const auto ended = EndsWithin(*saver, code);
+    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the key";
+    EXPECT_LE(*ended, ResponseLimit(2000ms));
+    EXPECT_EQ(code, 0) << run.folder.Output();
+    EXPECT_NE(run.folder.Log().find("Key press... stop event triggered"), std::string::npos);
+    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
+}
+
+TEST(Wayland, APointerMoveEndsScreenSaverMode)
+{
+    tWaylandRun run;
+    ASSERT_TRUE(run.session.Valid()) << run.session.Log();
+    // Where the pointer is when the saver covers the outputs.
+    ASSERT_TRUE(run.session.MovePointer(1280 + 600, 300));
+    const auto saver = run.Start({"/s"});
+    ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
+    ASSERT_TRUE(run.WaitForZoom("HEADLESS-2").Colours() > 200);
+    EXPECT_TRUE(saver->Running()) << "the surfaces appearing under the pointer is no move";
+
+    ASSERT_TRUE(run.session.MovePointer(1280 + 610, 305));
+    int code = -1;
+    const auto ended = EndsWithin(*saver, code);
+    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the move";
+    EXPECT_LE(*ended, ResponseLimit(2000ms));
+    EXPECT_EQ(code, 0) << run.folder.Output();
+    EXPECT_NE(run.folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
+    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
+}
+
+TEST(Wayland, TheBackgroundRoleZoomsBelowWindowsUntilSigterm)
+{
+    tWaylandRun run;
+    ASSERT_TRUE(run.session.Valid()) << run.session.Log();
+    const auto background = run.Start({"--root"});
+    ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
+    EXPECT_NE(run.folder.Log().find("below all windows (Wayland background layer)"), std::string::npos);
+    run.ExpectZoomsOnBothOutputs();
+    ASSERT_TRUE(run.session.MovePointer(300, 300));
+    ASSERT_TRUE(run.session.MovePointer(320, 310));
+    ASSERT_TRUE(run.session.Type({"x"}));
+    EXPECT_TRUE(background->Running()) << "input belongs to the windows above";
+    EXPECT_EQ(background->Terminate(), 0) << run.folder.Output();
+    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
+}
+
+TEST(Wayland, SigtermEndsScreenSaverMode)
+{
+    tWaylandRun run;
+    ASSERT_TRUE(run.session.Valid()) << run.session.Log();
+    const auto saver = run.Start({"/s"});
+    ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
+    EXPECT_EQ(saver->Terminate(), 0) << run.folder.Output();
+    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
 }

@@ -23,46 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-struct tProcessFacts {
-    std::string first; // the first argument
-    char state = '\0'; // '\0' when the process is gone
-    pid_t parent = 0;
-};
-
-tProcessFacts FactsOf(pid_t pid)
-{
-    tProcessFacts facts;
-    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
-    std::getline(cmdline, facts.first, '\0');
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const auto close = line.rfind(')');
-    if (close != std::string::npos && close + 2 < line.size()) {
-        std::istringstream rest(line.substr(close + 2));
-        rest >> facts.state >> facts.parent;
-    }
-    return facts;
-}
-
-// Live (not zombie) processes running the program at path, without the
-// moments when one forks a helper (which shares its command line until it
-// runs another program).
-std::vector<pid_t> ProcessesOf(const std::string& path)
-{
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename();
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        const pid_t pid = std::stoi(name);
-        const tProcessFacts facts = FactsOf(pid);
-        if (facts.first == path && facts.state != 'Z' && facts.state != '\0' && FactsOf(facts.parent).first != path)
-            found.push_back(pid);
-    }
-    return found;
-}
-
 class tXScreenSaverSession {
 public:
     tXScreenSaverSession()

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
@@ -134,4 +136,35 @@ std::vector<std::string> SanitizerEnvironment()
         if (const char* value = std::getenv(name))
             env.push_back(std::string(name) + "=" + value);
     return env;
+}
+
+tProcessFacts FactsOf(pid_t pid)
+{
+    tProcessFacts facts;
+    std::ifstream cmdline("/proc/" + std::to_string(pid) + "/cmdline");
+    std::getline(cmdline, facts.first, '\0');
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    if (close != std::string::npos && close + 2 < line.size()) {
+        std::istringstream rest(line.substr(close + 2));
+        rest >> facts.state >> facts.parent;
+    }
+    return facts;
+}
+
+std::vector<pid_t> ProcessesOf(const std::string& path)
+{
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t pid = std::stoi(name);
+        const tProcessFacts facts = FactsOf(pid);
+        if (facts.first == path && facts.state != 'Z' && facts.state != '\0' && FactsOf(facts.parent).first != path)
+            found.push_back(pid);
+    }
+    return found;
 }

@@ -52,3 +52,16 @@ void GiveToUnprivileged(const std::string& path);
 /// its suppressions, the preloaded driver), for runs that start from an
 /// emptied environment; none in an ordinary run.
 std::vector<std::string> SanitizerEnvironment();
+
+/// What /proc tells of a process.
+struct tProcessFacts {
+    std::string first; // the first argument
+    char state = '\0'; // '\0' when the process is gone
+    pid_t parent = 0;
+};
+tProcessFacts FactsOf(pid_t pid);
+
+/// Live (not zombie) processes running the program at path, without the
+/// moments when one forks a helper (which shares its command line until it
+/// runs another program).
+std::vector<pid_t> ProcessesOf(const std::string& path);
