@@ -25,8 +25,10 @@
 #include "uScreenSaverForm.h"
 #include "uSettingsOverrides.h"
 #include "uSystemInfo.h"
+#include "uWaylandSaverForm.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -172,6 +174,12 @@ private:
     /// Configure mode). False when the settings could not be loaded.
     bool LoadSettingsAndMakeOptions();
     TfScreenSaver* MakeSaver();
+    /// The saver's own surfaces on every output of the session's compositor;
+    /// none (logged) when the desktop cannot have them.
+    TfWaylandSaver* MakeWaylandSaver(tSurfaceLayer layer);
+    /// The rest of a run on Wayland surfaces: settings, dialogs, the start.
+    /// False when the settings could not be loaded.
+    bool StartWaylandSaver();
     /// Preview and Hosted: the saver in the window another program owns.
     /// An exit code when it cannot go there.
     std::optional<int> Embed(TfScreenSaver& saver);
@@ -183,6 +191,7 @@ private:
     tForms forms_; // after the settings: the windows go first
     TfOptions* optionsDialog_ = nullptr;
     TfScreenSaver* saver_ = nullptr;
+    TfWaylandSaver* waylandSaver_ = nullptr;
     TfBenchmark* benchmark_ = nullptr;
 };
 
@@ -216,6 +225,26 @@ TfScreenSaver* tRun::MakeSaver()
     return saver_;
 }
 
+TfWaylandSaver* tRun::MakeWaylandSaver(tSurfaceLayer layer)
+{
+    try {
+        waylandSaver_ = forms_.Make<TfWaylandSaver>(options_.mode, settings_, options_.waylandDisplay, layer);
+    } catch (const std::exception& e) {
+        LogWarning(1, std::string("No saver surfaces on the Wayland desktop: ") + e.what());
+    }
+    return waylandSaver_;
+}
+
+bool tRun::StartWaylandSaver()
+{
+    if (!LoadSettingsAndMakeOptions())
+        return false;
+    forms_.Make<TAboutBox>();
+    waylandSaver_->SetDebugWindow(forms_.Make<TfDebug>());
+    QTimer::singleShot(0, waylandSaver_, &TfWaylandSaver::Start);
+    return true;
+}
+
 std::optional<int> tRun::Embed(TfScreenSaver& saver)
 {
     if (options_.mode == rmPreview) {
@@ -238,6 +267,8 @@ std::optional<EGraphicsFailure> tRun::Failure() const
 {
     if (saver_)
         return saver_->Failure();
+    if (waylandSaver_)
+        return waylandSaver_->Failure();
     if (benchmark_)
         return benchmark_->Failure();
     return std::nullopt;
@@ -255,6 +286,14 @@ int tRun::Exec()
         break;
     case rmScreenSaver:
         QApplication::setApplicationDisplayName("Quorex");
+        // In a Wayland session the saver covers the outputs itself; where the
+        // desktop lacks what that needs, a window of the toolkit's covers the
+        // screen as on X11.
+        if (!options_.waylandDisplay.empty() && MakeWaylandSaver(tSurfaceLayer::Overlay)) {
+            if (!StartWaylandSaver())
+                return kExitNormal;
+            break;
+        }
         MakeSaver()->show();
         saver_->AddCoverWindow(forms_.Make<TfHideScreen>(options_.mode));
         if (!LoadSettingsAndMakeOptions())
@@ -280,6 +319,15 @@ int tRun::Exec()
     }
     case rmPreview:
     case rmHosted:
+        // --root in a Wayland session: the background of every output.
+        if (!options_.waylandDisplay.empty()) {
+            if (!MakeWaylandSaver(tSurfaceLayer::Background))
+                return EndWithCommandLineError(tCommandLineError::BadWindow,
+                                               "--root: this Wayland desktop has no background layer to draw on");
+            if (!StartWaylandSaver())
+                return kExitNormal;
+            break;
+        }
         // Both draw in a window another program made and keeps; hosted runs
         // at full resolution, one per monitor.
         MakeSaver();

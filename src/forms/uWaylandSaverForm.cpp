@@ -40,10 +40,10 @@ std::string Describe(const tWaylandOutput& output)
 // ---------------------------------------------------------------------------
 
 tOutputZoom::tOutputZoom(TfWaylandSaver& owner, tWaylandClient& client, const tWaylandOutput& output,
-                         tSurfaceLayer layer, tGlobalSettings& settings, int runMode,
+                         tSurfaceLayer layer, const tGlobalSettings& settings, int runMode,
                          std::unique_ptr<tPage> desktop)
     : owner_(owner), surface_(client, output.id, layer), desktop_(std::move(desktop)),
-      runner_(settings, static_cast<tZoomHost&>(*this), runMode), runMode_(runMode)
+      runner_(settings, static_cast<tZoomHost&>(*this), runMode)
 {
     runner_.SetDesktopCapture(desktop_.get());
 }
@@ -56,22 +56,11 @@ bool tOutputZoom::Step()
 {
     if (over_)
         return false;
-    if (!started_) {
-        started_ = true;
-        runner_.Initialise();
-        if (!runner_.Status().stop)
-            runner_.StartFrameLoop();
-        return true;
-    }
+    // The compositor's new size applies from a frame's start.
     if (surface_.BeginFrame())
         runner_.Resize();
-    if (!runner_.Status().stop && runner_.Frame())
-        return true;
-    LogNote(1, "Fractal closing...");
-    if (runMode_ == rmScreenSaver && runner_.GL())
-        runner_.RunDesktopFadeIn();
-    over_ = true;
-    return false;
+    over_ = !runner_.Tick();
+    return !over_;
 }
 
 std::unique_ptr<tOpenGLInterface> tOutputZoom::OpenGL() { return tOpenGLInterface::CreateOnForm(surface_.Window()); }
@@ -82,22 +71,21 @@ int tOutputZoom::ScreenRefreshRate() { return ::ScreenRefreshRate(surface_.Windo
 
 void tOutputZoom::ProcessMessages() { owner_.ProcessMessages(); }
 
-void tOutputZoom::ShowDebugWindow(bool shown)
-{
-    if (owner_.ZoomCount() > 0)
-        owner_.ShowDebugWindow(shown);
-}
+void tOutputZoom::ShowDebugWindow(bool shown) { owner_.ShowDebugWindow(shown); }
 
 // ---------------------------------------------------------------------------
 // The saver
 // ---------------------------------------------------------------------------
 
-TfWaylandSaver::TfWaylandSaver(const std::string& display, tSurfaceLayer layer)
-    : layer_(layer), client_(std::make_unique<tWaylandClient>(display))
+TfWaylandSaver::TfWaylandSaver(int runMode, const tGlobalSettings& settings, const std::string& display,
+                               tSurfaceLayer layer)
+    : runMode_(runMode), settings_(settings), layer_(layer), client_(std::make_unique<tWaylandClient>(display))
 {
-    // Never shown: it stands for the surfaces as the run's main window, so
-    // that closing it ends the run as closing the saver's window does.
+    // Shown but never on screen: it stands for the surfaces as the run's main
+    // window, so that closing it ends the run as closing the saver's window
+    // does, and refusing to close keeps the run going.
     setWindowTitle("Quorex");
+    setAttribute(Qt::WA_DontShowOnScreen);
     if (layer == tSurfaceLayer::Background && !client_->HasLayerShell())
         throw std::runtime_error("this desktop has no background layer (layer-shell) to draw on");
     if (!client_->HasLayerShell() && !client_->HasXdgShell())
@@ -141,9 +129,10 @@ void TfWaylandSaver::ShowDebugWindow(bool shown)
 
 void TfWaylandSaver::Start()
 {
-    if (started_ || !settings_)
+    if (started_)
         return;
     started_ = true;
+    show();
     LogNote(1, layer_ == tSurfaceLayer::Overlay
                    ? (client_->HasLayerShell() ? " -Covering every output above all windows (Wayland overlay layer)"
                                                : " -Covering every output with a full-screen window (Wayland)")
@@ -153,16 +142,16 @@ void TfWaylandSaver::Start()
     const std::vector<tWaylandOutput> outputs = client_->Outputs();
     for (const tWaylandOutput& output : outputs) {
         std::unique_ptr<tPage> desktop;
-        if (RunMode == rmScreenSaver)
+        if (runMode_ == rmScreenSaver)
             if (const auto shot = client_->CaptureOutput(output.id, kDesktopCopyTimeoutMs))
                 desktop = DesktopPageFrom(*shot);
         desktops.push_back(std::move(desktop));
     }
-    if (RunMode == rmScreenSaver && !client_->HasScreenCopy())
+    if (runMode_ == rmScreenSaver && !client_->HasScreenCopy())
         LogNote(2, " -The compositor copies no outputs: the zoom fades in from the frame colour");
     for (size_t i = 0; i < outputs.size(); ++i) {
         LogNote(2, " -Output " + Describe(outputs[i]));
-        zooms_.push_back(std::make_unique<tOutputZoom>(*this, *client_, outputs[i], layer_, *settings_, RunMode,
+        zooms_.push_back(std::make_unique<tOutputZoom>(*this, *client_, outputs[i], layer_, settings_, runMode_,
                                                        std::move(desktops[i])));
     }
     ticker_->start(0);
@@ -172,12 +161,12 @@ void TfWaylandSaver::AddOutput(const tWaylandOutput& output)
 {
     LogNote(2, " -New output " + Describe(output));
     std::unique_ptr<tPage> desktop;
-    if (RunMode == rmScreenSaver)
+    if (runMode_ == rmScreenSaver)
         if (const auto shot = client_->CaptureOutput(output.id, kDesktopCopyTimeoutMs))
             desktop = DesktopPageFrom(*shot);
     try {
         zooms_.push_back(
-            std::make_unique<tOutputZoom>(*this, *client_, output, layer_, *settings_, RunMode, std::move(desktop)));
+            std::make_unique<tOutputZoom>(*this, *client_, output, layer_, settings_, runMode_, std::move(desktop)));
     } catch (const std::exception& e) {
         LogWarning(1, std::string("The new output stays uncovered: ") + e.what());
     }
@@ -210,10 +199,17 @@ void TfWaylandSaver::TickRound()
         ++stepping_;
         try {
             zoom.Step();
-        } catch (const std::exception& e) {
-            LogWarning(1, std::string("The zoom stopped: ") + e.what());
+        } catch (const EGraphicsFailure& e) {
+            // The program's entry tells the user, once the surfaces that
+            // would hide its message are gone.
+            failure_ = e;
         }
         --stepping_;
+        if (failure_) {
+            zooms_.clear();
+            close();
+            return;
+        }
     }
     client_->Dispatch();
     RemoveFinished();
@@ -257,7 +253,7 @@ void TfWaylandSaver::OnKey(const tWaylandKey& key)
 {
     if (key.virtualKey != 0)
         KeyboardHook().KeyEvent(key.virtualKey, key.down);
-    if (!key.down || !KeyPressStops(RunMode))
+    if (!key.down || !KeyPressStops(runMode_))
         return;
     // Keys without a code of their own count as presses, unless they only
     // modify others.
@@ -278,14 +274,21 @@ void TfWaylandSaver::OnPointer(int x, int y, bool moved)
     // another output's surface, is no move.
     if (!moved)
         mouseRule_.Remember(x, y);
-    else if (mouseRule_.Moved(x, y, RunMode, SaverState()))
+    else if (mouseRule_.Moved(x, y, runMode_, SaverState()))
         StopAll();
 }
 
 void TfWaylandSaver::closeEvent(QCloseEvent* event)
 {
+    const bool comingBack = std::any_of(zooms_.begin(), zooms_.end(), [](const auto& zoom) {
+        return !zoom->Over() && zoom->Runner().Phase() == tRunPhase::DesktopFadeIn;
+    });
     closing_ = true;
     for (const auto& zoom : zooms_)
-        zoom->Runner().RequestClose();
-    event->accept();
+        if (zoom->Runner().Phase() != tRunPhase::DesktopFadeIn)
+            zoom->Runner().RequestClose();
+    if (comingBack)
+        event->ignore();
+    else
+        event->accept();
 }

@@ -8,6 +8,7 @@
 //     the end of the run
 // The zooms advance one step at a time from the toolkit's event loop; each
 // output's frames follow that output's frame callbacks.
+#include "uGraphicsFailure.h"
 #include "uInputWatch.h"
 #include "uWayland.h"
 #include "uZoomRunner.h"
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QSocketNotifier;
@@ -31,7 +33,7 @@ public:
     /// A surface on the output's layer and a zoom for it; desktop is what the
     /// output showed before (none: the zoom fades in from the frame colour).
     tOutputZoom(TfWaylandSaver& owner, tWaylandClient& client, const tWaylandOutput& output, tSurfaceLayer layer,
-                tGlobalSettings& settings, int runMode, std::unique_ptr<tPage> desktop);
+                const tGlobalSettings& settings, int runMode, std::unique_ptr<tPage> desktop);
     ~tOutputZoom() override;
     tOutputZoom(const tOutputZoom&) = delete;
     tOutputZoom& operator=(const tOutputZoom&) = delete;
@@ -40,7 +42,8 @@ public:
     /// The compositor has sized the surface and is ready for its next frame.
     bool Due() const;
     /// One step of the zoom: a step of its start-up or one frame. False once
-    /// the zoom is over.
+    /// the zoom is over. Raises EGraphicsFailure when the graphics it needs
+    /// are missing.
     bool Step();
     bool Over() const { return over_; }
     /// The output went away: nothing shows the surface any more.
@@ -59,29 +62,29 @@ private:
     tWaylandSurface surface_;
     std::unique_ptr<tPage> desktop_;
     tZoomRunner runner_;
-    int runMode_;
-    bool started_ = false;
     bool over_ = false;
 };
 
 class TfWaylandSaver : public QWidget {
     Q_OBJECT
 public:
-    /// Connects to the session's compositor. Raises std::runtime_error when
-    /// there is none, or when the layer is the background and the compositor
-    /// has no desktop layers (GNOME).
-    TfWaylandSaver(const std::string& display, tSurfaceLayer layer);
+    /// A run in the mode (Screen Saver: the overlay; Hosted: the background)
+    /// through the compositor the display names, with the run's settings,
+    /// which must outlive it and are loaded by the time Start runs. Raises
+    /// std::runtime_error when there is no compositor, or when the layer is
+    /// the background and the compositor has no desktop layers (GNOME).
+    TfWaylandSaver(int runMode, const tGlobalSettings& settings, const std::string& display, tSurfaceLayer layer);
     ~TfWaylandSaver() override;
 
-    /// The settings the zooms run with (loaded by the options dialog, which
-    /// is made after this form).
-    void UseSettings(tGlobalSettings& settings) { settings_ = &settings; }
     /// The debug window the settings show or hide; it watches the first
     /// output's zoom.
     void SetDebugWindow(TfDebug* debug);
     /// Copies what the outputs show (Screen Saver mode), covers every output
-    /// and starts their zooms, once the event loop runs.
+    /// and starts their zooms.
     void Start();
+    /// Why the run could not go on, when graphics it needs were missing; the
+    /// surfaces are gone and the form has closed then.
+    const std::optional<EGraphicsFailure>& Failure() const { return failure_; }
 
     /// Handles pending events of the compositor and of the toolkit (the
     /// zooms' hosts call it while they start up).
@@ -92,7 +95,8 @@ public:
 
 protected:
     /// The process is asked to end (SIGTERM): every zoom ends after its
-    /// current frame.
+    /// current frame. A desktop coming back is never cut short: the form
+    /// closes itself once it is back.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -105,9 +109,11 @@ private:
     int SaverState() const;
     void RemoveFinished();
 
+    int runMode_;
+    const tGlobalSettings& settings_;
     tSurfaceLayer layer_;
     std::unique_ptr<tWaylandClient> client_;
-    tGlobalSettings* settings_ = nullptr;
+    std::optional<EGraphicsFailure> failure_;
     std::vector<std::unique_ptr<tOutputZoom>> zooms_;
     QSocketNotifier* events_ = nullptr;
     QTimer* ticker_ = nullptr;

@@ -3,6 +3,7 @@
 #include "uHosting.h"
 #include "uPlatform.h"
 #include "uRunMode.h"
+#include "uWayland.h"
 
 #include <cstdio>
 
@@ -35,8 +36,13 @@ tRunRequest RunRequestFrom(const tCommandLine& line)
     tRunOptions& options = request.options;
     options.showFramesPerSecond = line.showFramesPerSecond;
     options.overrides = line.settings;
+    const std::optional<std::string> wayland = WaylandSessionDisplay();
     if (line.Hosted()) {
         options.mode = rmHosted;
+        if (line.hostSource == tHostSource::Root && wayland) {
+            options.waylandDisplay = *wayland;
+            return request;
+        }
         options.hostWindow = line.hostSource == tHostSource::Root ? RootWindowId() : line.hostWindow;
         const std::string from = " (from " + HostSourceText(line.hostSource) + ")";
         if (!WindowExists(options.hostWindow)) {
@@ -50,6 +56,8 @@ tRunRequest RunRequestFrom(const tCommandLine& line)
         return request;
     }
     options.mode = RunModeFromArguments(line.classicArgs);
+    if (options.mode == rmScreenSaver && wayland)
+        options.waylandDisplay = *wayland;
     if (options.mode == rmConfigure) {
         if (const uint64_t handle = ConfigureHandleFromArgument(line.classicArgs[0]))
             options.optionsHost = ParentWindowOf(handle);

@@ -20,6 +20,10 @@ struct tRunOptions {
     /// Configure: the window the options dialog belongs to, the parent of
     /// the "/c:ID" window (0 for none).
     uint64_t optionsHost = 0;
+    /// Screen Saver mode, and a hosted run asked to draw on the root
+    /// (--root), in a Wayland session: the compositor whose outputs the run
+    /// covers with surfaces of its own (empty otherwise).
+    std::string waylandDisplay;
     /// --fps: the running zoom shows its frames per second.
     bool showFramesPerSecond = false;
     /// --detail, --deep-zoom, --seed: settings for this run, never stored.
@@ -36,8 +40,9 @@ struct tRunRequest {
 
 /// The run a parsed command line without errors asks for, its windows looked
 /// up on the display: the mode (a host switch means Hosted mode), the window
-/// a hosted saver draws in (it must exist), the preview's window, the
-/// options dialog's host.
+/// a hosted saver draws in (it must exist, unless --root in a Wayland session
+/// asks for the outputs' backgrounds), the preview's window, the options
+/// dialog's host.
 tRunRequest RunRequestFrom(const tCommandLine& line);
 
 /// "0x400008": a window id as the messages write it.

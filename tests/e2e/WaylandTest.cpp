@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iostream>
 #include <optional>
 
 namespace {
@@ -114,6 +115,7 @@ TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
     EXPECT_LE(*ended, ResponseLimit(2000ms));
     EXPECT_EQ(code, 0) << run.folder.Output();
     EXPECT_NE(run.folder.Log().find("Key press... stop event triggered"), std::string::npos);
+    std::cout << "the saver ended " << ended->count() << " ms after the key\n";
     EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
 }
 
@@ -135,6 +137,7 @@ TEST(Wayland, APointerMoveEndsScreenSaverMode)
     EXPECT_LE(*ended, ResponseLimit(2000ms));
     EXPECT_EQ(code, 0) << run.folder.Output();
     EXPECT_NE(run.folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
+    std::cout << "the saver ended " << ended->count() << " ms after the move\n";
     EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
 }
 
