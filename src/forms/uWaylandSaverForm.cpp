@@ -103,7 +103,7 @@ TfWaylandSaver::TfWaylandSaver(int runMode, const tGlobalSettings& settings, con
     events_ = new QSocketNotifier(client_->Fd(), QSocketNotifier::Read, this);
     connect(events_, &QSocketNotifier::activated, this, [this] {
         client_->Dispatch();
-        if (!ticker_->isActive())
+        if (stepping_ == 0 && std::any_of(zooms_.begin(), zooms_.end(), [](const auto& z) { return z->Due(); }))
             ticker_->start(0);
     });
 }

@@ -111,7 +111,7 @@ TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
     ASSERT_TRUE(run.session.Type({"x"}));
     int code = -1;
     const auto ended = EndsWithin(*saver, code);
-    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the key";
+    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the key\n" << run.folder.Log();
     EXPECT_LE(*ended, ResponseLimit(2000ms));
     EXPECT_EQ(code, 0) << run.folder.Output();
     EXPECT_NE(run.folder.Log().find("Key press... stop event triggered"), std::string::npos);
