@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <iostream>
 #include <optional>
 
@@ -14,10 +15,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
+/// The desktop's own picture: a plain background of this colour.
+constexpr uint32_t kBackground = 0xC8285A;
+
+/// Share of the shot that shows the background dimmed (as the desktop's copy
+/// is while it recedes and fades), not at its full brightness.
+double DimmedBackgroundShare(const tScreenShot& shot)
+{
+    size_t dimmed = 0;
+    for (const uint32_t p : shot.pixels) {
+        const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
+        const double k = r / 200.0;
+        dimmed += k > 0.15 && k < 0.95 && std::abs(g - 40 * k) <= 4 && std::abs(b - 90 * k) <= 4;
+    }
+    return shot.pixels.empty() ? 0 : static_cast<double>(dimmed) / static_cast<double>(shot.pixels.size());
+}
+
 /// A program in the session: it finds the compositor, and no X server, as
 /// in a Wayland session without XWayland.
 struct tWaylandRun {
-    tWaylandSession session{2};
+    tWaylandSession session{2, "output * bg #C8285A solid_color"};
     tProgramFolder folder;
 
     tWaylandRun()
@@ -100,7 +117,13 @@ TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
 {
     tWaylandRun run;
     ASSERT_TRUE(run.session.Valid()) << run.session.Log();
+    ASSERT_TRUE(WaitUntil([&] { return run.session.Shot("HEADLESS-1").Count(kBackground, 0) > 1280 * 700; }, 10s))
+        << "the desktop shows its background";
     const auto saver = run.Start({"/s"});
+    // The copy of the desktop recedes and darkens while the first keyframes
+    // render, as the compositor let the saver copy the output.
+    EXPECT_TRUE(WaitUntil([&] { return DimmedBackgroundShare(run.session.Shot("HEADLESS-1")) > 0.5; }, 60s))
+        << "the desktop never receded\n" << run.folder.Log();
     ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
     EXPECT_NE(run.folder.Log().find("above all windows (Wayland overlay layer)"), std::string::npos);
     run.ExpectZoomsOnBothOutputs();
