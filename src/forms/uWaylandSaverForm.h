@@ -56,6 +56,8 @@ private:
     int ScreenDepth() override;
     int ScreenRefreshRate() override;
     void ProcessMessages() override;
+    /// Frames follow the output's frame callbacks.
+    bool PacedByDisplay() override { return true; }
     void ShowDebugWindow(bool shown) override;
 
     TfWaylandSaver& owner_;

@@ -616,6 +616,8 @@ void tZoomRunner::Idle(extended frameStart)
             host_.SleepOneMs();
             host_.ProcessMessages();
         } while (!stopping() && idle.Elapsed() <= settings_.cpuThrottle / 1000.0L);
+    if (host_.PacedByDisplay())
+        return;
     const double period = FramePeriod(refreshRate_);
     while (host_.Now() - frameStart < period)
         host_.SleepOneMs();

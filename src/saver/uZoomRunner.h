@@ -75,6 +75,10 @@ public:
     virtual extended Now();
     /// Sleeps one millisecond of that clock (pacing and throttling).
     virtual void SleepOneMs();
+    /// True when the host ticks the run only as the display asks for a
+    /// frame (a compositor's frame callbacks): the frame loop then leaves
+    /// the pacing of frames to it instead of idling to refresh + 10 Hz.
+    virtual bool PacedByDisplay() { return false; }
 
     /// Start-up asks the window to stop staying on top while graphics start.
     virtual void SetStayOnTop(bool /*onTop*/) {}

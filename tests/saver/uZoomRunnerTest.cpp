@@ -163,8 +163,11 @@ TEST_F(ZoomRunner, FramesDrawTheWholeWindowAndFadeInFromTheFrameColour)
     EXPECT_GT(t, 0);
     EXPECT_NEAR(runner.FadeParticle()->opacity, 1 - t / 2, 0.05);
     // The sections are timed on the host's clock: the idle one paces a frame
-    // to 1/110 s of it.
+    // to 1/110 s of it, unless the display paces the host's ticks.
     EXPECT_NEAR(runner.Sections()[fsIdle].LastDuration(), 1.0 / 110, 0.0011);
+    host.pacedByDisplay = true;
+    RunFrames(runner, 0.1);
+    EXPECT_EQ(runner.Sections()[fsIdle].LastDuration(), 0);
 }
 
 TEST_F(ZoomRunner, StopsAfterTheCloseFadeAndSwapsPathsAtTheirEnd)

@@ -20,6 +20,7 @@ public:
     void ProcessMessages() override;
     extended Now() override { return now; }
     void SleepOneMs() override { now += 0.001L; }
+    bool PacedByDisplay() override { return pacedByDisplay; }
     void PlaceForms() override { ++placed; }
     void ShowDebugWindow(bool shown) override { debugShown = shown; }
 
@@ -37,6 +38,7 @@ public:
     extended now = 100;
     int depth = 24;
     int refreshRate = 144;
+    bool pacedByDisplay = false;
     /// Rounds of event handling so far.
     int eventRounds = 0;
     int placed = 0;
