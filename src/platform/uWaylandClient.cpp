@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
+#include <type_traits>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -210,12 +211,18 @@ bool tWaylandClient::HasScreenCopy() const { return state_->screenCopy != nullpt
 
 namespace {
 
-tOutputRecord* RecordOf(void* data, wl_output* output)
+/// The record that holds the object (its wl_output or its xdg-output).
+template <class T>
+tOutputRecord* RecordOf(void* data, T* object)
 {
     auto& state = *static_cast<tState*>(data);
     for (auto& [id, record] : state.outputs)
-        if (record.output == output)
+        if constexpr (std::is_same_v<T, wl_output>) {
+            if (record.output == object)
+                return &record;
+        } else if (record.place == object) {
             return &record;
+        }
     return nullptr;
 }
 
@@ -265,19 +272,10 @@ const wl_output_listener kOutputListener{
     [](void*, wl_output*, const char*) {},
 };
 
-tOutputRecord* RecordOfPlace(void* data, zxdg_output_v1* place)
-{
-    auto& state = *static_cast<tState*>(data);
-    for (auto& [id, record] : state.outputs)
-        if (record.place == place)
-            return &record;
-    return nullptr;
-}
-
 // Its position and name; wl_output's "done" closes the description.
 const zxdg_output_v1_listener kPlaceListener{
     [](void* data, zxdg_output_v1* place, int32_t x, int32_t y) {
-        if (tOutputRecord* record = RecordOfPlace(data, place)) {
+        if (tOutputRecord* record = RecordOf(data, place)) {
             record->facts.x = x;
             record->facts.y = y;
             record->placeKnown = true;
@@ -286,11 +284,11 @@ const zxdg_output_v1_listener kPlaceListener{
     [](void*, zxdg_output_v1*, int32_t, int32_t) {},
     // done (before version 3, which leaves it to wl_output)
     [](void* data, zxdg_output_v1* place) {
-        if (tOutputRecord* record = RecordOfPlace(data, place))
+        if (tOutputRecord* record = RecordOf(data, place))
             CompleteDescription(*static_cast<tState*>(data), *record);
     },
     [](void* data, zxdg_output_v1* place, const char* name) {
-        if (tOutputRecord* record = RecordOfPlace(data, place); record && name && record->facts.name.empty())
+        if (tOutputRecord* record = RecordOf(data, place); record && name && record->facts.name.empty())
             record->facts.name = name;
     },
     [](void*, zxdg_output_v1*, const char*) {},

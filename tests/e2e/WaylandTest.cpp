@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cmath>
 #include <iostream>
-#include <optional>
 
 namespace {
 
@@ -88,14 +87,19 @@ struct tWaylandRun {
     }
 };
 
-/// Waits for the program's end; the time it took, or none after 10 s.
-std::optional<std::chrono::milliseconds> EndsWithin(tRunningProgram& program, int& code)
+/// After a stop by input (named in the log line the program writes for it),
+/// the program ends with 0 within two seconds and leaves nothing running.
+void ExpectQuickEnd(tRunningProgram& program, const tWaylandRun& run, const std::string& logLine)
 {
     const auto since = std::chrono::steady_clock::now();
-    if (!WaitUntil([&] { return !program.Running(); }, 10s))
-        return std::nullopt;
-    code = program.Wait(1s);
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
+    ASSERT_TRUE(WaitUntil([&] { return !program.Running(); }, 10s)) << "still running 10 s later\n" << run.folder.Log();
+    const int code = program.Wait(1s);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
+    std::cout << "the saver ended " << took.count() << " ms after: " << logLine << "\n";
+    EXPECT_LE(took, ResponseLimit(2000ms));
+    EXPECT_EQ(code, 0) << run.folder.Output();
+    EXPECT_NE(run.folder.Log().find(logLine), std::string::npos) << run.folder.Log();
+    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
 }
 
 } // namespace
@@ -132,14 +136,7 @@ TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
     ASSERT_TRUE(run.session.Type({"-P", "Shift_L", "-s", "200", "-p", "Shift_L"}));
     EXPECT_TRUE(saver->Running());
     ASSERT_TRUE(run.session.Type({"x"}));
-    int code = -1;
-    const auto ended = EndsWithin(*saver, code);
-    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the key\n" << run.folder.Log();
-    EXPECT_LE(*ended, ResponseLimit(2000ms));
-    EXPECT_EQ(code, 0) << run.folder.Output();
-    EXPECT_NE(run.folder.Log().find("Key press... stop event triggered"), std::string::npos);
-    std::cout << "the saver ended " << ended->count() << " ms after the key\n";
-    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
+    ExpectQuickEnd(*saver, run, "Key press... stop event triggered");
 }
 
 TEST(Wayland, APointerMoveEndsScreenSaverMode)
@@ -154,14 +151,7 @@ TEST(Wayland, APointerMoveEndsScreenSaverMode)
     EXPECT_TRUE(saver->Running()) << "the surfaces appearing under the pointer is no move";
 
     ASSERT_TRUE(run.session.MovePointer(1280 + 610, 305));
-    int code = -1;
-    const auto ended = EndsWithin(*saver, code);
-    ASSERT_TRUE(ended.has_value()) << "still running 10 s after the move";
-    EXPECT_LE(*ended, ResponseLimit(2000ms));
-    EXPECT_EQ(code, 0) << run.folder.Output();
-    EXPECT_NE(run.folder.Log().find("Mouse move... stop event triggered"), std::string::npos);
-    std::cout << "the saver ended " << ended->count() << " ms after the move\n";
-    EXPECT_TRUE(ProcessesOf(run.folder.Binary()).empty()) << "nothing is left running";
+    ExpectQuickEnd(*saver, run, "Mouse move... stop event triggered");
 }
 
 TEST(Wayland, TheBackgroundRoleZoomsBelowWindowsUntilSigterm)
