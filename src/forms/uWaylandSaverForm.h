@@ -38,7 +38,6 @@ public:
     tOutputZoom(const tOutputZoom&) = delete;
     tOutputZoom& operator=(const tOutputZoom&) = delete;
 
-    uint32_t OutputId() const { return surface_.OutputId(); }
     /// The compositor has sized the surface and is ready for its next frame.
     bool Due() const;
     /// One step of the zoom: a step of its start-up or one frame. False once
@@ -92,8 +91,6 @@ public:
     /// zooms' hosts call it while they start up).
     void ProcessMessages();
     void ShowDebugWindow(bool shown);
-    /// The zooms running now, one per output.
-    size_t ZoomCount() const { return zooms_.size(); }
 
 protected:
     /// The process is asked to end (SIGTERM): every zoom ends after its

@@ -76,8 +76,6 @@ public:
     bool Dispatch();
     /// The same after waiting at most timeoutMs for something to arrive.
     bool DispatchWaiting(int timeoutMs);
-    /// Sends everything and waits until the compositor has handled it.
-    bool Roundtrip();
     bool Connected() const;
 
     /// What the compositor offers.
@@ -127,8 +125,6 @@ public:
     tWaylandSurface(const tWaylandSurface&) = delete;
     tWaylandSurface& operator=(const tWaylandSurface&) = delete;
 
-    uint32_t OutputId() const;
-    tSurfaceLayer Layer() const;
     /// True once the compositor has told the surface its size.
     bool Configured() const;
     /// True once the compositor will not show it any more (its output went

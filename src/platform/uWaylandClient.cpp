@@ -184,14 +184,6 @@ bool tWaylandClient::DispatchWaiting(int timeoutMs)
     return true;
 }
 
-bool tWaylandClient::Roundtrip()
-{
-    tState& s = *state_;
-    if (!s.lost && wl_display_roundtrip(s.display) < 0)
-        s.lost = true;
-    return !s.lost;
-}
-
 bool tWaylandClient::Connected() const { return !state_->lost; }
 
 bool tWaylandClient::HasLayerShell() const { return state_->layerShell != nullptr; }

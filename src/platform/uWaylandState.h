@@ -70,7 +70,6 @@ struct tWaylandClient::tState {
 struct tWaylandSurface::tState {
     tWaylandClient::tState* client = nullptr;
     uint32_t outputId = 0;
-    tSurfaceLayer layer = tSurfaceLayer::Overlay;
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layerSurface = nullptr;
     xdg_surface* xdgSurface = nullptr;

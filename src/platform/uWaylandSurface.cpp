@@ -66,7 +66,6 @@ tWaylandSurface::tWaylandSurface(tWaylandClient& client, uint32_t outputId, tSur
     tState& s = *state_;
     s.client = &client.State();
     s.outputId = outputId;
-    s.layer = layer;
     const tOutputRecord* output = s.client->Find(outputId);
     if (!output)
         throw std::runtime_error("There is no output " + std::to_string(outputId));
@@ -177,8 +176,6 @@ bool tWaylandSurface::tState::ApplyConfigure()
     return changed;
 }
 
-uint32_t tWaylandSurface::OutputId() const { return state_->outputId; }
-tSurfaceLayer tWaylandSurface::Layer() const { return state_->layer; }
 bool tWaylandSurface::Configured() const { return state_->configured; }
 bool tWaylandSurface::Closed() const { return state_->closed; }
 int tWaylandSurface::Width() const { return state_->pending ? state_->pendingWidth : state_->width; }
