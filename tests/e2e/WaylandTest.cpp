@@ -31,12 +31,14 @@ double DimmedBackgroundShare(const tScreenShot& shot)
 }
 
 /// A program in the session: it finds the compositor, and no X server, as
-/// in a Wayland session without XWayland.
+/// in a Wayland session without XWayland. The outputs are 800 × 600: the
+/// compositor draws them on the processor, beside the zooms.
 struct tWaylandRun {
-    tWaylandSession session{2, "output * bg #C8285A solid_color"};
+    tWaylandSession session;
     tProgramFolder folder;
 
-    tWaylandRun()
+    /// config: more of sway's configuration (a wallpaper, say).
+    explicit tWaylandRun(const std::string& config = "") : session(2, "output * mode 800x600\n" + config)
     {
         WriteTextFile(folder.Folder() + "/fractal.ini", "[ADVANCED]\nforceDetailLevel=1\nPatternSeed=3\n");
     }
@@ -70,6 +72,15 @@ struct tWaylandRun {
             EXPECT_TRUE(WaitUntil([&] { return session.Shot(output).ChangedShare(first) > 0.05; }, 10s))
                 << output << "'s picture moves";
         }
+    }
+
+    /// Where the output lies in the layout.
+    tOutputPlace Place(const std::string& output) const
+    {
+        for (const tOutputPlace& place : session.Outputs())
+            if (place.name == output)
+                return place;
+        return {};
     }
 
     /// Every output's zoom is running.
@@ -119,9 +130,9 @@ TEST(Wayland, DemoDrawsInAWindowOfTheToolkitsWaylandClient)
 
 TEST(Wayland, ScreenSaverModeZoomsOnEveryOutputAndAKeyEndsIt)
 {
-    tWaylandRun run;
+    tWaylandRun run("output * bg #C8285A solid_color");
     ASSERT_TRUE(run.session.Valid()) << run.session.Log();
-    ASSERT_TRUE(WaitUntil([&] { return run.session.Shot("HEADLESS-1").Count(kBackground, 0) > 1280 * 700; }, 10s))
+    ASSERT_TRUE(WaitUntil([&] { return run.session.Shot("HEADLESS-1").Count(kBackground, 0) > 800 * 590; }, 10s))
         << "the desktop shows its background";
     const auto saver = run.Start({"/s"});
     // The copy of the desktop recedes and darkens while the first keyframes
@@ -144,13 +155,15 @@ TEST(Wayland, APointerMoveEndsScreenSaverMode)
     tWaylandRun run;
     ASSERT_TRUE(run.session.Valid()) << run.session.Log();
     // Where the pointer is when the saver covers the outputs.
-    ASSERT_TRUE(run.session.MovePointer(1280 + 600, 300));
+    const tOutputPlace second = run.Place("HEADLESS-2");
+    ASSERT_GT(second.width, 0);
+    ASSERT_TRUE(run.session.MovePointer(second.x + 600, 300));
     const auto saver = run.Start({"/s"});
     ASSERT_TRUE(run.WaitRunning()) << run.folder.Log() << run.folder.Output();
     ASSERT_TRUE(run.WaitForZoom("HEADLESS-2").Colours() > 200);
     EXPECT_TRUE(saver->Running()) << "the surfaces appearing under the pointer is no move";
 
-    ASSERT_TRUE(run.session.MovePointer(1280 + 610, 305));
+    ASSERT_TRUE(run.session.MovePointer(second.x + 610, 305));
     ExpectQuickEnd(*saver, run, "Mouse move... stop event triggered");
 }
 
