@@ -28,9 +28,20 @@ tBenchPoints ViewPoints(const tBenchView& view, bool disc)
     return points;
 }
 
-uint64_t IterateChunked(const tBackEnd& backEnd, int32_t limit, const tBenchPoints& points)
+std::unique_ptr<tPerturbationReference> DeepReference(const tBenchView& view)
+{
+    const tBigComplex centre = *tBigComplex::Parse(view.deepCentre, BitsForView(view.zoom, view.size));
+    auto reference = std::make_unique<tPerturbationReference>(centre, view.limit,
+                                                              (view.size / 2 + 1) * 1.5 / (view.size * view.zoom));
+    reference->Prepare(int64_t{1} << 40);
+    return reference;
+}
+
+uint64_t IterateChunked(const tBackEnd& backEnd, int32_t limit, const tBenchPoints& points,
+                        const tPerturbationData* reference)
 {
     tFractalPackedData block;
+    block.perturbation = reference;
     block.SetLanes(backEnd.lanes);
     block.SetElementType(backEnd.elementType);
     block.iterationLimit = limit;

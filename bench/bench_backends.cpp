@@ -13,11 +13,19 @@
 // for every SIMD back end against the sum of "FLT32 SSE" or "FLT64 SSE2":
 // those give the same count for every point.
 // FRACTAL_CPU (noavx512, noavx2, ...) leaves out the back ends it switches off.
+//
+// The perturbation back ends run over the pixels of a view at 10^50 ("deep50")
+// and over the benchmark view, both as offsets from a reference orbit that is
+// computed once, before timing. Bilinear steps make "iterations" there more
+// than the steps taken; at 10^5 ("benchmark") they skip nothing, which shows
+// the cost of a plain perturbation step.
 #include "BenchViews.h"
 #include "uCpuFeatures.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace {
@@ -32,20 +40,34 @@ bool Runnable(const tBackEnd& backEnd)
 /// The back end every SIMD back end of this precision must agree with.
 const tBackEnd* ReferenceOf(const tBackEnd& backEnd)
 {
-    if (backEnd.family != tBackEndFamily::kSimd)
+    if (backEnd.family != tBackEndFamily::kSimd || backEnd.precision == kPrecisionPerturbation)
         return nullptr;
     const tBackEnd* reference = FindBackEnd(backEnd.precision == 2 ? "FLT32 SSE" : "FLT64 SSE2");
     return reference && reference != &backEnd && Runnable(*reference) ? reference : nullptr;
 }
 
+/// A view of the benchmark as offsets from its centre.
+tBenchView AsPerturbation(const tBenchView& view, std::string& centre)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.17g,%.17g", view.centreRe, view.centreIm);
+    centre = text;
+    tBenchView offsets = view;
+    offsets.centreRe = offsets.centreIm = 0;
+    offsets.deepCentre = centre.c_str();
+    return offsets;
+}
+
 void BackEndOverView(benchmark::State& state, const tBackEnd* backEnd, const tBenchView* view)
 {
     const tBenchPoints points = ViewPoints(*view, false);
-    const uint64_t expected = IterateChunked(*backEnd, view->limit, points);
+    const std::unique_ptr<tPerturbationReference> orbit = view->deepCentre ? DeepReference(*view) : nullptr;
+    const tPerturbationData* data = orbit ? &orbit->data : nullptr;
+    const uint64_t expected = IterateChunked(*backEnd, view->limit, points, data);
     uint64_t sum = 0;
     int64_t images = 0;
     for (auto _ : state) {
-        sum = IterateChunked(*backEnd, view->limit, points);
+        sum = IterateChunked(*backEnd, view->limit, points, data);
         benchmark::DoNotOptimize(sum);
         ++images;
     }
@@ -71,6 +93,15 @@ int main(int argc, char** argv)
     static const tBenchView* const views[] = {&kBenchmarkView, &kWholeSetView};
     for (const tBenchView* view : views)
         for (const tBackEnd& backEnd : BackEnds())
+            if (Runnable(backEnd))
+                benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
+                                             &backEnd, view)
+                    ->Unit(benchmark::kMillisecond);
+    static std::string benchmarkCentre;
+    static const tBenchView benchmarkOffsets = AsPerturbation(kBenchmarkView, benchmarkCentre);
+    static const tBenchView* const deepViews[] = {&kDeep50View, &benchmarkOffsets};
+    for (const tBenchView* view : deepViews)
+        for (const tBackEnd& backEnd : PerturbationBackEnds())
             if (Runnable(backEnd))
                 benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
                                              &backEnd, view)

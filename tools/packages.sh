@@ -4,6 +4,7 @@
 QX_PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev
+  libmpfr-dev libgmp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth locales libxtst-dev python3 xdotool
   xscreensaver desktop-file-utils man-db libxml2-utils

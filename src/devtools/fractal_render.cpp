@@ -3,6 +3,7 @@
 // back end, the time, the pixel writes and the iterations (the sum of the
 // escape counts).
 #include "uAASettings.h"
+#include "uBigFloat.h"
 #include "uClock.h"
 #include "uColorMap.h"
 #include "uFiles.h"
@@ -28,19 +29,27 @@ namespace {
 constexpr const char* kUsage =
     "usage: fractal-render OUT.png [--centre RE,IM] [--zoom Z] [--size N] [--iterations N]\n"
     "                      [--preset N] [--precision CODE] [--aa THRESHOLD,SAMPLES,RADIUS]\n"
-    "                      [--square] [--seed N]\n"
-    "  --centre RE,IM   centre of the view (default 0.371540195428848,0.167646706104279)\n"
-    "  --zoom Z         magnification, > 0: the image spans 1/Z (default 100000)\n"
+    "                      [--square] [--seed N] [--colours FLOOR,SPAN]\n"
+    "  --centre RE,IM   centre of the view, decimal numbers of any length\n"
+    "                   (default 0.371540195428848,0.167646706104279)\n"
+    "  --zoom Z         magnification, > 0: the image spans 1/Z (default 100000); for\n"
+    "                   perturbation at most 1e150\n"
     "  --size N         edge length in pixels, 1..16384 (default 1024)\n"
     "  --iterations N   iteration limit, >= 1 (default 1024)\n"
     "  --preset N       colour map preset 1..14, 0 for the plain fallback colour (default 4)\n"
-    "  --precision CODE 2 single, 3 double, 4 extended, 5 automatic (default 2)\n"
+    "  --precision CODE 2 single, 3 double, 4 extended, 5 automatic, 6 or perturb:\n"
+    "                   perturbation from the centre in arbitrary precision (default 2)\n"
     "  --aa T,S,R       anti-aliasing threshold, samples (1..9), radius (default off)\n"
     "  --square         render the whole square instead of the disc\n"
-    "  --seed N         seed of the pseudo-random generator (sample patterns of 6+ samples)\n";
+    "  --seed N         seed of the pseudo-random generator (sample patterns of 6+ samples)\n"
+    "  --colours F,S    spread the escape counts F .. F+S over the colour map (deep views)\n";
+
+/// Deeper than this the squares of pixel offsets leave a double's range.
+constexpr double kDeepestPerturbation = 1e150;
 
 struct tOptions {
     std::string output;
+    std::string centreText;
     double centreRe = 0.371540195428848;
     double centreIm = 0.167646706104279;
     double zoom = 100000.0;
@@ -51,6 +60,8 @@ struct tOptions {
     tAASettings aa;
     bool square = false;
     std::optional<uint32_t> seed;
+    int32_t colourFloor = 0;
+    int32_t colourSpan = 0;
 };
 
 /// Fills the options; false (after a message naming the problem) on anything
@@ -74,7 +85,7 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
             continue;
         }
         static const std::string kValued[] = {"--centre", "--zoom", "--size", "--iterations",
-                                              "--preset", "--precision", "--aa", "--seed"};
+                                              "--preset", "--precision", "--aa", "--seed", "--colours"};
         if (std::find(std::begin(kValued), std::end(kValued), arg) == std::end(kValued))
             return bad("unknown option " + arg);
         if (i + 1 >= argc)
@@ -83,8 +94,14 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
         const std::vector<std::string> parts = SplitText(value, ',');
         int64_t n = 0;
         if (arg == "--centre") {
-            if (parts.size() != 2 || !TryStrToFloat(parts[0], o.centreRe) || !TryStrToFloat(parts[1], o.centreIm))
+            // Parsed once to see that it is a pair of numbers; the digits are
+            // read again at the precision the zoom needs.
+            const auto centre = tBigComplex::Parse(value, 64);
+            if (!centre)
                 return bad("--centre needs RE,IM");
+            o.centreText = value;
+            o.centreRe = centre->re.ToDouble();
+            o.centreIm = centre->im.ToDouble();
         } else if (arg == "--zoom") {
             if (!TryStrToFloat(value, o.zoom) || !(o.zoom > 0))
                 return bad("--zoom needs a number above 0");
@@ -101,8 +118,10 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                 return bad("--preset needs a whole number from 0 to 14");
             o.preset = static_cast<int32_t>(n);
         } else if (arg == "--precision") {
-            if (!ParseWholeNumber(value, 2, 5, n))
-                return bad("--precision needs 2, 3, 4 or 5");
+            if (value == "perturb")
+                n = kPrecisionPerturbation;
+            else if (!ParseWholeNumber(value, 2, kPrecisionPerturbation, n))
+                return bad("--precision needs 2, 3, 4, 5, 6 or perturb");
             o.precision = static_cast<uint8_t>(n);
         } else if (arg == "--aa") {
             double threshold = 0, radius = 0;
@@ -110,6 +129,13 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
                 !TryStrToFloat(parts[2], radius) || threshold < 0 || radius < 0)
                 return bad("--aa needs THRESHOLD,SAMPLES,RADIUS with samples from 1 to 9");
             o.aa = {static_cast<float>(threshold), static_cast<int32_t>(n), static_cast<float>(radius)};
+        } else if (arg == "--colours") {
+            int64_t floor = 0;
+            if (parts.size() != 2 || !ParseWholeNumber(parts[0], 0, 1 << 30, floor) ||
+                !ParseWholeNumber(parts[1], 1, 1 << 30, n))
+                return bad("--colours needs FLOOR,SPAN with a span of at least 1");
+            o.colourFloor = static_cast<int32_t>(floor);
+            o.colourSpan = static_cast<int32_t>(n);
         } else if (arg == "--seed") {
             if (!ParseWholeNumber(value, 0, UINT32_MAX, n))
                 return bad("--seed needs a whole number from 0 to 4294967295");
@@ -120,6 +146,8 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
     }
     if (o.output.empty())
         return bad("no output file");
+    if (o.precision == kPrecisionPerturbation && o.zoom > kDeepestPerturbation)
+        return bad("--zoom for perturbation is at most 1e150");
     return true;
 }
 
@@ -148,14 +176,22 @@ int Run(const tOptions& options)
     fractal.discMode = !options.square;
     fractal.colorMap = options.preset > 0 ? ColorMapGenerator().GetPreset(options.preset) : nullptr;
     fractal.antiAliasing = options.aa;
+    fractal.colourFloor = options.colourFloor;
+    fractal.colourSpan = options.colourSpan;
     fractal.SetMaxIterations(options.iterations);
     fractal.precision = options.precision;
+    if (!options.centreText.empty())
+        fractal.deepCentre = tBigComplex::Parse(options.centreText, BitsForView(options.zoom, options.size));
     fractal.SelectBackEnd();
     uint64_t iterations = 0;
     fractal.escapeCountSum = &iterations;
 
     const extended start = HighResTime();
     fractal.Restart();
+    // A perturbation render computes its reference orbit first, in steps
+    // that write no pixel.
+    while (!fractal.ReferenceReady() && fractal.RenderStep(64 * 1024) > 0) {
+    }
     int64_t writes = 0;
     if (options.square) {
         // A square scan never reports completion: ask once for every pixel,

@@ -154,9 +154,10 @@ std::span<const tBackEnd> BackEnds() { return kBackEnds; }
 
 const tBackEnd* FindBackEnd(std::string_view name)
 {
-    for (const tBackEnd& b : kBackEnds)
-        if (name == b.name)
-            return &b;
+    for (std::span<const tBackEnd> table : {BackEnds(), PerturbationBackEnds()})
+        for (const tBackEnd& b : table)
+            if (name == b.name)
+                return &b;
     return nullptr;
 }
 
@@ -176,7 +177,8 @@ bool ProcessorRuns(const tBackEnd& backEnd, const tCpuFeatures& features)
 const tBackEnd* WidestBackEnd(uint8_t precision, const tCpuFeatures& features)
 {
     const tBackEnd* best = nullptr;
-    for (const tBackEnd& b : kBackEnds)
+    const std::span<const tBackEnd> table = precision == kPrecisionPerturbation ? PerturbationBackEnds() : BackEnds();
+    for (const tBackEnd& b : table)
         if (b.precision == precision && ProcessorRuns(b, features) && (!best || b.vectorBits > best->vectorBits))
             best = &b;
     return best;

@@ -44,16 +44,24 @@ struct tBackEnd {
     int32_t vectorBits; // register width: 0 for the x87 routines; the choice prefers the widest
 };
 
+/// Precision code of the perturbation back ends: pixels as 64-bit offsets
+/// from a reference orbit computed in arbitrary precision (uReferenceOrbit.h).
+constexpr uint8_t kPrecisionPerturbation = 6;
+
 /// The largest limit the SIMD family counts with its 16-bit counters.
 constexpr int32_t kSimdCounterLimit = 65535;
 
 /// Every back end this build has (the SSE, AVX2 and AVX-512 ones only on x86).
 std::span<const tBackEnd> BackEnds();
-/// The back end of that name, or nullptr.
+/// The perturbation back ends (precision code 6): they iterate offsets from
+/// the reference in the block's `perturbation` and count like the SIMD
+/// family, whatever their width.
+std::span<const tBackEnd> PerturbationBackEnds();
+/// The back end of that name in either table, or nullptr.
 const tBackEnd* FindBackEnd(std::string_view name);
 /// Whether a processor with these features runs the back end.
 bool ProcessorRuns(const tBackEnd& backEnd, const tCpuFeatures& features);
-/// The back end of a precision code (2, 3 or 4) with the widest registers
+/// The back end of a precision code (2, 3, 4 or 6) with the widest registers
 /// among those the processor runs, or nullptr for any other code.
 const tBackEnd* WidestBackEnd(uint8_t precision, const tCpuFeatures& features);
 
@@ -69,6 +77,12 @@ int32_t IterateAvx2_32(tFractalPackedData& block);
 int32_t IterateAvx2_64(tFractalPackedData& block);
 int32_t IterateAvx512_32(tFractalPackedData& block);
 int32_t IterateAvx512_64(tFractalPackedData& block);
+#endif
+int32_t IteratePerturbScalar(tFractalPackedData& block);
+#ifdef QX_HAVE_SSE_BACKENDS
+int32_t IteratePerturbSse2(tFractalPackedData& block);
+int32_t IteratePerturbAvx2(tFractalPackedData& block);
+int32_t IteratePerturbAvx512(tFractalPackedData& block);
 #endif
 
 /// One point on its own in 80-bit arithmetic: z := c; repeat i += 1,

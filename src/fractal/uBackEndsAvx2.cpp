@@ -8,6 +8,7 @@
 #ifdef QX_HAVE_SSE_BACKENDS
 
 #include "uBackEndKernels.h"
+#include "uReferenceOrbit.h"
 
 #include <immintrin.h>
 
@@ -35,6 +36,7 @@ using tDoubleResult = tWideResult<double, kDoubleLanes>;
 #endif
 
 #include "uBackEndWide.h"
+#include "uPerturbKernel.h"
 
 namespace {
 
@@ -84,6 +86,33 @@ struct tAvx2Double {
     }
 };
 
+/// Four double lanes for the perturbation kernel.
+struct tPerturbAvx2Ops {
+    using Reg = __m256d;
+    static constexpr int kWidth = 4;
+    static QX_WIDE_INLINE Reg Load(const double* p) { return _mm256_loadu_pd(p); }
+    static QX_WIDE_INLINE void Store(double* p, Reg v) { _mm256_storeu_pd(p, v); }
+    static QX_WIDE_INLINE Reg Set1(double v) { return _mm256_set1_pd(v); }
+    static QX_WIDE_INLINE Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
+    static QX_WIDE_INLINE Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
+    static QX_WIDE_INLINE Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
+    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return static_cast<uint32_t>(_mm256_movemask_pd(_mm256_cmp_pd(d, bound, _CMP_LE_OQ))); }
+    static QX_WIDE_INLINE uint32_t LessBits(Reg a, Reg b) { return static_cast<uint32_t>(_mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_LT_OQ))); }
+    /// a in the lanes whose bit is set, b in the others.
+    static QX_WIDE_INLINE Reg Select(uint32_t lanes, Reg a, Reg b)
+    {
+        const __m256i bits = _mm256_setr_epi64x(1, 2, 4, 8);
+        const __m256i picked = _mm256_and_si256(_mm256_set1_epi64x(static_cast<int64_t>(lanes)), bits);
+        return _mm256_blendv_pd(b, a, _mm256_castsi256_pd(_mm256_cmpeq_epi64(picked, bits)));
+    }
+};
+
+int32_t RunPerturb(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,
+                   const tPerturbationData& ref, uint32_t* counts)
+{
+    return PerturbLanes<tPerturbAvx2Ops, 4>(cre, cim, live, lanes, limit, ref, counts);
+}
+
 void RunSingle(const uint8_t* base, size_t rowBytes, int32_t limit, tSingleResult& out)
 {
     tWideKernel<tAvx2Single, kDepth>::Run(base, rowBytes, limit, out);
@@ -101,6 +130,14 @@ void RunDouble(const uint8_t* base, size_t rowBytes, int32_t limit, tDoubleResul
 #else
 #pragma GCC pop_options
 #endif
+
+namespace backend_detail {
+int32_t PerturbLanesAvx2(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,
+                       const tPerturbationData& ref, uint32_t* counts)
+{
+    return RunPerturb(cre, cim, live, lanes, limit, ref, counts);
+}
+} // namespace backend_detail
 
 int32_t IterateAvx2_32(tFractalPackedData& block)
 {

@@ -8,6 +8,7 @@
 #ifdef QX_HAVE_SSE_BACKENDS
 
 #include "uBackEndKernels.h"
+#include "uReferenceOrbit.h"
 
 #include <immintrin.h>
 
@@ -36,6 +37,7 @@ using tDoubleResult = tWideResult<double, kDoubleLanes>;
 #endif
 
 #include "uBackEndWide.h"
+#include "uPerturbKernel.h"
 
 namespace {
 
@@ -84,6 +86,28 @@ struct tAvx512Double {
     }
 };
 
+/// Eight double lanes for the perturbation kernel.
+struct tPerturbAvx512Ops {
+    using Reg = __m512d;
+    static constexpr int kWidth = 8;
+    static QX_WIDE_INLINE Reg Load(const double* p) { return _mm512_loadu_pd(p); }
+    static QX_WIDE_INLINE void Store(double* p, Reg v) { _mm512_storeu_pd(p, v); }
+    static QX_WIDE_INLINE Reg Set1(double v) { return _mm512_set1_pd(v); }
+    static QX_WIDE_INLINE Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
+    static QX_WIDE_INLINE Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
+    static QX_WIDE_INLINE Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
+    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return _mm512_cmp_pd_mask(d, bound, _CMP_LE_OQ); }
+    static QX_WIDE_INLINE uint32_t LessBits(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
+    /// a in the lanes whose bit is set, b in the others.
+    static QX_WIDE_INLINE Reg Select(uint32_t lanes, Reg a, Reg b) { return _mm512_mask_blend_pd(static_cast<__mmask8>(lanes), b, a); }
+};
+
+int32_t RunPerturb(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,
+                   const tPerturbationData& ref, uint32_t* counts)
+{
+    return PerturbLanes<tPerturbAvx512Ops, 4>(cre, cim, live, lanes, limit, ref, counts);
+}
+
 void RunSingle(const uint8_t* base, size_t rowBytes, int32_t limit, tSingleResult& out)
 {
     tWideKernel<tAvx512Single, kDepth>::Run(base, rowBytes, limit, out);
@@ -101,6 +125,14 @@ void RunDouble(const uint8_t* base, size_t rowBytes, int32_t limit, tDoubleResul
 #else
 #pragma GCC pop_options
 #endif
+
+namespace backend_detail {
+int32_t PerturbLanesAvx512(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,
+                       const tPerturbationData& ref, uint32_t* counts)
+{
+    return RunPerturb(cre, cim, live, lanes, limit, ref, counts);
+}
+} // namespace backend_detail
 
 int32_t IterateAvx512_32(tFractalPackedData& block)
 {

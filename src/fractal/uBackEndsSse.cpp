@@ -6,9 +6,12 @@
 #ifdef QX_HAVE_SSE_BACKENDS
 
 #include "uBackEndKernels.h"
+#include "uReferenceOrbit.h"
 
 #include <emmintrin.h>
 #include <xmmintrin.h>
+
+#include "uPerturbKernel.h"
 
 namespace backend_detail {
 int32_t WideLimitSingle8(tFractalPackedData& block, int32_t limit);
@@ -133,7 +136,35 @@ int32_t SseKernel(tFractalPackedData& block, int32_t limit)
     return rounds;
 }
 
+/// Two double lanes for the perturbation kernel.
+struct tPerturbSse2Ops {
+    using Reg = __m128d;
+    static constexpr int kWidth = 2;
+    static QX_INLINE Reg Load(const double* p) { return _mm_loadu_pd(p); }
+    static QX_INLINE void Store(double* p, Reg v) { _mm_storeu_pd(p, v); }
+    static QX_INLINE Reg Set1(double v) { return _mm_set1_pd(v); }
+    static QX_INLINE Reg Add(Reg a, Reg b) { return _mm_add_pd(a, b); }
+    static QX_INLINE Reg Sub(Reg a, Reg b) { return _mm_sub_pd(a, b); }
+    static QX_INLINE Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
+    static QX_INLINE uint32_t InsideBits(Reg d, Reg bound) { return static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d, bound))); }
+    static QX_INLINE uint32_t LessBits(Reg a, Reg b) { return static_cast<uint32_t>(_mm_movemask_pd(_mm_cmplt_pd(a, b))); }
+    /// a in the lanes whose bit is set, b in the others.
+    static QX_INLINE Reg Select(uint32_t lanes, Reg a, Reg b)
+    {
+        const __m128d mask = _mm_castsi128_pd(_mm_set_epi64x(-static_cast<int64_t>((lanes >> 1) & 1u), -static_cast<int64_t>(lanes & 1u)));
+        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
+    }
+};
+
 } // namespace
+
+namespace backend_detail {
+int32_t PerturbLanesSse2(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,
+                         const tPerturbationData& ref, uint32_t* counts)
+{
+    return PerturbLanes<tPerturbSse2Ops, 4>(cre, cim, live, lanes, limit, ref, counts);
+}
+} // namespace backend_detail
 
 int32_t IterateSse32(tFractalPackedData& block)
 {

@@ -9,9 +9,11 @@
 #include "uAssert.h"
 #include "uColorMap.h"
 #include "uCpuFeatures.h"
+#include "uFormat.h"
 #include "uLog.h"
 #include "uPage.h"
 #include "uRandom.h"
+#include "uReferenceOrbit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,8 +102,10 @@ void tFractal::SetMaxIterations(int32_t n)
     iterationLimit_ = n;
 }
 
-void tFractal::SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name)
+void tFractal::SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name,
+                          bool perturbing)
 {
+    perturbing_ = perturbing;
     backEnd_ = routine;
     lanes_ = lanes;
     laneBlock_->SetLanes(lanes);
@@ -165,21 +169,23 @@ bool tFractal::PrepareColumns(extended pixels)
             columnRe_[i] = (static_cast<int32_t>(i) - radius_) / pixels;
         columnCentreRe_.reset();
     }
-    if (columnCentreRe_ != centreRe) {
-        columnCentreRe_ = centreRe;
+    const double centre = ScanCentreRe();
+    if (columnCentreRe_ != centre) {
+        columnCentreRe_ = centre;
         for (size_t i = 0; i < columns; ++i)
-            columnPointRe_[i] = static_cast<double>(columnRe_[i] + centreRe);
+            columnPointRe_[i] = static_cast<double>(columnRe_[i] + centre);
     }
     return true;
 }
 
 void tFractal::UpdateRowIm(extended pixels)
 {
-    if (scanY_ != rowImY_ || !(pixels == rowImPixels_) || !(centreIm == rowImCentre_)) {
+    const double centre = ScanCentreIm();
+    if (scanY_ != rowImY_ || !(pixels == rowImPixels_) || !(centre == rowImCentre_)) {
         rowImY_ = scanY_;
         rowImPixels_ = pixels;
-        rowImCentre_ = centreIm;
-        rowIm_ = scanY_ / pixels + centreIm;
+        rowImCentre_ = centre;
+        rowIm_ = scanY_ / pixels + centre;
     }
 }
 
@@ -192,9 +198,9 @@ void tFractal::UpdatePoint()
     // picture's time).
     const size_t column = static_cast<size_t>(static_cast<int64_t>(scanX_) + radius_);
     if (PrepareColumns(pixels) && column < columnRe_.size())
-        pointRe_ = columnRe_[column] + centreRe;
+        pointRe_ = columnRe_[column] + ScanCentreRe();
     else
-        pointRe_ = scanX_ / pixels + centreRe;
+        pointRe_ = scanX_ / pixels + ScanCentreRe();
     UpdateRowIm(pixels);
     pointIm_ = rowIm_;
 }
@@ -266,6 +272,10 @@ int64_t tFractal::RenderStep(int64_t count)
         const int64_t pixels = static_cast<int64_t>(size_) * size_;
         if (ProgressCount() >= pixels)
             return 0;
+        // The reference orbit comes first, in slices of the same budget; the
+        // step reports its budget as done so that callers keep giving it time.
+        if (perturbing_ && !PrepareReference(count))
+            return count / kBatch * kBatch;
         int64_t writes = 0;
         for (int64_t batch = count / kBatch; batch > 0; --batch) {
             RenderBatch();
@@ -280,7 +290,15 @@ int64_t tFractal::RenderStep(int64_t count)
     }
 }
 
-int64_t tFractal::RenderRest() { return RenderStep(static_cast<int64_t>(size_) * size_ - ProgressCount()); }
+int64_t tFractal::RenderRest()
+{
+    const int64_t rest = static_cast<int64_t>(size_) * size_ - ProgressCount();
+    // A perturbation render completes its reference first, in steps that
+    // write no pixel.
+    while (!ReferenceReady() && RenderStep(rest) > 0) {
+    }
+    return RenderStep(rest);
+}
 
 int64_t tFractal::RenderAll()
 {
@@ -298,7 +316,7 @@ void tFractal::RenderBatch()
     const double limit = iterationLimit_;
     std::array<tPackedColor, kBatch> colours;
     for (int32_t i = 0; i < kBatch; ++i)
-        colours[i] = ColourOf(batchCounts_[i] / limit);
+        colours[i] = CountColour(batchCounts_[i], limit);
     batchColours_ = colours;
     if (AAEnabled(antiAliasing))
         AntiAliasBatch();
@@ -402,7 +420,7 @@ void tFractal::AntiAliasBatch()
         const tPackedColor own = batchColours_[j];
         int32_t r = RedOf(own), g = GreenOf(own), b = BlueOf(own);
         for (int32_t s = 1; s < samples; ++s) {
-            const tPackedColor c = ColourOf(sampleCounts_[next++] / limit);
+            const tPackedColor c = CountColour(sampleCounts_[next++], limit);
             r += RedOf(c);
             g += GreenOf(c);
             b += BlueOf(c);
@@ -410,6 +428,31 @@ void tFractal::AntiAliasBatch()
         batchColours_[j] = PackRGBA(static_cast<uint8_t>(r / samples), static_cast<uint8_t>(g / samples),
                                     static_cast<uint8_t>(b / samples), 255);
     }
+}
+
+bool tFractal::ReferenceReady() const { return !perturbing_ || (reference_ && reference_->Ready()); }
+
+bool tFractal::PrepareReference(int64_t budget)
+{
+    const extended pixels = static_cast<extended>(size_) * zoom;
+    // The farthest any pixel or anti-aliasing sample lies from the centre.
+    const double maxDelta = static_cast<double>(
+        (radius_ * 1.5L + std::fabs(static_cast<extended>(antiAliasing.radius)) + 1) / pixels);
+    tBigComplex centre = deepCentre ? *deepCentre : tBigComplex(centreRe, centreIm, 64);
+    centre.SetBits(std::max(centre.Bits(), BitsForView(zoom, size_)));
+    if (!reference_ || !(reference_->orbit.Centre() == centre) || reference_->maxDelta != maxDelta ||
+        reference_->orbit.Limit() != iterationLimit_)
+        reference_ = std::make_unique<tPerturbationReference>(centre, iterationLimit_, maxDelta);
+    if (reference_->Ready())
+        return true;
+    // The step that completes the reference renders no pixels yet.
+    if (reference_->Prepare(budget / kBatch * kBatch * kReferenceIterationsPerPixel)) {
+        const tReferenceOrbit& orbit = reference_->orbit;
+        LogNote(4, "Reference orbit of " + IntToStr(orbit.Length()) + " iterations at " +
+                       IntToStr(static_cast<int64_t>(centre.Bits())) + " bits" +
+                       (orbit.Periodic() ? " (periodic)" : orbit.Escaped() ? " (escaped)" : ""));
+    }
+    return false;
 }
 
 // ---------------------------------------------------------------------------
@@ -428,6 +471,10 @@ void tFractal::IteratePoints(std::span<const double> re, std::span<const double>
     Assert(capacity <= counts.size(), kUnit, 1048);
 
     tFractalPackedData& block = *laneBlock_;
+    if (perturbing_) {
+        Assert(reference_ != nullptr && reference_->Ready(), kUnit, 1049);
+        block.perturbation = &reference_->data;
+    }
     // The template (c = 0, z = 0, count -1, bound 4.0 in every lane, the
     // limit in int row 10) depends only on the lanes, the element type and
     // the limit, so it is built again only when one of those has changed or
@@ -474,7 +521,7 @@ void tFractalMandelBrot::SelectBackEnd()
 {
     SetBackEnd(nullptr, 0, 0, "Not Assigned");
     if (const tBackEnd* b = MandelbrotBackEnd(precision, zoom))
-        SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
+        SetBackEnd(b->routine, b->lanes, b->elementType, b->name, precision == kPrecisionPerturbation);
     else
         LogWarning(1, "Selected Percision is not supported by this fractal generator");
     if (precision == 5)

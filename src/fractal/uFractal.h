@@ -16,8 +16,15 @@
 // x = -radius .. radius - 1. The finished position (radius, radius) lies off
 // the page and is absorbing, so a batch that runs past the end writes
 // nothing visible.
+//
+// Precision 6 renders by perturbation: the scan then yields each pixel's
+// offset from the centre, the centre's orbit is computed in arbitrary
+// precision first (a slice per RenderStep, like the pixels), and the
+// perturbation back end iterates the offsets against it. Everything else
+// (scan order, colouring, anti-aliasing, rim alpha) is the same.
 #include "uAASettings.h"
 #include "uBackEnds.h"
+#include "uBigFloat.h"
 #include "uColor.h"
 #include "uColorMap.h"
 #include "uMath.h"
@@ -33,6 +40,7 @@
 
 class tPage;
 class tRandom;
+struct tPerturbationReference;
 
 class tFractal {
 public:
@@ -55,13 +63,22 @@ public:
     /// generator and of the lane block.
     void SetMaxIterations(int32_t n);
     /// Installs a back end; the lane block takes its lanes and element type
-    /// (each wipes the block). The name is cut to 255 characters.
-    void SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name);
+    /// (each wipes the block). The name is cut to 255 characters. A
+    /// perturbation back end needs perturbing set.
+    void SetBackEnd(tBackEndRoutine routine, int32_t lanes, uint8_t elementType, const std::string& name,
+                    bool perturbing = false);
     /// Chooses the back end; here: none ("Not Assigned").
     virtual void SelectBackEnd();
 
     /// Puts the scan before the first pixel.
     void Restart();
+    /// True when the back end works by perturbation (precision 6).
+    bool Perturbing() const { return perturbing_; }
+    /// The reference of a perturbation render once it has been started, else
+    /// none.
+    const tPerturbationReference* Reference() const { return reference_.get(); }
+    /// False while a perturbation render still computes its reference.
+    bool ReferenceReady() const;
     /// (scan y + radius) * size + scan x + radius.
     int64_t ProgressCount() const;
     /// ProgressCount / size^2; at least 1 once a disc-mode image is complete.
@@ -71,7 +88,8 @@ public:
     /// 0, for a negative count or a complete image. Any exception inside is
     /// logged as "Error on fractal render!" and gives 0.
     int64_t RenderStep(int64_t count);
-    /// RenderStep(size^2 - ProgressCount).
+    /// RenderStep(size^2 - ProgressCount), after completing the reference
+    /// of a perturbation render.
     int64_t RenderRest();
     /// Restart, then RenderRest.
     int64_t RenderAll();
@@ -92,6 +110,18 @@ public:
         if (v > 1)
             v = 1;
         return colorMap ? colorMap->Lookup(static_cast<float>(v)) : FallbackColourOf(v);
+    }
+    /// Colour of an escape count: ColourOf(count / limit), or with a colour
+    /// span set, ColourOf((count - floor) / span), kept below the set's own
+    /// entry for every count below the limit.
+    tPackedColor CountColour(int32_t count, double limit) const
+    {
+        if (colourSpan <= 0)
+            return ColourOf(count / limit);
+        if (count >= iterationLimit_)
+            return ColourOf(1);
+        const double v = static_cast<double>(count - colourFloor) / colourSpan;
+        return ColourOf(v < kTopEscaping ? v : kTopEscaping);
     }
     /// Alpha of pixel (x, y): 255 inside radius - 8, 0 beyond the radius, a
     /// ramp of 32 per pixel between.
@@ -114,10 +144,24 @@ public:
     const tColorMap* colorMap = nullptr; ///< not owned; none: the fallback colour
     tPackedColor fallbackColour = PackRGBA(255, 255, 128, 255);
     tAASettings antiAliasing;
-    uint8_t precision = 2; ///< 2 single, 3 double, 4 extended, 5 automatic
+    uint8_t precision = 2; ///< 2 single, 3 double, 4 extended, 5 automatic, 6 perturbation
     /// Where anti-aliasing with six or more samples draws its sample offsets;
     /// the process-wide generator when none (not owned).
     tRandom* random = nullptr;
+    /// The centre to any precision, for perturbation: none takes centre re
+    /// and centre im.
+    std::optional<tBigComplex> deepCentre;
+    /// MPFR iterations of the reference orbit per pixel of a render step's
+    /// budget while the orbit is being computed.
+    static constexpr int64_t kReferenceIterationsPerPixel = 16;
+    /// Deep views escape late and within a narrow band of counts: there the
+    /// counts floor .. floor + span spread over the colour map instead (see
+    /// CountColour). A span of 0 colours by the fraction of the limit.
+    int32_t colourFloor = 0;
+    int32_t colourSpan = 0;
+    /// The highest colour position an escaping point takes with a colour
+    /// span: below the map's last entry, which colours the set.
+    static constexpr double kTopEscaping = 0.999;
     /// When set, every escape count that IteratePoints returns is added here
     /// (pixels and anti-aliasing samples): the work done, for tools and benchmarks.
     uint64_t* escapeCountSum = nullptr;
@@ -153,6 +197,13 @@ private:
             NextRow();
         return true;
     }
+    /// The centre the scan adds to each pixel: (0, 0) when perturbing, where
+    /// the back end adds the reference.
+    double ScanCentreRe() const { return perturbing_ ? 0.0 : centreRe; }
+    double ScanCentreIm() const { return perturbing_ ? 0.0 : centreIm; }
+    /// Makes sure a reference for the current view exists; true when it is
+    /// ready, else advances it by the budget and returns false.
+    bool PrepareReference(int64_t budget);
     /// StepScan past the end of a row: the next row's range and first pixel.
     void NextRow();
     /// The point of the scan position, in 80-bit arithmetic.
@@ -187,6 +238,8 @@ private:
     std::string backEndName_ = "Not Assigned";
     tBackEndRoutine backEnd_ = nullptr;
     int32_t lanes_ = 0;
+    bool perturbing_ = false;
+    std::unique_ptr<tPerturbationReference> reference_;
 
     /// What the lane block's template was last built for.
     struct tTemplateKey {
@@ -233,8 +286,10 @@ public:
     /// precision with the widest registers the processor runs, so for single
     /// "FLT32 AVX-512", else "FLT32 AVX2", "FLT32 SSE", "FLT32 3DN", "FLT32 FPU";
     /// for double "FLT64 AVX-512", "FLT64 AVX2", "FLT64 SSE2", "FLT64 FPU";
-    /// for extended "FLT80 FPU". 5: single up to zoom 10 000, double beyond
-    /// (and a note of the choice); any other code: a warning, and no back end.
+    /// for extended "FLT80 FPU"; for perturbation (6) "PERTURB AVX-512",
+    /// "PERTURB AVX2", "PERTURB SSE2", "PERTURB FLT64". 5: single up to zoom
+    /// 10 000, double beyond (and a note of the choice); any other code: a
+    /// warning, and no back end.
     void SelectBackEnd() override;
 };
 

@@ -168,7 +168,12 @@ private:
 
 /// The lane block of the fractal generator: adds the iteration limit that the
 /// scalar back ends read (the SIMD ones read int row 10, slot 2).
+struct tPerturbationData;
+
 class tFractalPackedData : public tPackedData {
 public:
     int32_t iterationLimit = 0;
+    /// The reference of the perturbation back ends (not owned); they iterate
+    /// the lanes' c as offsets from it.
+    const tPerturbationData* perturbation = nullptr;
 };

@@ -28,7 +28,8 @@ TEST(FractalRender, BadOptionsGiveUsageAndExitCode2)
     const std::string out = dir.File("x.png");
     for (const std::string& args : {std::string(""), out + " --bogus", out + " --size 0", out + " --size", out + " --zoom -1",
                                     out + " --aa 0.5,10,1", out + " --precision 7", out + " --centre 1", out + " --preset 15",
-                                    out + " " + out}) {
+                                    out + " " + out, out + " --precision perturb --zoom 1e200", out + " --colours 5,0",
+                                    out + " --centre 0.1,0.2x"}) {
         const tCommandResult run = RunTool(args);
         EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_NE(run.output.find("usage: fractal-render"), std::string::npos) << args;
@@ -75,6 +76,50 @@ TEST(FractalRender, WritesTheGeneratorsImageAndReportsItsWork)
         for (int32_t x = 0; x < 64; ++x)
             differing += written.GetPixel(x, y) != expected.GetPixel(x, y);
     EXPECT_EQ(differing, 0);
+}
+
+TEST(FractalRender, DeepViewFromACentreOfAnyLength)
+{
+    // Seventy digits place a view at 10^50; the tool renders it by
+    // perturbation exactly as the generator does in this process.
+    const std::string centre = "0.071074706827937981546653097731571732256364772913691659627,"
+                               "0.6167957810837057243271606920461239746348664224415108799911";
+    tTempDir dir;
+    const std::string out = dir.File("deep.png");
+    const tCommandResult run = RunTool(out + " --centre " + centre +
+                                       " --zoom 1e50 --size 48 --iterations 17456 --precision perturb --colours 5000,3000");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(run.output, m, std::regex("backend=PERTURB \\S+ seconds=\\S+ writes=[0-9]+ iterations=([0-9]+)\n")))
+        << run.output;
+
+    tCapturedLog log;
+    tPage expected;
+    expected.SetSize(48, 48, pfRGBA);
+    tFractalMandelBrot f(&expected);
+    f.deepCentre = tBigComplex::Parse(centre, BitsForView(1e50L, 48));
+    f.zoom = 1e50;
+    f.discMode = true;
+    f.colorMap = ColorMapGenerator().GetPreset(4);
+    f.colourFloor = 5000;
+    f.colourSpan = 3000;
+    f.SetMaxIterations(17456);
+    f.precision = kPrecisionPerturbation;
+    f.SelectBackEnd();
+    uint64_t sum = 0;
+    f.escapeCountSum = &sum;
+    f.RenderAll();
+    EXPECT_EQ(m[1].str(), std::to_string(sum));
+    tPage written;
+    ASSERT_TRUE(written.LoadFromPng(out));
+    int differing = 0, colours = 0;
+    for (int32_t y = 0; y < 48; ++y)
+        for (int32_t x = 0; x < 48; ++x) {
+            differing += written.GetPixel(x, y) != expected.GetPixel(x, y);
+            colours += written.GetPixel(x, y) != written.GetPixel(24, 24);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(colours, 100) << "the view has structure";
 }
 
 TEST(FractalRender, SquareModeCoversTheWholePage)

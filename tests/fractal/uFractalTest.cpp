@@ -462,6 +462,10 @@ TEST(Fractal, BackEndChoiceByPrecisionAndProcessor)
         {{false, false, true}, 3, 1, "FLT64 FPU", 4},
         {{true, true, true}, 4, 1, "FLT80 FPU", 4},
         {{false, false, false}, 5, 10000.5, "FLT64 FPU", 4},
+        {{false, false, false}, 6, 1, "PERTURB FLT64", 4},
+#ifdef QX_HAVE_SSE_BACKENDS
+        {{true, true, true}, 6, 1e30, "PERTURB SSE2", 8},
+#endif
     };
     std::vector<tCase> all(std::begin(cases), std::end(cases));
 #ifdef QX_HAVE_SSE_BACKENDS
@@ -473,11 +477,13 @@ TEST(Fractal, BackEndChoiceByPrecisionAndProcessor)
         all.push_back({{true, true, false, false, true}, 3, 1, "FLT64 AVX-512", 32});
         all.push_back({{true, true, true, true, true}, 5, 10000.5, "FLT64 AVX-512", 32});
         all.push_back({{false, false, false, false, true}, 3, 1, "FLT64 AVX-512", 32});
+        all.push_back({{true, true, false, true, true}, 6, 1e50, "PERTURB AVX-512", 32});
     }
     if (detected.avx2) {
         all.push_back({{true, true, true, true, false}, 2, 1, "FLT32 AVX2", 32});
         all.push_back({{true, true, true, true, false}, 5, 10000, "FLT32 AVX2", 32});
         all.push_back({{false, false, false, true, false}, 3, 1, "FLT64 AVX2", 16});
+        all.push_back({{true, true, false, true, false}, 6, 1e50, "PERTURB AVX2", 16});
     }
     all.push_back({{true, true, true, detected.avx2, detected.avx512}, 4, 1, "FLT80 FPU", 4});
 #endif
@@ -492,6 +498,7 @@ TEST(Fractal, BackEndChoiceByPrecisionAndProcessor)
         EXPECT_EQ(f.Lanes(), c.lanes);
         EXPECT_EQ(f.LaneBlock().Lanes(), c.lanes);
         EXPECT_EQ(f.LaneBlock().ElementType(), FindBackEnd(c.name)->elementType);
+        EXPECT_EQ(f.Perturbing(), c.precision == kPrecisionPerturbation);
         const std::string note = std::string("Using percision ") + c.name;
         bool noted = false;
         for (const std::string& line : log.lines)

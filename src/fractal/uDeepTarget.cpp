@@ -1,0 +1,96 @@
+#include "uDeepTarget.h"
+
+#include "uCpuFeatures.h"
+#include "uPackedData.h"
+
+#include <algorithm>
+
+std::vector<int32_t> PerturbationCounts(const tBackEnd& backEnd, const tPerturbationData& reference, int32_t limit,
+                                        std::span<const double> re, std::span<const double> im)
+{
+    tFractalPackedData block;
+    block.SetLanes(backEnd.lanes);
+    block.SetElementType(backEnd.elementType);
+    block.iterationLimit = limit;
+    block.perturbation = &reference;
+    for (int32_t lane = 0; lane < backEnd.lanes; ++lane) {
+        block.SetLaneDefaults(lane, 0, 0);
+        block.ClearLane(lane);
+    }
+    block.SaveTemplate();
+    const size_t n = std::min(re.size(), im.size());
+    std::vector<int32_t> counts(n);
+    for (size_t start = 0; start < n; start += static_cast<size_t>(backEnd.lanes)) {
+        const auto k = static_cast<int32_t>(std::min(n - start, static_cast<size_t>(backEnd.lanes)));
+        block.RestoreTemplate();
+        block.LoadPoints(k, &re[start], &im[start]);
+        backEnd.routine(block);
+        block.ReadCounts(k, &counts[start]);
+    }
+    return counts;
+}
+
+tDeepTargetSearch::tDeepTargetSearch(const tVector2& start, extended magnification, extended deepest)
+    : centre_(start.x, start.y, BitsForView(deepest, 4096)), target_(centre_), magnification_(magnification),
+      next_(magnification), deepest_(deepest)
+{
+}
+
+void tDeepTargetSearch::Run()
+{
+    while (!Step()) {
+    }
+}
+
+bool tDeepTargetSearch::Step()
+{
+    if (done_)
+        return true;
+    const tBackEnd* backEnd = WidestBackEnd(kPrecisionPerturbation, CurrentCpuFeatures());
+    const extended width = 1 / next_;
+    const double spacing = static_cast<double>(width * kProbeSpan / (kGrid - 1));
+    const double half = spacing * (kGrid - 1) / 2;
+
+    tPerturbationReference reference(centre_, limit_, half * 1.5);
+    reference.Prepare(limit_ + 1);
+    std::vector<double> re, im;
+    for (int32_t j = 0; j < kGrid; ++j)
+        for (int32_t i = 0; i < kGrid; ++i) {
+            re.push_back(i * spacing - half);
+            im.push_back(j * spacing - half);
+        }
+    const std::vector<int32_t> counts = PerturbationCounts(*backEnd, reference.data, limit_, re, im);
+
+    // The probe that escapes last; of equals, the one nearest the centre.
+    int32_t best = -1, lowest = limit_, highest = -1;
+    double bestDistance = 0;
+    for (size_t p = 0; p < counts.size(); ++p) {
+        lowest = std::min(lowest, counts[p]);
+        if (counts[p] >= limit_)
+            continue;
+        const double distance = re[p] * re[p] + im[p] * im[p];
+        if (counts[p] > highest || (counts[p] == highest && distance < bestDistance)) {
+            highest = counts[p];
+            best = static_cast<int32_t>(p);
+            bestDistance = distance;
+        }
+    }
+    if (best < 0 || highest - lowest < kMinimumSpread) {
+        done_ = true;
+        return true;
+    }
+    samples_.push_back({next_, lowest, highest, limit_});
+    // The next centre, where the boundary is nearest: a view of this
+    // magnification around it still shows the structure the probes saw.
+    centre_ = centre_.Plus({re[static_cast<size_t>(best)], im[static_cast<size_t>(best)]});
+    target_ = centre_;
+    magnification_ = next_;
+    // Keep the probes' counts well below the limit, so that the slowest
+    // escaping points still tell apart from the set.
+    if (highest * 2 > limit_)
+        limit_ = std::min(kLargestLimit, highest * 2 + 256);
+    if (next_ >= deepest_)
+        done_ = true;
+    next_ = std::min(next_ * kStepFactor, deepest_);
+    return done_;
+}
