@@ -36,30 +36,42 @@ tDeepTargetSearch::tDeepTargetSearch(const tVector2& start, extended magnificati
 {
 }
 
+tDeepTargetSearch::~tDeepTargetSearch() = default;
+
 void tDeepTargetSearch::Run()
 {
-    while (!Step()) {
+    while (!Advance(int64_t{1} << 40)) {
     }
 }
 
-bool tDeepTargetSearch::Step()
+bool tDeepTargetSearch::Advance(int64_t budget)
 {
     if (done_)
         return true;
-    const tBackEnd* backEnd = WidestBackEnd(kPrecisionPerturbation, CurrentCpuFeatures());
     const extended width = 1 / next_;
     const double spacing = static_cast<double>(width * kProbeSpan / (kGrid - 1));
     const double half = spacing * (kGrid - 1) / 2;
+    if (!reference_) {
+        // The probes of this step need only the bits of this magnification;
+        // the centre keeps every bit for the steps below.
+        tBigComplex centre = centre_;
+        centre.SetBits(BitsForView(next_, 4096));
+        reference_ = std::make_unique<tPerturbationReference>(centre, limit_, half * 1.5);
+    }
+    if (!reference_->Prepare(budget))
+        return false;
 
-    tPerturbationReference reference(centre_, limit_, half * 1.5);
-    reference.Prepare(limit_ + 1);
     std::vector<double> re, im;
     for (int32_t j = 0; j < kGrid; ++j)
         for (int32_t i = 0; i < kGrid; ++i) {
             re.push_back(i * spacing - half);
             im.push_back(j * spacing - half);
         }
-    const std::vector<int32_t> counts = PerturbationCounts(*backEnd, reference.data, limit_, re, im);
+    const tBackEnd* backEnd = WidestBackEnd(kPrecisionPerturbation, CurrentCpuFeatures());
+    const std::vector<int32_t> counts = PerturbationCounts(*backEnd, reference_->data, limit_, re, im);
+    tBigComplex probed = reference_->orbit.Centre();
+    probed.SetBits(centre_.Bits());
+    reference_.reset();
 
     // The probe that escapes last; of equals, the one nearest the centre.
     int32_t best = -1, lowest = limit_, highest = -1;
@@ -75,14 +87,16 @@ bool tDeepTargetSearch::Step()
             bestDistance = distance;
         }
     }
-    if (best < 0 || highest - lowest < kMinimumSpread) {
+    // Flat or inside the set: the previous view was the last with structure.
+    // Counts beyond what keyframes can afford end the descent as well.
+    if (best < 0 || highest - lowest < kMinimumSpread || highest * 2 > kLargestLimit) {
         done_ = true;
         return true;
     }
     samples_.push_back({next_, lowest, highest, limit_});
     // The next centre, where the boundary is nearest: a view of this
     // magnification around it still shows the structure the probes saw.
-    centre_ = centre_.Plus({re[static_cast<size_t>(best)], im[static_cast<size_t>(best)]});
+    centre_ = probed.Plus({re[static_cast<size_t>(best)], im[static_cast<size_t>(best)]});
     target_ = centre_;
     magnification_ = next_;
     // Keep the probes' counts well below the limit, so that the slowest

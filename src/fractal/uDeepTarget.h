@@ -11,12 +11,14 @@
 //
 // The probes are perturbation counts against a reference at the centre, so
 // each step costs one reference orbit in arbitrary precision and a few
-// hundred perturbed points.
+// hundred perturbed points; the orbit is computed a slice at a time
+// (Advance), so that a search can run in the frame loop's spare time.
 #include "uBackEnds.h"
 #include "uBigFloat.h"
 #include "uReferenceOrbit.h"
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -43,13 +45,22 @@ public:
     /// Fewer different counts than this among the probes is a flat picture.
     static constexpr int32_t kMinimumSpread = 8;
     static constexpr int32_t kFirstLimit = 1024;
-    static constexpr int32_t kLargestLimit = 1 << 20;
+    /// The descent stops where the probes need more iterations than this:
+    /// keyframes there would cost too much.
+    static constexpr int32_t kLargestLimit = 1 << 18;
 
     /// Starts at a point and magnification; descends to `deepest`.
     tDeepTargetSearch(const tVector2& start, extended magnification, extended deepest);
+    ~tDeepTargetSearch();
+    tDeepTargetSearch(const tDeepTargetSearch&) = delete;
+    tDeepTargetSearch& operator=(const tDeepTargetSearch&) = delete;
 
-    /// One descent step; true once the search is over.
-    bool Step();
+    /// Works on the search: up to `budget` iterations of a reference orbit,
+    /// and once that is complete its probes and the step down. True once the
+    /// search is over.
+    bool Advance(int64_t budget);
+    /// One whole descent step; true once the search is over.
+    bool Step() { return Advance(int64_t{1} << 40); }
     bool Done() const { return done_; }
     /// Runs every remaining step.
     void Run();
@@ -69,5 +80,6 @@ private:
     extended deepest_;
     int32_t limit_ = kFirstLimit;
     std::vector<tDepthSample> samples_;
+    std::unique_ptr<tPerturbationReference> reference_; ///< of the step under way
     bool done_ = false;
 };
