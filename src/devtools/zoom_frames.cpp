@@ -39,6 +39,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: zoom-frames [--seconds S] [--window WxH] [--detail 1-5] [--resolution N] [--iterations N]\n"
     "                   [--seed N] [--fixed-step] [--out DIR] [--every N] [--around-handovers N]\n"
+    "                   [--deep-zoom] [--deep-dive]\n"
     "  --seconds S          how long the zoom runs (default 60)\n"
     "  --window WxH         size of the window (default 640x480)\n"
     "  --detail L           detail level whose settings the zoom uses (default 1)\n"
@@ -49,6 +50,8 @@ constexpr const char* kUsage =
     "  --out DIR            write frames there as frame-NNNNN.png\n"
     "  --every N            with --out: every Nth frame (default 30)\n"
     "  --around-handovers N with --out: also the N frames before and after every hand-over\n"
+    "  --deep-zoom          deep zooming on (huge zooms to 2^40)\n"
+    "  --deep-dive          deep zooming and deep dives (huge zooms to 10^100)\n"
     "Prints one line per keyframe hand-over (frame, keyframe, difference to the frame\n"
     "before, median difference of the neighbouring steps, their ratio) and a summary.\n";
 
@@ -61,6 +64,8 @@ struct tOptions {
     int32_t iterations = 0;
     int32_t seed = 1;
     bool fixedStep = false;
+    bool deepZoom = false;
+    bool deepDive = false;
     std::string outDir;
     int32_t every = 30;
     int32_t around = 0;
@@ -76,6 +81,11 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
         const std::string arg = argv[i];
         if (arg == "--fixed-step") {
             o.fixedStep = true;
+            continue;
+        }
+        if (arg == "--deep-zoom" || arg == "--deep-dive") {
+            o.deepZoom = true;
+            o.deepDive |= arg == "--deep-dive";
             continue;
         }
         if (i + 1 >= argc)
@@ -168,6 +178,8 @@ int Run(const tOptions& o)
 {
     tGlobalSettings settings;
     settings.detailLevel = static_cast<uint8_t>(o.detail);
+    settings.zoomDeep = o.deepZoom;
+    settings.deepDive = o.deepDive;
     settings.ApplyDetailLevel();
     if (o.resolution > 0)
         settings.FractalResolution = o.resolution;

@@ -115,6 +115,7 @@ tZoomRunner::tZoomRunner(const tGlobalSettings& settings, tZoomHost& host, int r
     finder_ = std::make_unique<tFractalPointFinder>();
     sequence_ = std::make_unique<tPathSequence>(*finder_);
     sequence_->deepZooming = settings.zoomDeep;
+    sequence_->deepDiving = settings.deepDive;
     sequence_->rotationSpeed = settings.zoomRotationSpeed;
     sequence_->ResetSequences();
 }
@@ -493,6 +494,7 @@ void tZoomRunner::ApplySettings()
     }
 
     sequence_->deepZooming = settings_.zoomDeep;
+    sequence_->deepDiving = settings_.deepDive;
     sequence_->rotationSpeed = settings_.zoomRotationSpeed;
     sequence_->ResetSequences();
     if (settings_.FractalColorMap != 0) {
@@ -598,11 +600,16 @@ void tZoomRunner::Resize()
 
 int64_t tZoomRunner::GenerateStep()
 {
+    int64_t writes = kNoWorkLeft;
     if (currentPath_->RenderProgress() < 1)
-        return currentPath_->RenderStep(kGenerationSlice);
-    if (nextPath_ && nextPath_->RenderProgress() < 1)
-        return nextPath_->RenderStep(kGenerationSlice);
-    return kNoWorkLeft;
+        writes = currentPath_->RenderStep(kGenerationSlice);
+    else if (nextPath_ && nextPath_->RenderProgress() < 1)
+        writes = nextPath_->RenderStep(kGenerationSlice);
+    // Time the paths cannot use goes to the search for the next deep dive.
+    if (writes <= 0)
+        if (const int64_t work = sequence_->PrepareStep(kGenerationSlice))
+            return work;
+    return writes;
 }
 
 void tZoomRunner::Idle(extended frameStart)

@@ -188,6 +188,7 @@ void tGlobalSettings::SetDefaults()
     FractalColorMap = 0;
     zoomRotationSpeed = 1.5f;
     zoomDeep = false;
+    deepDive = false;
     zoomKeyframeInterval = 2.0f;
     keyframeDisplayScale = 1.0;
     PatternSeed = 0;

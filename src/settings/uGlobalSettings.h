@@ -102,6 +102,8 @@ public:
     float zoomRotationSpeed{};
     float zoomSpeed{};
     bool zoomDeep{};
+    /// Deep dives past 2^40 to 10^100 (needs zoomDeep).
+    bool deepDive{};
     float zoomKeyframeInterval{};
     double keyframeDisplayScale{};
     int32_t PatternSeed{};

@@ -2,6 +2,7 @@
 
 #include "uAssert.h"
 #include "uClock.h"
+#include "uDeepDive.h"
 #include "uFileLocations.h"
 #include "uFormat.h"
 #include "uFractal.h"
@@ -109,6 +110,8 @@ bool tFractalKeyFrame::StartRender(const tKeyframeJob& job)
     generator_->SetSize(params.resolution);
     generator_->precision = params.precision;
     generator_->random = &job.random;
+    if (job.dive)
+        SetUpDeepView(*job.dive, params);
     generator_->SelectBackEnd();
 
     page->Clear(tFloatColor{0, 0, 0, 0});
@@ -118,9 +121,26 @@ bool tFractalKeyFrame::StartRender(const tKeyframeJob& job)
     return true;
 }
 
+void tFractalKeyFrame::SetUpDeepView(const tDeepDive& dive, const tPathRenderParams& params)
+{
+    const tBigComplex centre = dive.target.Plus({view.x, view.y});
+    generator_->deepCentre = centre;
+    generator_->centreRe = centre.re.ToDouble();
+    generator_->centreIm = centre.im.ToDouble();
+    const tKeyframeLook look = dive.LookAt(view.scale, params.iterations);
+    generator_->SetMaxIterations(look.iterations);
+    generator_->colourFloor = look.colourFloor;
+    generator_->colourSpan = look.colourSpan;
+    if (look.perturbation)
+        generator_->precision = kPrecisionPerturbation;
+}
+
 int64_t tFractalKeyFrame::RenderStep(int64_t budget, const tKeyframeJob& job)
 {
-    if (Progress() == 0.0f && !StartRender(job))
+    // Nothing rendered yet starts the render; a deep keyframe whose
+    // reference orbit is under way has nothing rendered yet either.
+    const bool started = generator_ && generator_->Reference();
+    if (Progress() == 0.0f && !started && !StartRender(job))
         return 0;
     const int64_t result = generator_->RenderStep(budget);
     if (Complete() && renderStart > renderEnd) {

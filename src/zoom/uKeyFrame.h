@@ -17,6 +17,7 @@
 
 class tColorMap;
 class tFractalMandelBrot;
+struct tDeepDive;
 class tPage;
 class tRandom;
 class tScratchPageArray;
@@ -63,6 +64,9 @@ struct tKeyframeJob {
     /// Writes a completed keyframe when the parameters ask for it
     /// (DumpKeyframe); none writes nothing.
     bool (*dump)(const tPage& page, const std::string& name) = nullptr;
+    /// The dive the keyframe belongs to (not owned): its view is then an
+    /// offset from the dive's target; none for every other path.
+    const tDeepDive* dive = nullptr;
 };
 
 /// A keyframe is idle (no generator, progress 0), rendering (it holds a page
@@ -107,6 +111,9 @@ public:
     extended renderDuration = 0;
 
 private:
+    /// The generator of a dive's keyframe: its centre to any precision, the
+    /// limit and colour band of its depth, perturbation when deep.
+    void SetUpDeepView(const tDeepDive& dive, const tPathRenderParams& params);
     int32_t index_;
     /// The pool of the page the keyframe holds; none while idle.
     tScratchPageArray* pool_ = nullptr;

@@ -204,8 +204,9 @@ void tPathBase::GenerateKeyframes()
             v.scale = s;
             if (s / last > ratio || last / s > ratio) {
                 AddKeyframe(v);
+                const tVector2 centre = PlaneCentre(v);
                 LogNote(4, " -keyframe at scale " + FloatToStr(s) + " at time " + FloatToStr(p) + " at position " +
-                               PositionText(v.x, v.y));
+                               PositionText(centre.x, centre.y));
                 last = s;
             }
             p += kSampleStep;
@@ -216,8 +217,9 @@ void tPathBase::GenerateKeyframes()
         const extended halfRatio = ratio / 2;
         if (s / last > halfRatio || last / s > halfRatio) {
             AddKeyframe(v);
+            const tVector2 centre = PlaneCentre(v);
             LogNote(4, " -final keyframe at scale " + FloatToStr(s) + " at time " + FloatToStr(p) +
-                           " at position " + PositionText(v.x, v.y));
+                           " at position " + PositionText(centre.x, centre.y));
         } else {
             LogNote(4, " -no final keyframe required");
         }
@@ -297,7 +299,7 @@ int64_t tPathBase::RenderStep(int64_t budget)
             continue;
         renderingIndex_ = i;
         const int64_t result =
-            keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, ProcessRandom(), DumpKeyframe});
+            keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, ProcessRandom(), DumpKeyframe, deepDive.get()});
         if (keyframe.Complete()) {
             LogNote(2, "Keyframe rendered in " + Format3(keyframe.renderDuration));
             LogNote(4, "Completed key-frame [" + IntToStr(i + 1) + "/" + IntToStr(keyframeCount_) + "]");
@@ -409,10 +411,19 @@ std::optional<tKeyframePlacement> tPathBase::KeyframePlacement(const tFractalKey
     tKeyframePlacement placement;
     // A keyframe at the camera's magnification is drawn 1.1 window widths wide.
     placement.scale = (clientWidth / 1024) * (1.1L * displayScale) * (1024.0L / g->Size()) * (cur.scale / g->zoom);
-    const tVector2 offset{static_cast<extended>(g->centreRe) - cur.x, static_cast<extended>(g->centreIm) - cur.y};
+    // A dive's views are offsets from its target already, exact where the
+    // plane's coordinates would have lost every digit.
+    const tVector2 offset = deepDive ? tVector2{keyframe.view.x - cur.x, keyframe.view.y - cur.y}
+                                     : tVector2{static_cast<extended>(g->centreRe) - cur.x,
+                                                static_cast<extended>(g->centreIm) - cur.y};
     placement.position = (offset * ((clientWidth / 900 * 1024) * cur.scale)).Rotated(cur.angle) + viewportSize * 0.5L;
     placement.angle = cur.angle;
     return placement;
+}
+
+tVector2 tPathBase::PlaneCentre(const tPathPoint& view) const
+{
+    return deepDive ? deepDive->Approximately({view.x, view.y}) : tVector2{view.x, view.y};
 }
 
 std::optional<tTilt> tPathBase::TiltAngles(int32_t mode, extended t)

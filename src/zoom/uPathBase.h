@@ -17,6 +17,7 @@
 // Memory stays fixed while paths are planned and rendered: 100 keyframe
 // objects made once, pages from the shared pool; only the generators are
 // made and freed per keyframe.
+#include "uDeepDive.h"
 #include "uKeyFrame.h"
 #include "uMath.h"
 #include "uScratchPages.h"
@@ -173,6 +174,12 @@ public:
     /// Viewport tilt animation 0 … 4.
     int32_t tiltMode = 0;
     tPathRenderParams params;
+    /// Set for a deep dive: the points' x and y are then offsets from its
+    /// target, and keyframes render from the target plus their offset.
+    std::shared_ptr<const tDeepDive> deepDive;
+    /// The centre of a view in the plane, as long doubles: the point itself,
+    /// or in a deep dive the target plus the offset (only to show it).
+    tVector2 PlaneCentre(const tPathPoint& view) const;
 
 protected:
     /// Puts a keyframe's page into texture slot 0 (A) or 1 (B).

@@ -1,6 +1,8 @@
 #include "uPathSequence.h"
 
 #include "uColorMap.h"
+#include "uDeepDive.h"
+#include "uDeepTarget.h"
 #include "uFormat.h"
 #include "uFractalPointFinder.h"
 #include "uLog.h"
@@ -16,6 +18,15 @@ namespace {
 constexpr int64_t kDaysFrom1899To1970 = 25569;
 constexpr int64_t kDayCycle = 8;
 constexpr int64_t kStepsPerDay = 99;
+
+/// A dive covers the octaves of a huge zoom in its time: depth units and
+/// seconds of tPathSequence's kinds 4.
+constexpr extended kDiveSpan = 400;
+constexpr extended kDiveSeconds = 270;
+/// The zoom-kind list of deep zooming starts its dives here.
+constexpr int kFirstDiveEntry = 3;
+/// The magnification a dive's search starts at, around the finder's point.
+constexpr extended kSearchStart = 1e4L;
 
 /// Random(n) for a count that may come out below 1: Random(0) gives 0 (and
 /// still draws, like every Random call).
@@ -36,6 +47,8 @@ int64_t TodayDayNumber()
 
 tPathSequence::tPathSequence(tFractalPointFinder& finder) : finder_(finder) {}
 
+tPathSequence::~tPathSequence() = default;
+
 extended tPathSequence::ZoomDepth(float depth)
 {
     return 10 * std::exp2(static_cast<extended>(depth) / 10 - 2);
@@ -53,6 +66,13 @@ void tPathSequence::ResetSequences()
         zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kHugeZoom, kShortZoom});
     else
         zoomKinds_.AddArray({kPan, kShortZoom, kLongZoom, kShortZoom});
+    // A run with deep dives starts with one.
+    if (Diving())
+        while (zoomKinds_.Cursor() != kFirstDiveEntry)
+            zoomKinds_.Next();
+    search_.reset();
+    deepestSearch_.reset();
+    searchAttempts_ = 0;
 
     tilts_.Clear();
     tilts_.AddArray({1, 2, 4, 3, 4, 1, 4, 4, 3});
@@ -71,13 +91,18 @@ void tPathSequence::PlanPath(tPathBase& path)
 {
     const bool deep = deepZooming;
     const int32_t deepest = deep ? kDeepestDepth : kDeepestShallowDepth;
+    // A dive's point comes from its search, not from the finder.
+    const bool dive = Diving() && zoomKinds_.IntValue(zoomKinds_.Cursor()) == kHugeZoom;
 
     tVector2 z;
-    finder_.FindPoint(z);
-    LogNote(1, "Zoom point = " + VectorText(z));
+    if (!dive) {
+        finder_.FindPoint(z);
+        LogNote(1, "Zoom point = " + VectorText(z));
+    }
 
     path.scaleDivisor = 1.0f;
     path.singleKeyframe = false;
+    path.deepDive.reset();
     path.tiltMode = static_cast<int32_t>(tilts_.NextInt());
     path.params.colorMap = ColorMapGenerator().GetPreset(static_cast<int>(colorMaps_.NextInt()));
 
@@ -90,6 +115,10 @@ void tPathSequence::PlanPath(tPathBase& path)
     path.SetSmoothing(1.5f);
     path.ClearPoints();
     const extended rotation = rotationSpeed;
+    if (dive) {
+        PlanDive(path, rotation);
+        return;
+    }
 
     if (kind == kPan) {
         const extended duration = 20;
@@ -135,4 +164,72 @@ void tPathSequence::PlanPath(tPathBase& path)
         std::swap(q, r); // zoom out instead of in
     path.AddPoint(1, z.x, z.y, q, 0, 0);
     path.AddPoint(1, z.x, z.y, r, duration * rotation, duration);
+}
+
+// ---------------------------------------------------------------------------
+// Deep dives
+
+void tPathSequence::StartSearch()
+{
+    tVector2 start;
+    finder_.FindPoint(start);
+    // The finder's point is worth a trip at its own scale: the descent starts
+    // there, so dives spread over the set as the finder's points do.
+    search_ = std::make_unique<tDeepTargetSearch>(start, kSearchStart, deepestDive);
+    ++searchAttempts_;
+}
+
+bool tPathSequence::SearchSettled()
+{
+    if (search_ && !search_->Done())
+        return false;
+    if (search_) {
+        if (!deepestSearch_ || search_->Magnification() > deepestSearch_->Magnification())
+            deepestSearch_ = std::move(search_);
+        search_.reset();
+    }
+    if (deepestSearch_ && (deepestSearch_->Magnification() >= diveGoal || searchAttempts_ >= kDiveAttempts))
+        return true;
+    StartSearch();
+    return false;
+}
+
+bool tPathSequence::Searching() const { return search_ != nullptr; }
+
+int64_t tPathSequence::PrepareStep(int64_t budget)
+{
+    if (!search_ || budget < 1)
+        return 0;
+    search_->Advance(budget * kSearchIterationsPerPixel);
+    SearchSettled();
+    return budget;
+}
+
+void tPathSequence::PlanDive(tPathBase& path, extended rotation)
+{
+    if (!search_ && !deepestSearch_)
+        StartSearch();
+    while (!SearchSettled())
+        search_->Run();
+    const std::unique_ptr<tDeepTargetSearch> found = std::move(deepestSearch_);
+    searchAttempts_ = 0;
+
+    auto dive = std::make_shared<tDeepDive>();
+    dive->target = found->Target();
+    dive->samples = found->Samples();
+    const extended end = found->Magnification();
+    const extended start = std::max(ZoomDepth(2), end / std::exp2(kDiveSpan / 10));
+    const extended duration = kDiveSeconds * std::log2(end / start) / (kDiveSpan / 10);
+    LogNote(1, "Zoom point = " + VectorText(dive->target.ToVector()));
+    LogNote(1, "Deep dive to " + FloatToStr(end) + " at " + dive->target.ToString(static_cast<int>(std::log10(end)) + 5));
+
+    extended q = start, r = end;
+    if (Random(2) == 0)
+        std::swap(q, r); // zoom out instead of in
+    path.deepDive = std::move(dive);
+    path.AddPoint(1, 0, 0, q, 0, 0);
+    path.AddPoint(1, 0, 0, r, duration * rotation, duration);
+
+    // The next dive's target is looked for from now on.
+    StartSearch();
 }

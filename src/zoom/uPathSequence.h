@@ -6,12 +6,23 @@
 //
 // Depth d counts tenths of an octave: ZoomDepth(d) = 10 × 2^(d / 10 − 2), so
 // depth 0 is magnification 2.5 and every 10 units double it.
+//
+// With deep dives (deep zooming and the setting deepDive), every huge zoom is
+// a dive (uDeepDive.h): its target comes from a deep-target search that
+// descends from a finder point to 2 × 10^100, and the zoom covers the 40
+// octaves of a huge zoom in its 270 seconds ending (or, zooming out,
+// starting) at the deepest view of the search. The run starts with a dive.
+// The search for the next dive starts as soon as a dive is planned and runs
+// in the frame loop's spare time (PrepareStep); a dive planned before its
+// search is done finishes it at once.
 #include "uMath.h"
 #include "uSequence.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
+class tDeepTargetSearch;
 class tFractalPointFinder;
 class tPathBase;
 
@@ -24,9 +35,20 @@ public:
     /// Deepest depth of a plan with and without deep zooming.
     static constexpr int32_t kDeepestDepth = 400;
     static constexpr int32_t kDeepestShallowDepth = 130;
+    /// How deep a dive's search descends.
+    static constexpr extended kDeepestDive = 2e100L;
+    /// A search that ends shallower than this is tried again from another
+    /// finder point, up to kDiveAttempts searches in all (the deepest wins).
+    static constexpr extended kDiveGoal = 1e100L;
+    static constexpr int kDiveAttempts = 4;
+    /// Reference-orbit iterations of a search per pixel of a render budget.
+    static constexpr int64_t kSearchIterationsPerPixel = 16;
 
     /// Three empty sequences; zoom points come from the finder (not owned).
     explicit tPathSequence(tFractalPointFinder& finder);
+    ~tPathSequence();
+    tPathSequence(const tPathSequence&) = delete;
+    tPathSequence& operator=(const tPathSequence&) = delete;
 
     /// Fills the colour-map (1 … 13, shuffled), zoom-kind and tilt sequences
     /// and moves the tilt and colour-map cursors on by Random(4) plus 99 for
@@ -34,8 +56,16 @@ public:
     /// zooms only with deep zooming on.
     void ResetSequences();
     /// Plans the next zoom into the path: points, smoothing, colour map, tilt
-    /// mode, scale divisor and single-keyframe flag. Logs the zoom point.
+    /// mode, scale divisor, single-keyframe flag and deep dive. Logs the
+    /// zoom point.
     void PlanPath(tPathBase& path);
+    /// Works on the search for the next dive with a render budget (in pixel
+    /// writes); returns the work done in the same unit, 0 when there is none.
+    int64_t PrepareStep(int64_t budget);
+    /// True while a search for the next dive is under way.
+    bool Searching() const;
+    /// Deep zooming and deep dives both on.
+    bool Diving() const { return deepZooming && deepDiving; }
 
     /// 10 × 2^(d / 10 − 2) in extended precision.
     static extended ZoomDepth(float depth);
@@ -54,11 +84,30 @@ public:
     bool deepZooming = false;
     /// Degrees per second that a zoom turns the view (zoomRotationSpeed).
     float rotationSpeed = 1.5f;
+    /// Deep dives (the settings' deepDive): with deep zooming on, every huge
+    /// zoom dives to a view a search found, down to deepestDive.
+    bool deepDiving = false;
+    /// How deep dives go and the depth a search must reach before it is not
+    /// tried again (tests make them shallower).
+    extended deepestDive = kDeepestDive;
+    extended diveGoal = kDiveGoal;
 
 private:
+    /// Plans a dive into the path from the finished search (finishing it now
+    /// if need be), then starts the search for the next one.
+    void PlanDive(tPathBase& path, extended rotation);
+    /// A new search from a finder point.
+    void StartSearch();
+    /// The search is complete: a deep enough one, or the deepest of the
+    /// attempts. False while a search or a retry is under way.
+    bool SearchSettled();
+
     tFractalPointFinder& finder_;
     tSequence colorMaps_;
     tSequence zoomKinds_;
     tSequence tilts_;
     int64_t startSteps_ = 0;
+    std::unique_ptr<tDeepTargetSearch> search_;     ///< under way
+    std::unique_ptr<tDeepTargetSearch> deepestSearch_; ///< the deepest finished attempt
+    int searchAttempts_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "uPathSequence.h"
 
 #include "uColorMap.h"
+#include "uDeepDive.h"
 #include "uFractalPointFinder.h"
 #include "uPathBase.h"
 #include "uRandom.h"
@@ -256,6 +257,115 @@ TEST_F(PathSequenceTest, TheLooksStartByTheDayAndARandomStep)
     // The zoom kinds always start with a pan.
     sequence.PlanPath(path);
     EXPECT_EQ(path.Duration(), 20);
+}
+
+namespace {
+
+/// A finder whose candidates all come from a tiny square around a point
+/// near the boundary (in the seahorse valley), accepted at once.
+tFractalPointFinder BoundaryFinder()
+{
+    tFractalPointFinder finder([](int32_t, extended, extended) { return 700; }, false);
+    finder.AddRegion({-0.74364388703716L, 0.13182590420531L}, {-0.74364388703715L, 0.13182590420532L}, 1);
+    return finder;
+}
+
+class DeepDiveSequenceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetRandSeed(4242);
+        sequence.deepZooming = true;
+        sequence.deepDiving = true;
+        // Shallow dives keep the searches short.
+        sequence.deepestDive = 1e24L;
+        sequence.diveGoal = 1e24L;
+    }
+
+    tFractalPointFinder finder = BoundaryFinder();
+    tPathSequence sequence{finder};
+    tPathBase path;
+};
+
+} // namespace
+
+TEST_F(DeepDiveSequenceTest, RunsStartWithADiveAndEveryHugeZoomIsOne)
+{
+    tCapturedLog log;
+    sequence.ResetSequences();
+    const std::vector<extended> durations{0, 35, 20, 35, 90, 0, 35};
+    for (size_t i = 0; i < durations.size(); ++i) {
+        sequence.PlanPath(path);
+        if (durations[i] != 0) {
+            EXPECT_EQ(path.Duration(), durations[i]) << i;
+            EXPECT_EQ(path.deepDive, nullptr) << i;
+            continue;
+        }
+        // A dive: 40 octaves in 270 s into the search's deepest view, at
+        // offset 0 from its target.
+        ASSERT_NE(path.deepDive, nullptr) << i;
+        ASSERT_EQ(path.PointCount(), 2);
+        const extended a = path.Point(0).scale, b = path.Point(1).scale;
+        EXPECT_EQ(std::max(a, b), 1e24L);
+        EXPECT_NEAR(static_cast<double>(std::log2(std::max(a, b) / std::min(a, b))), 40, 1e-9);
+        EXPECT_NEAR(static_cast<double>(path.Duration()), 270, 1e-9);
+        EXPECT_NEAR(static_cast<double>(path.Point(1).angle), 270 * 1.5, 1e-9);
+        for (int32_t j = 0; j < 2; ++j) {
+            EXPECT_EQ(path.Point(j).x, 0);
+            EXPECT_EQ(path.Point(j).y, 0);
+        }
+        EXPECT_FALSE(path.deepDive->samples.empty());
+        EXPECT_EQ(path.deepDive->samples.back().magnification, 1e24L);
+        // The dive's target lies near the finder's point, with every digit
+        // the depth needs.
+        const tVector2 target = path.deepDive->target.ToVector();
+        EXPECT_NEAR(static_cast<double>(target.x), -0.7436438870371, 1e-4);
+        EXPECT_NEAR(static_cast<double>(target.y), 0.1318259042053, 1e-4);
+        EXPECT_GE(path.deepDive->target.Bits(), BitsForView(1e24L, 4096));
+        // The next dive's target is looked for at once.
+        EXPECT_TRUE(sequence.Searching()) << i;
+    }
+    EXPECT_EQ(log.FileCount("Deep dive to 1e+24 at ["), 2);
+    EXPECT_EQ(log.FileCount("Zoom point = ["), 7);
+}
+
+TEST_F(DeepDiveSequenceTest, SpareTimeFindsTheNextTargetBeforeItsDive)
+{
+    sequence.ResetSequences();
+    sequence.PlanPath(path); // the first dive, searched for at once
+    ASSERT_TRUE(sequence.Searching());
+    int64_t steps = 0;
+    while (sequence.PrepareStep(128) > 0)
+        ++steps;
+    EXPECT_GT(steps, 10) << "the search takes slices of the frame loop's budget";
+    EXPECT_FALSE(sequence.Searching());
+    EXPECT_EQ(sequence.PrepareStep(128), 0) << "nothing left to do";
+
+    for (int i = 0; i < 4; ++i)
+        sequence.PlanPath(path); // short, pan, short, long
+    sequence.PlanPath(path);
+    ASSERT_NE(path.deepDive, nullptr);
+    EXPECT_EQ(std::max(path.Point(0).scale, path.Point(1).scale), 1e24L);
+    EXPECT_TRUE(sequence.Searching()) << "and the one after it";
+}
+
+TEST_F(DeepDiveSequenceTest, NeedsDeepZooming)
+{
+    sequence.deepZooming = false;
+    sequence.ResetSequences();
+    for (int i = 0; i < 5; ++i) {
+        sequence.PlanPath(path);
+        EXPECT_EQ(path.deepDive, nullptr);
+    }
+    EXPECT_FALSE(sequence.Searching());
+    // With deep zooming alone, huge zooms stay huge zooms to 2^40.
+    sequence.deepZooming = true;
+    sequence.deepDiving = false;
+    sequence.ResetSequences();
+    for (int i = 0; i < 4; ++i)
+        sequence.PlanPath(path);
+    EXPECT_EQ(path.Duration(), 270);
+    EXPECT_EQ(path.deepDive, nullptr);
 }
 
 TEST(PathSequenceToday, IsTheDayNumberSince1899)

@@ -1,11 +1,13 @@
 // The scene side of a zoom path, on a real OpenGL context: its particles,
 // sprites and textures, the sprites hidden after StartPath, the single
 // keyframe shown by both sprites, placement and the layers of the cross-fade,
-// tilt, colour coding, and a drawn frame in which the keyframe's centre,
-// size and turn land where the camera puts them.
+// tilt, colour coding, a drawn frame in which the keyframe's centre, size
+// and turn land where the camera puts them, and a deep dive that passes 2^40
+// without a jump.
 #include "uPath.h"
 
 #include "uAssert.h"
+#include "uColorMap.h"
 #include "uFractal.h"
 #include "uParticle.h"
 #include "uSprite.h"
@@ -18,7 +20,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -359,4 +363,91 @@ TEST_F(PathGL, TheDrawnKeyframeSitsWhereTheCameraPutsIt)
     EXPECT_NEAR(Crossing(frame, cx + 40, cy, cy + static_cast<int>(5 * s), false, 0, true), py + 4 * s, 0.75);
     EXPECT_NEAR(Crossing(frame, cx + 40, cy + static_cast<int>(5 * s), cy + static_cast<int>(8 * s), false, 0, false),
                 py + 6 * s, 0.75);
+}
+
+namespace {
+
+/// Root mean square difference of the central halves of two frames'
+/// colours, 0 to 1. (Beyond the disc of the shallower keyframe the corners
+/// change at every hand-over; the saver's frame mask darkens them.)
+double Difference(const tFrame& a, const tFrame& b)
+{
+    double sum = 0;
+    int n = 0;
+    for (int y = a.height / 4; y < a.height * 3 / 4; ++y)
+        for (int x = a.width / 4; x < a.width * 3 / 4; ++x, ++n)
+            for (int c = 0; c < 3; ++c) {
+                const double d = (static_cast<int>((a.At(x, y) >> (8 * c)) & 0xFF) -
+                                  static_cast<int>((b.At(x, y) >> (8 * c)) & 0xFF)) / 255.0;
+                sum += d * d;
+            }
+    return std::sqrt(sum / (3.0 * n));
+}
+
+} // namespace
+
+TEST_F(PathGL, ADiveThroughTwoToTheFortyGoesOnWithoutAJump)
+{
+    // A dive from 2^30 to 2^50 in 20 s towards a Misiurewicz point, turning
+    // and drifting (a tenth of the view at 2^40): its camera is the target
+    // plus offsets all the
+    // way, and its keyframes switch to perturbation at 2^32. The frames a
+    // sixtieth of a second apart around the moment the camera passes 2^40
+    // differ by as much as their neighbours do, and so do those around 2^32.
+    auto path = MakePath(64);
+    tPathRenderParams params = SmallParams(64);
+    params.iterations = 600;
+    params.colorMap = ColorMapGenerator().GetPreset(5);
+    path->SetParams(params);
+    path->ApplyResolution();
+    auto dive = std::make_shared<tDeepDive>();
+    dive->target = *tBigComplex::Parse("-0.101096363845622161025785445738622565463805442826253483876931,"
+                                       "0.956286510809141500771096057729977435809833336510529170034314",
+                                       256);
+    path->deepDive = dive;
+    path->SetSmoothing(1.5f);
+    path->AddPoint(1, 2e-13L, 0, 0x1p30L, 0, 0);
+    path->AddPoint(1, 0, 0, 0x1p50L, 30, 20);
+    path->StartPath();
+
+    // The times the camera passes a magnification (bisection; the smoothed
+    // zoom still grows steadily there).
+    const auto timeAt = [&](extended magnification) {
+        extended lo = 0, hi = 20;
+        for (int i = 0; i < 80; ++i) {
+            const extended mid = (lo + hi) / 2;
+            (path->Evaluate(mid).scale < magnification ? lo : hi) = mid;
+        }
+        return lo;
+    };
+    const auto framesAround = [&](extended t) {
+        // Frames from a little earlier on settle the path at the new time.
+        std::vector<tFrame> frames;
+        for (int k = -12; k <= 6; ++k) {
+            path->SetTime(t + k / 60.0L);
+            path->CleanBuffers();
+            RenderAll(*path);
+            path->Display();
+            scene->Draw();
+            if (k >= -6)
+                frames.push_back(Frame());
+        }
+        return frames;
+    };
+    for (const extended boundary : {0x1p32L, 0x1p40L}) {
+        const std::vector<tFrame> frames = framesAround(timeAt(boundary));
+        std::vector<double> steps;
+        for (size_t i = 1; i < frames.size(); ++i)
+            steps.push_back(Difference(frames[i - 1], frames[i]));
+        std::vector<double> sorted = steps;
+        std::sort(sorted.begin(), sorted.end());
+        const double median = sorted[sorted.size() / 2];
+        EXPECT_GT(median, 0) << "the picture moves";
+        // The step across the boundary is steps[5] -> steps[6].
+        EXPECT_LT(steps[5], 2 * median) << static_cast<double>(boundary);
+        EXPECT_LT(steps[6], 2 * median) << static_cast<double>(boundary);
+        EXPECT_LT(sorted.back(), 3 * median) << static_cast<double>(boundary);
+    }
+    // Both sides of 2^40 were drawn from perturbation keyframes.
+    EXPECT_TRUE(path->A()->Generator()->Perturbing());
 }
