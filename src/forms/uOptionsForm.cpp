@@ -68,6 +68,9 @@ constexpr char kDetailHelpAll[] =
 constexpr char kDeepHelp[] =
     "Deep zooming goes about a hundred million times deeper into the set, computing in 64-bit precision, "
     "which takes longer per picture.";
+constexpr char kDeepDiveHelp[] =
+    "With deep dives, the huge zooms go on to a magnification of 10^100, to targets found on the way "
+    "down, computing from a point known to a hundred digits. Needs deep zooming.";
 
 double Luminance(const QColor& c)
 {
@@ -133,6 +136,9 @@ void TfOptions::BuildControls()
     cbDeepZooming->setObjectName("cbDeepZooming");
     lDeepZoomingStatus = new QLabel("(Status)", this);
     lDeepZoomingStatus->setObjectName("lDeepZoomingStatus");
+    cbDeepDive = new QCheckBox("Deep dives to 10¹⁰⁰", this);
+    cbDeepDive->setObjectName("cbDeepDive");
+    cbDeepDive->setToolTip(kDeepDiveHelp);
 
     Panel2 = new QFrame(this);
     Panel2->setObjectName("Panel2");
@@ -187,6 +193,12 @@ void TfOptions::BuildControls()
     right->addWidget(lDetailHelp);
     right->addStretch(1);
     right->addLayout(deep);
+    // Under deep zooming, indented as the choice that depends on it.
+    auto* dive = new QHBoxLayout;
+    dive->addSpacing(20);
+    dive->addWidget(cbDeepDive);
+    dive->addStretch(1);
+    right->addLayout(dive);
     right->addWidget(lDeepHelp);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 6, 6, 6);
@@ -205,6 +217,7 @@ void TfOptions::BuildControls()
     connect(rgDetailItems, &QButtonGroup::idClicked, this, &TfOptions::rgDetailClick);
     connect(bAuto, &QPushButton::clicked, this, &TfOptions::bAutoClick);
     connect(cbDeepZooming, &QCheckBox::clicked, this, &TfOptions::cbDeepZoomingClick);
+    connect(cbDeepDive, &QCheckBox::clicked, this, &TfOptions::cbDeepDiveClick);
     connect(bCheckForUpdates, &QPushButton::clicked, this, &TfOptions::bCheckForUpdatesClick);
     connect(bOK, &QPushButton::clicked, this, &TfOptions::close);
     connect(Timer1, &QTimer::timeout, this, &TfOptions::Timer1Timer);
@@ -243,12 +256,16 @@ void TfOptions::ShowSettings()
     }
     if (cbDeepZooming->isChecked() != settings_.zoomDeep)
         cbDeepZooming->setChecked(settings_.zoomDeep);
+    cbDeepDive->setChecked(settings_.deepDive);
+    EnableDeepDive();
     rgDetail->setEnabled(!LevelForced());
     bAuto->setEnabled(!LevelForced());
     ShowDetailHelp(false);
 }
 
 bool TfOptions::LevelForced() const { return settings_.forceDetailLevel != 0; }
+
+void TfOptions::EnableDeepDive() { cbDeepDive->setEnabled(cbDeepZooming->isEnabled() && cbDeepZooming->isChecked()); }
 
 void TfOptions::ShowDetailHelp(bool autoDetected)
 {
@@ -291,6 +308,7 @@ void TfOptions::FormShow()
         lDeepZoomingStatus->setToolTip("Deep zooming is supported on this system.");
         cbDeepZooming->setEnabled(true);
     }
+    EnableDeepDive();
     lDeepZoomingStatus->setPalette(pal);
     // The keyboard starts on the chosen level: the arrow keys change it.
     if (QAbstractButton* item = rgDetailItems->checkedButton())
@@ -335,13 +353,25 @@ void TfOptions::cbDeepZoomingClick()
     }
     // What the store holds now, and never on without SSE2.
     settings_.LoadDeepZoom();
+    EnableDeepDive();
     // The measurement depends on the precision deep zooming selects.
     bAutoClick();
+}
+
+void TfOptions::cbDeepDiveClick()
+{
+    settings_.deepDive = cbDeepDive->isChecked();
+    try {
+        AppRegistry().WriteDeepDive(settings_.deepDive);
+    } catch (const std::exception& e) {
+        ReportSaveFailure(e.what());
+    }
 }
 
 void TfOptions::ApplyChoices()
 {
     settings_.zoomDeep = cbDeepZooming->isChecked();
+    settings_.deepDive = cbDeepDive->isChecked();
     if (DetailIndex() >= 0) {
         settings_.detailLevel = static_cast<uint8_t>(DetailIndex() + 1);
         settings_.ApplyDetailLevel();
@@ -367,8 +397,11 @@ void TfOptions::FormClose()
     try {
         if (DetailIndex() >= 0 && !LevelForced())
             AppRegistry().WriteDetailLevel(settings_.detailLevel);
-        if (HasSSE2())
+        // Deep dives could be chosen only where deep zooming could.
+        if (HasSSE2()) {
             AppRegistry().WriteZoomDeep(settings_.zoomDeep);
+            AppRegistry().WriteDeepDive(settings_.deepDive);
+        }
     } catch (const std::exception& e) {
         ReportSaveFailure(e.what());
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The settings dialog: detail level, auto-detection and deep zooming.
+// The settings dialog: detail level, auto-detection, deep zooming and deep
+// dives.
 //
 // It is made in every run mode and shows and changes the run's settings,
 // which the program's entry loads and owns. Only in Configure mode is it
@@ -35,8 +36,9 @@ public:
 
     /// The settings the dialog shows and changes.
     tGlobalSettings& Settings() { return settings_; }
-    /// Puts the dialog's deep-zooming and detail-level choices into the
-    /// settings (which re-applies the level), as closing does before it saves.
+    /// Puts the dialog's deep-zooming, deep-dive and detail-level choices into
+    /// the settings (which re-applies the level), as closing does before it
+    /// saves.
     void ApplyChoices();
     /// The selected detail item, 0 for "Low" ... 4 for "Highest"; -1 for none.
     int DetailIndex() const;
@@ -46,6 +48,8 @@ public:
     QPushButton* bAuto = nullptr;
     QCheckBox* cbDeepZooming = nullptr;
     QLabel* lDeepZoomingStatus = nullptr;
+    /// Deep dives; usable only while deep zooming is on.
+    QCheckBox* cbDeepDive = nullptr;
     /// What the chosen level means (and which one Auto Detect chose).
     QLabel* lDetailHelp = nullptr;
     /// What deep zooming does.
@@ -70,6 +74,10 @@ private:
     void rgDetailClick(int index);
     void bAutoClick();
     void cbDeepZoomingClick();
+    void cbDeepDiveClick();
+    /// The deep-dive box follows the deep-zooming box: usable only when that
+    /// is ticked and usable.
+    void EnableDeepDive();
     void bCheckForUpdatesClick();
     void FormClose();
     void FormDestroy();

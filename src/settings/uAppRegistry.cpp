@@ -9,8 +9,10 @@
 namespace {
 constexpr char kDetailLevel[] = "DetailLevel";
 constexpr char kZoomDeep[] = "ZoomDeep";
+constexpr char kDeepDive[] = "DeepDive";
 constexpr int32_t kDetailLevelFallback = 6;
 constexpr bool kZoomDeepFallback = true;
+constexpr bool kDeepDiveFallback = false;
 
 std::unique_ptr<tAppRegistry> gAppRegistry;
 } // namespace
@@ -97,6 +99,18 @@ void tAppRegistry::WriteZoomDeep(bool on)
 {
     ReportOnFirstUse();
     registry_->WriteInteger(kZoomDeep, on ? 1 : 0);
+}
+
+bool tAppRegistry::ReadDeepDive() const
+{
+    ReportOnFirstUse();
+    return registry_->ReadBoolDef(kDeepDive, kDeepDiveFallback);
+}
+
+void tAppRegistry::WriteDeepDive(bool on)
+{
+    ReportOnFirstUse();
+    registry_->WriteInteger(kDeepDive, on ? 1 : 0);
 }
 
 bool tAppRegistry::ZoomDeepStored() const

@@ -1,8 +1,8 @@
 #pragma once
-// The two user choices that survive between runs, in the registry store:
-// "DetailLevel" (fallback 6, the request to auto-detect) and "ZoomDeep"
-// (fallback true). One process-wide instance, made during program
-// initialisation.
+// The user choices that survive between runs, in the registry store:
+// "DetailLevel" (fallback 6, the request to auto-detect), "ZoomDeep"
+// (fallback true) and "DeepDive" (fallback false). One process-wide
+// instance, made during program initialisation.
 //
 // The store is $XDG_CONFIG_HOME/quorex/settings (FRACTAL_REGISTRY names
 // another file). Earlier versions kept it under the program's registry key,
@@ -35,6 +35,10 @@ public:
     bool ReadZoomDeep() const;
     /// Stores 1 or 0; raises ERegistryException when the store cannot be written.
     void WriteZoomDeep(bool on);
+    /// Deep dives past 2^40; any non-zero value reads as true, none as false.
+    bool ReadDeepDive() const;
+    /// Stores 1 or 0; raises ERegistryException when the store cannot be written.
+    void WriteDeepDive(bool on);
     /// True when the store holds a readable ZoomDeep value (a choice made
     /// before, which the fallback must not replace).
     bool ZoomDeepStored() const;

@@ -208,6 +208,7 @@ void tGlobalSettings::LoadSettings(const std::string& iniPath)
         LoadDetailLevel();
         LoadDeepZoom();
         ApplyDetailLevel();
+        deepDive = AppRegistry().ReadDeepDive();
         return;
     }
 
@@ -226,6 +227,7 @@ void tGlobalSettings::LoadSettings(const std::string& iniPath)
         LoadDetailLevel();
         LoadDeepZoom();
         ApplyDetailLevel();
+        deepDive = read.Bool("deepDive", AppRegistry().ReadDeepDive());
 
         FractalColorMap = read.Integer("FractalColorMap", FractalColorMap, 0, tColorMapGenerator::kPresetCount);
         zoomRotationSpeed = read.Single("zoomRotationSpeed", zoomRotationSpeed, -kMaxRotationSpeed, kMaxRotationSpeed);
@@ -325,6 +327,7 @@ void tGlobalSettings::SaveSettings()
 {
     AppRegistry().WriteDetailLevel(detailLevel);
     AppRegistry().WriteZoomDeep(zoomDeep);
+    AppRegistry().WriteDeepDive(deepDive);
 }
 
 void tGlobalSettings::LogDetailLevels() const

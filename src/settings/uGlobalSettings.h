@@ -102,7 +102,8 @@ public:
     float zoomRotationSpeed{};
     float zoomSpeed{};
     bool zoomDeep{};
-    /// Deep dives past 2^40 to 10^100 (needs zoomDeep).
+    /// Deep dives past 2^40 to 10^100 (they need zoomDeep as well): the
+    /// store's "DeepDive", which the ini key "deepDive" overrides.
     bool deepDive{};
     float zoomKeyframeInterval{};
     double keyframeDisplayScale{};
@@ -138,7 +139,8 @@ public:
     void ApplyDetailLevel();
     /// Measures the machine and sets detailLevel to the level it carries.
     void AutoDetectDetailLevel();
-    /// Writes DetailLevel and ZoomDeep to the registry store (raises on failure).
+    /// Writes DetailLevel, ZoomDeep and DeepDive to the registry store
+    /// (raises on failure).
     void SaveSettings();
     /// Five log lines per level.
     void LogDetailLevels() const;

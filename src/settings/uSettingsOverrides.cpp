@@ -15,6 +15,8 @@ std::string tSettingsOverrides::Text() const
         text += *detailLevel == kAutoDetectDetailLevel ? " --detail auto" : " --detail " + IntToStr(*detailLevel);
     if (zoomDeep)
         text += *zoomDeep ? " --deep-zoom" : " --no-deep-zoom";
+    if (deepDive)
+        text += *deepDive ? " --deep-dive" : " --no-deep-dive";
     if (patternSeed)
         text += " --seed " + IntToStr(static_cast<uint32_t>(*patternSeed));
     return text.empty() ? text : text.substr(1);
@@ -34,11 +36,19 @@ void ApplySettingsOverrides(tGlobalSettings& settings, const tSettingsOverrides&
     LogNote(1, "Settings from the command line: " + overrides.Text());
     if (overrides.patternSeed)
         settings.PatternSeed = *overrides.patternSeed;
-    if (!overrides.detailLevel && !overrides.zoomDeep)
+    std::optional<bool> zoomDeep = overrides.zoomDeep;
+    if (overrides.deepDive) {
+        settings.deepDive = *overrides.deepDive;
+        if (settings.deepDive && !zoomDeep)
+            zoomDeep = true; // dives need deep zooming
+        else if (settings.deepDive && !*zoomDeep)
+            LogWarning(1, "Deep dives need deep zooming: --deep-dive has no effect with --no-deep-zoom");
+    }
+    if (!overrides.detailLevel && !zoomDeep)
         return;
 
-    if (overrides.zoomDeep) {
-        settings.zoomDeep = *overrides.zoomDeep;
+    if (zoomDeep) {
+        settings.zoomDeep = *zoomDeep;
         if (settings.zoomDeep && !HasSSE2()) {
             LogWarning(1, "Deep zooming needs SSE2: --deep-zoom ignored");
             settings.zoomDeep = false;

@@ -1,8 +1,8 @@
 #pragma once
 // Settings given on the command line for one run: they replace the stored
-// choices (detail level, deep zooming) and the random seed after the
-// start-up load, and are never written to the store. LoadRunSettings is the
-// start-up load of a run.
+// choices (detail level, deep zooming, deep dives) and the random seed after
+// the start-up load, and are never written to the store. LoadRunSettings is
+// the start-up load of a run.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,9 +13,11 @@ struct tSettingsOverrides {
     /// 1 to 5, or 6 (kAutoDetectDetailLevel): measure the machine.
     std::optional<uint8_t> detailLevel;
     std::optional<bool> zoomDeep;
+    /// Deep dives on turns deep zooming on as well, unless it is turned off.
+    std::optional<bool> deepDive;
     std::optional<int32_t> patternSeed;
 
-    bool Any() const { return detailLevel || zoomDeep || patternSeed; }
+    bool Any() const { return detailLevel || zoomDeep || deepDive || patternSeed; }
     /// The options as a user would type them ("--detail 3 --deep-zoom").
     std::string Text() const;
 };

@@ -20,7 +20,8 @@ bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
 // (help and version have their own list of spellings).
 bool IsSingleDashOption(const std::string& name)
 {
-    return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-seed", "-fps"});
+    return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-deep-dive", "-no-deep-dive",
+                          "-seed", "-fps"});
 }
 
 bool IsHelp(const std::string& arg) { return IsOneOf(arg, {"--help", "-help", "-h", "-?", "/?"}); }
@@ -125,6 +126,8 @@ private:
             }
         } else if (name == "--deep-zoom" || name == "--no-deep-zoom") {
             line_.settings.zoomDeep = name == "--deep-zoom";
+        } else if (name == "--deep-dive" || name == "--no-deep-dive") {
+            line_.settings.deepDive = name == "--deep-dive";
         } else if (name == "--seed") {
             if (const auto v = Value(name, attached)) {
                 uint64_t seed = 0;
@@ -249,6 +252,8 @@ std::string UsageText()
            "  --detail 1..5|auto  detail level (auto measures this machine)\n"
            "  --deep-zoom         zoom deep (64-bit keyframes)\n"
            "  --no-deep-zoom      stay within single precision\n"
+           "  --deep-dive         huge zooms dive on to 10^100 (with deep zooming)\n"
+           "  --no-deep-dive      huge zooms end at 2^40\n"
            "  --seed N            repeat the run of seed N (0 = from the clock)\n"
            "  --fps               show the frames per second\n"
            "  --help, -h, -?      print this text\n"

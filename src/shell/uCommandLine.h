@@ -6,7 +6,8 @@
 //   -window-id ID, --window-id ID  draw in that X11 window (0x hex or decimal)
 //   -root, --root                  draw in XSCREENSAVER_WINDOW when it is set
 //                                  (as xscreensaver does), else the root window
-//   --detail 1..5|auto, --deep-zoom, --no-deep-zoom, --seed N
+//   --detail 1..5|auto, --deep-zoom, --no-deep-zoom, --deep-dive, --no-deep-dive,
+//   --seed N
 //                                  settings for this run, never stored
 //   --fps, --help (-h, -?), --version (-v)
 // Each may be written with one dash as well. The common options of

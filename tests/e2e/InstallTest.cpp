@@ -47,14 +47,14 @@ TEST_F(InstallTest, APrefixHoldsWhatDesktopsAndXScreenSaverLookFor)
     EXPECT_EQ(xml.exitCode, 0) << xml.output;
     for (const char* arg : {"gl=\"yes\"", "<command arg=\"--root\"/>", "arg-set=\"--detail auto\"",
                             "arg-set=\"--detail 5\"", "arg-set=\"--deep-zoom\"", "arg-set=\"--no-deep-zoom\"",
-                            "arg-set=\"--fps\""})
+                            "arg-set=\"--deep-dive\"", "arg-set=\"--no-deep-dive\"", "arg-set=\"--fps\""})
         EXPECT_NE(ReadTextFile(form).find(arg), std::string::npos) << arg;
 
     const tCommandResult man = RunCommand("MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -l -P cat '" + prefix +
                                           "/share/man/man6/quorex.6.gz'");
     EXPECT_EQ(man.exitCode, 0) << man.output;
     EXPECT_EQ(man.output.find("warning"), std::string::npos) << man.output;
-    for (const char* text : {"QUOREX(6)", "GL: quorex --root", "--window-id ID", "--detail 1..5|auto", "--seed N",
+    for (const char* text : {"QUOREX(6)", "GL: quorex --root", "--window-id ID", "--detail 1..5|auto", "--deep-dive", "--seed N",
                              "XSCREENSAVER_WINDOW", "$XDG_STATE_HOME/quorex/fractal.log", "EXIT STATUS"})
         EXPECT_NE(man.output.find(text), std::string::npos) << text << "\n" << man.output;
 

@@ -103,6 +103,41 @@ TEST_F(OptionsFormTest, TickingDeepZoomingStoresItAtOnceAndMeasuresAgain)
     EXPECT_EQ(dialog->DetailIndex(), 4);
 }
 
+TEST_F(OptionsFormTest, DeepDivesAreChosenUnderDeepZoomingAndStoredAtOnce)
+{
+    Store("ZoomDeep", 0);
+    Store("DeepDive", 1);
+    auto dialog = MakeDialog();
+    ShowAndWait(*dialog);
+    QCheckBox& dive = *dialog->cbDeepDive;
+    EXPECT_TRUE(dive.isChecked()) << "the stored choice";
+    EXPECT_FALSE(dive.isEnabled()) << "kept, but out of use without deep zooming";
+    EXPECT_NE(dive.toolTip().indexOf("Needs deep zooming"), -1);
+    EXPECT_GT(dive.geometry().top(), dialog->cbDeepZooming->geometry().top()) << "under deep zooming";
+    EXPECT_GT(dive.geometry().left(), dialog->cbDeepZooming->geometry().left()) << "indented";
+
+    QTest::mouseClick(dialog->cbDeepZooming, Qt::LeftButton);
+    EXPECT_TRUE(dive.isEnabled());
+    QTest::mouseClick(&dive, Qt::LeftButton);
+    EXPECT_FALSE(dive.isChecked());
+    EXPECT_EQ(Stored("DeepDive"), 0);
+    EXPECT_FALSE(dialog->Settings().deepDive);
+    QTest::mouseClick(&dive, Qt::LeftButton);
+    EXPECT_EQ(Stored("DeepDive"), 1);
+    EXPECT_TRUE(dialog->Settings().deepDive);
+
+    QTest::mouseClick(dialog->cbDeepZooming, Qt::LeftButton);
+    EXPECT_FALSE(dive.isEnabled());
+    QTest::mouseClick(&dive, Qt::LeftButton); // ignored when disabled
+    EXPECT_EQ(Stored("DeepDive"), 1);
+
+    // Closing saves what the box shows.
+    dive.setChecked(false);
+    QTest::mouseClick(dialog->bOK, Qt::LeftButton);
+    EXPECT_EQ(Stored("DeepDive"), 0);
+    EXPECT_EQ(Stored("ZoomDeep"), 0);
+}
+
 TEST_F(OptionsFormTest, WithoutSSE2DeepZoomingIsOffWhateverTheStoreSays)
 {
     for (const bool sse2 : {false, true}) {
@@ -121,6 +156,7 @@ TEST_F(OptionsFormTest, WithoutSSE2DeepZoomingIsOffWhateverTheStoreSays)
                                          : "Your CPU must support the SSE2 instruction set to use this feature");
         EXPECT_EQ(dialog->cbDeepZooming->isEnabled(), sse2);
         EXPECT_FALSE(dialog->cbDeepZooming->isChecked()) << sse2 << ": unticked by the click, or never on";
+        EXPECT_FALSE(dialog->cbDeepDive->isEnabled()) << sse2 << ": deep dives need deep zooming";
         EXPECT_FALSE(dialog->Settings().zoomDeep);
     }
 }

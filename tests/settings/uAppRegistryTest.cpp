@@ -1,4 +1,4 @@
-// The program's two stored choices and their fallbacks.
+// The program's stored choices and their fallbacks.
 #include "uAppRegistry.h"
 
 #include "TestUtil.h"
@@ -37,15 +37,25 @@ TEST(AppRegistry, AFreshStoreGivesAutoDetectAndDeepZoom)
 
     reg.WriteDetailLevel(255);
     EXPECT_EQ(reg.ReadDetailLevel(), 255) << "the byte is zero-extended";
+
+    // Deep dives: off until chosen, then what was stored.
+    EXPECT_FALSE(reg.ReadDeepDive());
+    reg.WriteDeepDive(true);
+    EXPECT_TRUE(reg.ReadDeepDive());
+    EXPECT_FALSE(reg.ReadZoomDeep()) << "a value of its own";
+    EXPECT_NE(ReadTextFile(dir.File("quorex/settings")).find("DeepDive=dword:1\n"), std::string::npos);
+    reg.WriteDeepDive(false);
+    EXPECT_FALSE(reg.ReadDeepDive());
 }
 
 TEST(AppRegistry, StoredValuesOfOddFormsReadAsSpecified)
 {
     tTempDir dir;
     tScopedEnv over("FRACTAL_REGISTRY", dir.File("registry").c_str());
-    WriteTextFile(dir.File("registry"), "ZoomDeep=dword:5\nDetailLevel=string:3\n");
+    WriteTextFile(dir.File("registry"), "ZoomDeep=dword:5\nDetailLevel=string:3\nDeepDive=dword:9\n");
     tAppRegistry reg;
     EXPECT_TRUE(reg.ReadZoomDeep()) << "any non-zero value is true";
+    EXPECT_TRUE(reg.ReadDeepDive()) << "any non-zero value is true";
     EXPECT_EQ(reg.ReadDetailLevel(), 6) << "a string is not a DWORD";
     reg.WriteDetailLevel(2);
     EXPECT_EQ(reg.ReadDetailLevel(), 2);

@@ -227,6 +227,33 @@ TEST_F(GlobalSettingsTest, DeepZoomingFollowsTheStoreAndTheProcessor)
     EXPECT_EQ(Stored("ZoomDeep"), 7) << "loading writes nothing when no detection runs";
 }
 
+TEST_F(GlobalSettingsTest, DeepDivesFollowTheStoreTheIniFileAndGoBackToTheStore)
+{
+    Store("DetailLevel", 3);
+    Store("ZoomDeep", 1);
+    const auto s = Make();
+    s->LoadSettings(NoIni());
+    EXPECT_FALSE(s->deepDive) << "off until chosen";
+    Store("DeepDive", 1);
+    s->LoadSettings(NoIni());
+    EXPECT_TRUE(s->deepDive);
+    // The ini key overrides the stored choice, either way; without the key
+    // the store's holds.
+    s->LoadSettings(Ini("deepDive=0\n"));
+    EXPECT_FALSE(s->deepDive);
+    Store("DeepDive", 0);
+    s->LoadSettings(Ini("deepDive=1\n"));
+    EXPECT_TRUE(s->deepDive);
+    s->LoadSettings(Ini("FractalColorMap=2\n"));
+    EXPECT_FALSE(s->deepDive);
+    // Saving writes the choice beside the others.
+    s->deepDive = true;
+    s->SaveSettings();
+    EXPECT_EQ(Stored("DeepDive"), 1);
+    EXPECT_EQ(Stored("ZoomDeep"), 1);
+    EXPECT_EQ(Stored("DetailLevel"), 3);
+}
+
 TEST_F(GlobalSettingsTest, AStoredStringOrOutOfRangeLevelMeansDetectAgain)
 {
     const_cast<tRegistryEx&>(AppRegistry().Registry()).WriteString("DetailLevel", "3");

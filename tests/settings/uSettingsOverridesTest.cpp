@@ -104,3 +104,34 @@ TEST_F(SettingsOverridesTest, DeepZoomingStaysOffWithoutSse2)
     EXPECT_EQ(settings.renderPercision, 1);
     EXPECT_TRUE(log.FileContains("Deep zooming needs SSE2: --deep-zoom ignored"));
 }
+
+TEST_F(SettingsOverridesTest, DeepDivesBringDeepZoomingUnlessItIsTurnedOff)
+{
+    const std::string noIni = dir.File("absent.ini");
+    settings.LoadSettings(noIni);
+    ASSERT_FALSE(settings.zoomDeep);
+    ASSERT_FALSE(settings.deepDive);
+    const std::string stored = StoreText();
+
+    tSettingsOverrides o;
+    o.deepDive = true;
+    ApplySettingsOverrides(settings, o, noIni);
+    EXPECT_TRUE(settings.deepDive);
+    EXPECT_TRUE(settings.zoomDeep) << "dives need deep zooming";
+    EXPECT_EQ(settings.fractalItterations, 1024) << "level 2 raised as for deep zooming";
+    EXPECT_TRUE(log.FileContains("Settings from the command line: --deep-dive"));
+
+    tSettingsOverrides both;
+    both.deepDive = true;
+    both.zoomDeep = false;
+    ApplySettingsOverrides(settings, both, noIni);
+    EXPECT_FALSE(settings.zoomDeep);
+    EXPECT_TRUE(log.FileContains("Deep dives need deep zooming: --deep-dive has no effect with --no-deep-zoom"));
+    EXPECT_TRUE(log.FileContains("Settings from the command line: --no-deep-zoom --deep-dive"));
+
+    tSettingsOverrides off;
+    off.deepDive = false;
+    ApplySettingsOverrides(settings, off, noIni);
+    EXPECT_FALSE(settings.deepDive);
+    EXPECT_EQ(StoreText(), stored) << "nothing is written";
+}

@@ -85,6 +85,13 @@ TEST(CommandLine, SettingsForOneRun)
     line = Parse({"--detail=5", "/s"});
     EXPECT_EQ(line.settings.detailLevel, 5);
     EXPECT_FALSE(line.settings.zoomDeep.has_value());
+    EXPECT_FALSE(line.settings.deepDive.has_value());
+    line = Parse({"--deep-dive", "/d"});
+    EXPECT_EQ(line.settings.deepDive, true);
+    EXPECT_FALSE(line.settings.zoomDeep.has_value()) << "the overrides bring deep zooming";
+    EXPECT_EQ(line.settings.Text(), "--deep-dive");
+    EXPECT_EQ(Parse({"-deep-dive", "--no-deep-dive"}).settings.deepDive, false) << "one dash too; the last one wins";
+    EXPECT_FALSE(Parse({"--deep-dive=1"}).error.empty()) << "takes no value";
     EXPECT_FALSE(Parse({"/s"}).settings.Any());
 }
 
