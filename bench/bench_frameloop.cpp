@@ -2,14 +2,18 @@
 // the (virtual) display at a chosen detail level, on the real clock. Prints
 // how smooth the picture is (frame times and their spread), how often
 // keyframe rendering fell behind and slowed the zoom, how many keyframes were
-// finished, and where the frame time went, section by section.
+// finished, and where the frame time went, section by section. With
+// --deep-dive (deep zooming and deep dives on) it also tells the share of
+// frames that ran at the full speed factor and the deepest magnification the
+// camera reached.
 //
-//   bench_frameloop [--seconds S] [--detail 1-5] [--window WxH]
+//   bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive]
 #include "uFormat.h"
 #include "uGLSurface.h"
 #include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uNumberParser.h"
+#include "uPath.h"
 #include "uProfileTimer.h"
 #include "uRunModes.h"
 #include "uToolMain.h"
@@ -30,22 +34,32 @@ struct tOptions {
     int32_t detail = 1;
     int32_t width = 876;
     int32_t height = 824;
+    int32_t seed = 1;
+    bool deepDive = false;
 };
 
 bool Parse(int argc, char** argv, tOptions& o)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const std::string value = argv[i + 1];
+        if (arg == "--deep-dive") {
+            o.deepDive = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            return false;
+        const std::string value = argv[++i];
         if (arg == "--seconds" && TryStrToFloat(value, o.seconds) && o.seconds > 0)
             continue;
         if (arg == "--detail" && ParseWholeNumber(value, 1, 5, o.detail))
             continue;
         if (arg == "--window" && ParseSize(value, 64, 4096, o.width, o.height))
             continue;
+        if (arg == "--seed" && ParseWholeNumber(value, 1, INT32_MAX, o.seed))
+            continue;
         return false;
     }
-    return argc % 2 == 1;
+    return true;
 }
 
 /// Counts the keyframes finished, from the log's notes.
@@ -70,8 +84,10 @@ int Run(const tOptions& o)
 {
     tGlobalSettings settings;
     settings.detailLevel = static_cast<uint8_t>(o.detail);
+    settings.zoomDeep = o.deepDive;
+    settings.deepDive = o.deepDive;
     settings.ApplyDetailLevel();
-    settings.PatternSeed = 1;
+    settings.PatternSeed = o.seed;
     EnsureGLApplication();
 
     tToolZoomHost host(o.width, o.height, false);
@@ -86,6 +102,9 @@ int Run(const tOptions& o)
     std::array<double, 7> sectionSum{};
     double speedSum = 0;
     int lagging = 0;
+    int fullSpeed = 0;
+    extended deepest = 0;
+    double deepestAt = 0;
     extended start = 0;
     runner.onFrame = [&](const tFrameReport& report) {
         if (report.frame > 1) { // the first frame's time includes the start-up
@@ -93,6 +112,12 @@ int Run(const tOptions& o)
             overruns.push_back(report.generationOverrun);
             speedSum += report.speed;
             lagging += report.lagging;
+            fullSpeed += report.speed >= 1.0f;
+            const tPath* path = runner.CurrentPath();
+            if (const extended scale = path->Evaluate(path->Time()).scale; scale > deepest) {
+                deepest = scale;
+                deepestAt = static_cast<double>(host.Now() - start);
+            }
             const auto& profile = runner.Sections();
             for (size_t s = 0; s < sectionSum.size(); ++s)
                 sectionSum[s] += profile[s].LastDuration();
@@ -125,6 +150,9 @@ int Run(const tOptions& o)
                 FormatFixed(share(0.05), 1).c_str());
     std::printf("mean speed factor %s, slowed by lagging keyframes in %d frames (%s %%)\n",
                 FormatFixed(speedSum / n, 3).c_str(), lagging, FormatFixed(100.0 * lagging / n, 1).c_str());
+    std::printf("speed factor at 1.0 in %s %% of frames\n", FormatFixed(100.0 * fullSpeed / n, 1).c_str());
+    std::printf("deepest magnification %s, %s s after the start\n", FloatToStr(deepest).c_str(),
+                FormatFixed(deepestAt, 1).c_str());
     std::printf("keyframes completed %d (%d during start-up)\n", counter.finished, startupKeyframes);
     std::printf("generation overrun p50 %s, p99 %s, max %s\n", Ms(Percentile(overruns, 0.5)).c_str(),
                 Ms(Percentile(overruns, 0.99)).c_str(), Ms(Percentile(overruns, 1)).c_str());
@@ -150,7 +178,8 @@ int main(int argc, char** argv)
 {
     tOptions options;
     if (!Parse(argc, argv, options)) {
-        std::fputs("usage: bench_frameloop [--seconds S] [--detail 1-5] [--window WxH]\n", stderr);
+        std::fputs("usage: bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive]\n",
+                   stderr);
         return 2;
     }
     SendLogToStandardError();

@@ -438,18 +438,24 @@ bool tFractal::PrepareReference(int64_t budget)
     // The farthest any pixel or anti-aliasing sample lies from the centre.
     const double maxDelta = static_cast<double>(
         (radius_ * 1.5L + std::fabs(static_cast<extended>(antiAliasing.radius)) + 1) / pixels);
-    tBigComplex centre = deepCentre ? *deepCentre : tBigComplex(centreRe, centreIm, 64);
-    centre.SetBits(std::max(centre.Bits(), BitsForView(zoom, size_)));
-    if (!reference_ || !(reference_->orbit.Centre() == centre) || reference_->maxDelta != maxDelta ||
-        reference_->orbit.Limit() != iterationLimit_)
+    // Made again only when the view changed (a cheap test: every step asks).
+    const tReferenceKey key{centreRe, centreIm, zoom, size_, iterationLimit_, maxDelta};
+    const bool sameCentre = deepCentre.has_value() == referenceCentre_.has_value() &&
+                            (!deepCentre || *deepCentre == *referenceCentre_);
+    if (!reference_ || !(key == referenceKey_) || !sameCentre) {
+        tBigComplex centre = deepCentre ? *deepCentre : tBigComplex(centreRe, centreIm, 64);
+        centre.SetBits(std::max(centre.Bits(), BitsForView(zoom, size_)));
         reference_ = std::make_unique<tPerturbationReference>(centre, iterationLimit_, maxDelta);
+        referenceKey_ = key;
+        referenceCentre_ = deepCentre;
+    }
     if (reference_->Ready())
         return true;
     // The step that completes the reference renders no pixels yet.
     if (reference_->Prepare(budget / kBatch * kBatch * kReferenceIterationsPerPixel)) {
         const tReferenceOrbit& orbit = reference_->orbit;
         LogNote(4, "Reference orbit of " + IntToStr(orbit.Length()) + " iterations at " +
-                       IntToStr(static_cast<int64_t>(centre.Bits())) + " bits" +
+                       IntToStr(static_cast<int64_t>(orbit.Centre().Bits())) + " bits" +
                        (orbit.Periodic() ? " (periodic)" : orbit.Escaped() ? " (escaped)" : ""));
     }
     return false;

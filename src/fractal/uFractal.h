@@ -240,6 +240,15 @@ private:
     int32_t lanes_ = 0;
     bool perturbing_ = false;
     std::unique_ptr<tPerturbationReference> reference_;
+    /// The view the reference was made for.
+    struct tReferenceKey {
+        double re = 0, im = 0, zoom = 0;
+        int32_t size = 0, limit = 0;
+        double maxDelta = 0;
+        friend bool operator==(const tReferenceKey&, const tReferenceKey&) = default;
+    };
+    tReferenceKey referenceKey_;
+    std::optional<tBigComplex> referenceCentre_;
 
     /// What the lane block's template was last built for.
     struct tTemplateKey {

@@ -84,9 +84,9 @@ public:
         while (run.count > 0) {
             const int32_t k = Smaller<int32_t>(kDepth, run.count);
             const int32_t start = run.count - k;
-            Dispatch<kDepth>(k, run.groups + start, run.limit, ref);
+            const uint32_t due = Dispatch<kDepth>(k, run.groups + start, run.limit, ref);
             for (int32_t i = start + k - 1; i >= start; --i)
-                if (!Settle(run, run.groups[i]))
+                if (((due >> (i - start)) & 1u) && !Settle(run, run.groups[i]))
                     run.groups[i] = run.groups[--run.count];
         }
         if (ref.glitches)
@@ -136,22 +136,28 @@ private:
     }
 
     /// Advances the k = 1 .. kDepth groups at g by plain steps until one of
-    /// them has an event or needs Settle.
+    /// them has an event or needs Settle; returns which of them (bit i for
+    /// g[i]) need Settle now. The others may go on as they are.
     template <int D>
-    static void Dispatch(int32_t k, tGroup* g, int32_t limit, const tPerturbationData& ref)
+    static uint32_t Dispatch(int32_t k, tGroup* g, int32_t limit, const tPerturbationData& ref)
     {
         if (k == D)
-            FastRounds<D>(g, limit, ref);
-        else if constexpr (D > 1)
-            Dispatch<D - 1>(k, g, limit, ref);
+            return FastRounds<D>(g, limit, ref);
+        if constexpr (D > 1)
+            return Dispatch<D - 1>(k, g, limit, ref);
+        return 0;
     }
 
     template <int D>
-    static void FastRounds(tGroup* g, int32_t limit, const tPerturbationData& ref)
+    static uint32_t FastRounds(tGroup* g, int32_t limit, const tPerturbationData& ref)
     {
+        int32_t allowed[D];
         int32_t budget = StepsAllowed(g[0], limit, ref);
-        for (int i = 1; i < D; ++i)
-            budget = Smaller(budget, StepsAllowed(g[i], limit, ref));
+        for (int i = 0; i < D; ++i) {
+            allowed[i] = StepsAllowed(g[i], limit, ref);
+            budget = Smaller(budget, allowed[i]);
+        }
+        uint32_t events[D] = {};
         Reg dx[D], dy[D], cx[D], cy[D];
         int32_t m[D];
 #pragma GCC unroll 8
@@ -179,7 +185,8 @@ private:
                 xx[i] = Ops::Mul(dx[i], dx[i]);
                 yy[i] = Ops::Mul(dy[i], dy[i]);
                 const Reg d2 = Ops::Add(xx[i], yy[i]);
-                event |= g[i].lanes & (~Ops::InsideBits(z2, four) | (Ops::LessBits(z2, d2) & rebasing));
+                events[i] = g[i].lanes & (~Ops::InsideBits(z2, four) | (Ops::LessBits(z2, d2) & rebasing));
+                event |= events[i];
             }
             if (__builtin_expect(event != 0, 0))
                 break;
@@ -195,13 +202,17 @@ private:
                 ++m[i];
             }
         }
+        uint32_t due = 0;
 #pragma GCC unroll 8
         for (int i = 0; i < D; ++i) {
             g[i].dx = dx[i];
             g[i].dy = dy[i];
             g[i].m = m[i];
             g[i].n += steps;
+            if (events[i] != 0 || steps == allowed[i])
+                due |= 1u << i;
         }
+        return due;
     }
 
     /// The bilinear step at reference index m for a group whose largest |d|^2
@@ -295,8 +306,20 @@ private:
                 target->m = 0;
                 target->nextSearch = target->n;
                 target->pause = kFirstPause;
-                if (target == &g)
-                    continue; // z and d are now the same; nothing else is due
+                if (target == &g) {
+                    // z and d are now the same and Z_0 = 0: the step from the
+                    // reference's start is d := d^2 + dc, taken here so that
+                    // the search at m = 1 follows at once.
+                    if (g.n >= run.limit)
+                        continue;
+                    const Reg nx = Ops::Add(Ops::Sub(Ops::Mul(g.dx, g.dx), Ops::Mul(g.dy, g.dy)), g.cx);
+                    const Reg ny = Ops::Add(Ops::Mul(Ops::Add(g.dx, g.dx), g.dy), g.cy);
+                    g.dx = nx;
+                    g.dy = ny;
+                    g.m = 1;
+                    ++g.n;
+                    continue;
+                }
             }
 
             if (ref.levelCount >= 2 && g.m >= 1 && g.n >= g.nextSearch) {
