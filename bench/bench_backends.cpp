@@ -26,7 +26,9 @@
 
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -90,22 +92,19 @@ void BackEndOverView(benchmark::State& state, const tBackEnd* backEnd, const tBe
 
 int main(int argc, char** argv)
 {
-    static const tBenchView* const views[] = {&kBenchmarkView, &kWholeSetView};
-    for (const tBenchView* view : views)
-        for (const tBackEnd& backEnd : BackEnds())
-            if (Runnable(backEnd))
-                benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
-                                             &backEnd, view)
-                    ->Unit(benchmark::kMillisecond);
     static std::string benchmarkCentre;
     static const tBenchView benchmarkOffsets = AsPerturbation(kBenchmarkView, benchmarkCentre);
-    static const tBenchView* const deepViews[] = {&kDeep50View, &benchmarkOffsets};
-    for (const tBenchView* view : deepViews)
-        for (const tBackEnd& backEnd : PerturbationBackEnds())
-            if (Runnable(backEnd))
-                benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(), BackEndOverView,
-                                             &backEnd, view)
-                    ->Unit(benchmark::kMillisecond);
+    const struct {
+        std::span<const tBackEnd> backEnds;
+        std::vector<const tBenchView*> views;
+    } runs[] = {{BackEnds(), {&kBenchmarkView, &kWholeSetView}}, {PerturbationBackEnds(), {&kDeep50View, &benchmarkOffsets}}};
+    for (const auto& run : runs)
+        for (const tBenchView* view : run.views)
+            for (const tBackEnd& backEnd : run.backEnds)
+                if (Runnable(backEnd))
+                    benchmark::RegisterBenchmark((std::string(backEnd.name) + "/" + view->name).c_str(),
+                                                 BackEndOverView, &backEnd, view)
+                        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
