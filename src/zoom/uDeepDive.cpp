@@ -45,9 +45,11 @@ tKeyframeLook tDeepDive::LookAt(extended magnification, int32_t iterations) cons
     const extended limit = blend(samples[i].limit, samples[j].limit);
 
     // Like a shallow view, whose outer parts escape at once: the lowest
-    // counts near the start of the map, the structure above them.
-    look.colourFloor = static_cast<int32_t>(std::max<extended>(0, lowest - spread / 8));
-    look.colourSpan = static_cast<int32_t>(std::max<extended>(spread * 5 / 4, 1));
+    // counts at the start of the map (black in most presets), the structure
+    // above them. A floor even a little lower puts the flat parts into the
+    // map's first bands, and a dense structure averages into one colour.
+    look.colourFloor = static_cast<int32_t>(std::max<extended>(0, lowest));
+    look.colourSpan = static_cast<int32_t>(std::max<extended>(spread, 1));
     look.iterations = std::max({iterations, static_cast<int32_t>(limit), look.colourFloor + look.colourSpan});
     return look;
 }

@@ -37,9 +37,8 @@ struct tDeepDive {
     /// The look of a keyframe at this magnification for a path that renders
     /// with `iterations` by default: the counts the descent saw there (between
     /// its samples interpolated in the logarithm of the magnification) set the
-    /// band the colours span, from an eighth of their spread below the lowest
-    /// count over 5/4 of the spread; the limit covers the band and the
-    /// descent's limit.
+    /// band the colours span, from the lowest count over their spread; the
+    /// limit covers the band and the descent's limit.
     tKeyframeLook LookAt(extended magnification, int32_t iterations) const;
     /// The point at an offset from the target, as long doubles (for the log).
     tVector2 Approximately(const tVector2& offset) const { return target.Plus(offset).ToVector(); }

@@ -43,17 +43,17 @@ TEST(DeepDive, KeyframeLookFollowsTheCountsOfTheDescent)
         int32_t iterations, floor, span;
         bool perturbation;
     };
-    // Floor: the lowest count less an eighth of the spread; span: 5/4 of the
-    // spread, the largest of the samples two either side; limit: the most of
-    // the path's, the descent's and the band's top.
+    // Floor: the lowest count; span: the spread, the largest of the samples
+    // two either side; limit: the most of the path's, the descent's and the
+    // band's top.
     const tCase cases[] = {
-        {1e9L, 4000, 875, 1250, false},  // above the first sample: its values
-        {1e10L, 4000, 875, 1250, true},  // 2^32 and deeper: perturbation
-        {4e10L, 4000, 925, 1250, true},  // half way in log2 between the first two
-        {16e10L, 4000, 975, 1250, true},
-        {64e10L, 4500, 1025, 1250, true},
-        {256e10L, 5000, 1075, 1250, true},
-        {1e20L, 5000, 1075, 1250, true}, // beyond the last sample: its values
+        {1e9L, 4000, 1000, 1000, false},  // above the first sample: its values
+        {1e10L, 4000, 1000, 1000, true},  // 2^32 and deeper: perturbation
+        {4e10L, 4000, 1050, 1000, true},  // half way in log2 between the first two
+        {16e10L, 4000, 1100, 1000, true},
+        {64e10L, 4500, 1150, 1000, true},
+        {256e10L, 5000, 1200, 1000, true},
+        {1e20L, 5000, 1200, 1000, true},  // beyond the last sample: its values
     };
     for (const tCase& c : cases) {
         const tKeyframeLook look = dive.LookAt(c.magnification, 1024);
@@ -92,8 +92,8 @@ TEST(DeepDive, KeyframesRenderFromTheTargetPlusTheirOffset)
     EXPECT_EQ(g.deepCentre->Bits(), 400);
     EXPECT_EQ(g.BackEndName().rfind("PERTURB", 0), 0u) << g.BackEndName();
     EXPECT_EQ(g.IterationLimit(), 2000);
-    EXPECT_EQ(g.colourFloor, 275);
-    EXPECT_EQ(g.colourSpan, 250);
+    EXPECT_EQ(g.colourFloor, 300);
+    EXPECT_EQ(g.colourSpan, 200);
     EXPECT_NEAR(g.centreRe, -0.1010963638456221, 1e-15);
 
     // The keyframe keeps its generator while the reference orbit is built,
