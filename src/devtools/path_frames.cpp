@@ -33,10 +33,11 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: path-frames OUTDIR [--kind pan|short|long|huge] [--seed N] [--resolution N]\n"
+    "usage: path-frames OUTDIR [--kind pan|short|long|huge|dive] [--seed N] [--resolution N]\n"
     "                   [--iterations N] [--window WxH] [--times T,T,...] [--frames N]\n"
     "                   [--colour-code] [--keyframes] [--no-tilt]\n"
-    "  --kind K        the zoom to plan (default short; huge turns deep zooming on)\n"
+    "  --kind K        the zoom to plan (default short; huge turns deep zooming on, dive\n"
+    "                  deep zooming and deep dives: a huge zoom to 10^100)\n"
     "  --seed N        seed of the pseudo-random generator (default 1)\n"
     "  --resolution N  keyframe edge in pixels, 16..4096 (default 384)\n"
     "  --iterations N  iteration limit of the keyframes (default 768)\n"
@@ -64,7 +65,9 @@ struct tOptions {
     bool tilt = true;
 };
 
-const char* const kKindNames[] = {"", "pan", "short", "long", "huge"};
+const char* const kKindNames[] = {"", "pan", "short", "long", "huge", "dive"};
+/// "dive": a huge zoom with deep dives on.
+constexpr int32_t kDive = 5;
 
 bool ParseOptions(int argc, char** argv, tOptions& o)
 {
@@ -92,7 +95,7 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
             if (arg == "--kind") {
                 const auto* found = std::find(std::begin(kKindNames) + 1, std::end(kKindNames), value);
                 if (found == std::end(kKindNames))
-                    return bad("--kind needs pan, short, long or huge");
+                    return bad("--kind needs pan, short, long, huge or dive");
                 o.kind = static_cast<int32_t>(found - std::begin(kKindNames));
             } else if (arg == "--seed") {
                 int64_t seed = 0;
@@ -145,7 +148,8 @@ int Run(const tOptions& o)
     std::filesystem::create_directories(o.outDir);
 
     tGlobalSettings settings;
-    settings.zoomDeep = o.kind == tPathSequence::kHugeZoom;
+    settings.zoomDeep = o.kind >= tPathSequence::kHugeZoom;
+    settings.deepDive = o.kind == kDive;
     settings.FractalResolution = o.resolution;
     settings.fractalItterations = o.iterations;
     settings.renderPercision = 0;
@@ -161,7 +165,7 @@ int Run(const tOptions& o)
         sequence.today = [] { return int64_t{0}; }; // the same looks on every day
         sequence.ResetSequences();
         sequence.ZoomKindSequence().Clear();
-        sequence.ZoomKindSequence().Add(o.kind);
+        sequence.ZoomKindSequence().Add(std::min(o.kind, static_cast<int32_t>(tPathSequence::kHugeZoom)));
     };
     while (runner.Phase() != tRunPhase::Zooming && runner.Tick())
         host.ProcessMessages();
@@ -178,9 +182,10 @@ int Run(const tOptions& o)
     std::sort(times.begin(), times.end());
 
     const tPathPoint first = path.Point(0);
+    const tVector2 centre = path.PlaneCentre(first);
     std::printf("kind=%s seed=%u duration=%s keyframes=%d tilt=%d point=[%s,%s] scale %s -> %s\n",
                 kKindNames[o.kind], o.seed, FloatToStr(duration).c_str(), path.KeyframeCount(), path.tiltMode,
-                FloatToStr(first.x).c_str(), FloatToStr(first.y).c_str(), FloatToStr(first.scale).c_str(),
+                FloatToStr(centre.x).c_str(), FloatToStr(centre.y).c_str(), FloatToStr(first.scale).c_str(),
                 FloatToStr(path.Point(path.PointCount() - 1).scale).c_str());
 
     for (int32_t k = 0; k < path.KeyframeCount(); ++k)

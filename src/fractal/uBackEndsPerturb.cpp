@@ -67,7 +67,7 @@ int32_t PerturbBackEnd(tFractalPackedData& block, tPerturbLanes run)
     const int32_t lanes = block.Lanes();
     Assert(block.perturbation != nullptr && block.ElementType() == kElementDouble && lanes > 0 &&
                lanes <= kMaxLanes && block.RowOffset(kRowEscaped) + 4 * static_cast<size_t>(lanes) <= tPackedData::kBlockBytes,
-           "uBackEnds", __LINE__);
+           "uBackEndsPerturb", __LINE__);
     std::array<double, kMaxLanes> cre, cim;
     ReadRow(block, kRowCRe, cre.data(), lanes);
     ReadRow(block, kRowCIm, cim.data(), lanes);

@@ -4,6 +4,7 @@
 #include "uPackedData.h"
 
 #include <algorithm>
+#include <cmath>
 
 std::vector<int32_t> PerturbationCounts(const tBackEnd& backEnd, const tPerturbationData& reference, int32_t limit,
                                         std::span<const double> re, std::span<const double> im)
@@ -73,18 +74,26 @@ bool tDeepTargetSearch::Advance(int64_t budget)
     probed.SetBits(centre_.Bits());
     reference_.reset();
 
-    // The probe that escapes last; of equals, the one nearest the centre.
-    int32_t best = -1, lowest = limit_, highest = -1;
-    double bestDistance = 0;
+    // The counts of the probes that escape; the aim lies most of the way
+    // from the lowest to the highest.
+    int32_t lowest = limit_, highest = -1;
+    for (int32_t count : counts) {
+        lowest = std::min(lowest, count);
+        if (count < limit_)
+            highest = std::max(highest, count);
+    }
+    const double aim = lowest + kAim * (highest - lowest);
+    // The escaping probe whose count is nearest the aim; of equals (within a
+    // count), the one nearest the centre.
+    int32_t best = -1;
+    double bestScore = 0;
     for (size_t p = 0; p < counts.size(); ++p) {
-        lowest = std::min(lowest, counts[p]);
         if (counts[p] >= limit_)
             continue;
-        const double distance = re[p] * re[p] + im[p] * im[p];
-        if (counts[p] > highest || (counts[p] == highest && distance < bestDistance)) {
-            highest = counts[p];
+        const double score = std::fabs(counts[p] - aim) + (re[p] * re[p] + im[p] * im[p]) / (half * half * 4);
+        if (best < 0 || score < bestScore) {
             best = static_cast<int32_t>(p);
-            bestDistance = distance;
+            bestScore = score;
         }
     }
     // Flat or inside the set: the previous view was the last with structure.

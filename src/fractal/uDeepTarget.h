@@ -3,11 +3,16 @@
 // lies near the set's boundary at the finder's scale, but a dive to 10^100 can
 // end in a flat colour long before. The search here descends from such a
 // point by probing: it looks at a grid of points around the current centre,
-// moves the centre to the probe that escapes last (the one nearest the
-// boundary), zooms in by kStepFactor and looks again. Every view on the way
-// down therefore has the boundary near its centre; the descent stops at the
-// deepest magnification asked for, or earlier at the last view whose probes
-// still differ (when the centre fell into the set or the counts went flat).
+// moves the centre to a probe that escapes late, zooms in by kStepFactor and
+// looks again. Every view on the way down therefore has the boundary near its
+// centre; the descent stops at the deepest magnification asked for, or
+// earlier at the last view whose probes still differ (when the centre fell
+// into the set or the counts went flat).
+//
+// "Late" is kAim of the way from the lowest count of the probes to the
+// highest, not the highest itself: that one lies in the densest tangle of
+// the boundary, which shows as noise at any resolution, costs the most
+// iterations, and draws each step deeper into the same.
 //
 // The probes are perturbation counts against a reference at the centre, so
 // each step costs one reference orbit in arbitrary precision and a few
@@ -42,6 +47,9 @@ public:
     static constexpr extended kStepFactor = 16;
     /// Probes cover the central part of the view, this fraction of its width.
     static constexpr extended kProbeSpan = 0.5L;
+    /// Where between the probes' lowest and highest counts the next centre's
+    /// count lies.
+    static constexpr double kAim = 0.7;
     /// Fewer different counts than this among the probes is a flat picture.
     static constexpr int32_t kMinimumSpread = 8;
     static constexpr int32_t kFirstLimit = 1024;

@@ -478,7 +478,7 @@ void tFractal::IteratePoints(std::span<const double> re, std::span<const double>
 
     tFractalPackedData& block = *laneBlock_;
     if (perturbing_) {
-        Assert(reference_ != nullptr && reference_->Ready(), kUnit, 1049);
+        Assert(reference_ != nullptr && reference_->Ready(), kUnit, __LINE__);
         block.perturbation = &reference_->data;
     }
     // The template (c = 0, z = 0, count -1, bound 4.0 in every lane, the
