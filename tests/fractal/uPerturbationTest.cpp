@@ -190,6 +190,12 @@ struct tDeepView {
     extended zoom;
     int32_t size;
     int32_t limit;
+    /// A tangle of the boundary whose counts hang on the last digits of each
+    /// pixel: there even a direct iteration with the view's own bits gets
+    /// some counts wrong (2 of these 256 against 500 bits), and every error of
+    /// a double, of a bilinear step, adds to that. Its figures are printed
+    /// and held to what they were when the steps' error was chosen.
+    bool chaotic = false;
 };
 
 void PrintTo(const tDeepView& v, std::ostream* os) { *os << v.name; }
@@ -237,8 +243,12 @@ TEST_P(DeepViewTest, EveryBackEndCountsLikeArbitraryPrecision)
     const tBigComplex centre = *tBigComplex::Parse(view.centre, bits);
     const tOffsets offsets = PixelOffsets(view);
     std::vector<int32_t> direct;
-    for (size_t i = 0; i < offsets.re.size(); ++i)
-        direct.push_back(DirectCount(centre.Plus({offsets.re[i], offsets.im[i]}), view.limit));
+    for (size_t i = 0; i < offsets.re.size(); ++i) {
+        tBigComplex c = centre.Plus({offsets.re[i], offsets.im[i]});
+        if (view.chaotic)
+            c.SetBits(c.Bits() + 384); // bits enough that more change no count
+        direct.push_back(DirectCount(c, view.limit));
+    }
     // A view worth testing has structure: counts that differ.
     const auto [low, high] = std::minmax_element(direct.begin(), direct.end());
     ASSERT_GT(*high - *low, 20) << view.name;
@@ -253,8 +263,8 @@ TEST_P(DeepViewTest, EveryBackEndCountsLikeArbitraryPrecision)
         const tComparison c = Compare(direct, PerturbationCounts(backEnd, reference.data, view.limit, offsets.re, offsets.im));
         std::printf("  %-22s %-16s equal %6.2f %%  within 1 %% %6.2f %%\n", view.name, backEnd.name, 100 * c.equal,
                     100 * c.within);
-        EXPECT_GE(c.equal, 0.995) << view.name << " " << backEnd.name;
-        EXPECT_EQ(c.within, 1.0) << view.name << " " << backEnd.name;
+        EXPECT_GE(c.equal, view.chaotic ? 0.8 : 0.995) << view.name << " " << backEnd.name;
+        EXPECT_GE(c.within, view.chaotic ? 0.85 : 1.0) << view.name << " " << backEnd.name;
     }
 }
 
@@ -308,6 +318,10 @@ constexpr const char* kMisiurewicz32 =
     "0.4196433776070805662759262823266433002120893730487961233893793197021016110409832128692177097141535070709899134296205,"
     "0.6062907292071993692593421970280230029495706683864217122148996863188682752811456620313279303794023409829262687697122";
 
+/// Where a deep-target search heading for the highest counts went from a
+/// finder point, at 10^20.
+constexpr const char* kTangle20 = "0.07107470682793798154914892647,0.6167957810837057243252278968";
+
 INSTANTIATE_TEST_SUITE_P(Deep, DeepViewTest,
                          ::testing::Values(tDeepView{"i_1e20", "0,1", 1e20L, 64, 2000},
                                            tDeepView{"i_1e50", "0,1", 1e50L, 64, 2000},
@@ -317,7 +331,8 @@ INSTANTIATE_TEST_SUITE_P(Deep, DeepViewTest,
                                            tDeepView{"m41_1e100", kMisiurewicz41, 1e100L, 64, 2000},
                                            tDeepView{"m32_1e20", kMisiurewicz32, 1e20L, 64, 2000},
                                            tDeepView{"m32_1e50", kMisiurewicz32, 1e50L, 64, 2000},
-                                           tDeepView{"m32_1e100", kMisiurewicz32, 1e100L, 64, 2000}),
+                                           tDeepView{"m32_1e100", kMisiurewicz32, 1e100L, 64, 2000},
+                                           tDeepView{"tangle_1e20", kTangle20, 1e20L, 16, 11300, true}),
                          [](const auto& param) { return std::string(param.param.name); });
 
 // ------------------------------------------------------------ the generator
