@@ -40,7 +40,7 @@ public:
     /// A search that ends shallower than this is tried again from another
     /// finder point, up to kDiveAttempts searches in all (the deepest wins).
     static constexpr extended kDiveGoal = 1e100L;
-    static constexpr int kDiveAttempts = 4;
+    static constexpr int kDiveAttempts = 6;
     /// Reference-orbit iterations of a search per pixel of a render budget.
     static constexpr int64_t kSearchIterationsPerPixel = 16;
 
