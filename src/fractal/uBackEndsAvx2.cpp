@@ -86,25 +86,12 @@ struct tAvx2Double {
     }
 };
 
-/// Four double lanes for the perturbation kernel.
-struct tPerturbAvx2Ops {
-    using Reg = __m256d;
-    static constexpr int kWidth = 4;
+/// Four double lanes for the perturbation kernel: the 64-bit back end's
+/// arithmetic, with loads of doubles and compares read as lane bits.
+struct tPerturbAvx2Ops : tAvx2Double {
     static QX_WIDE_INLINE Reg Load(const double* p) { return _mm256_loadu_pd(p); }
-    static QX_WIDE_INLINE void Store(double* p, Reg v) { _mm256_storeu_pd(p, v); }
-    static QX_WIDE_INLINE Reg Set1(double v) { return _mm256_set1_pd(v); }
-    static QX_WIDE_INLINE Reg Add(Reg a, Reg b) { return _mm256_add_pd(a, b); }
-    static QX_WIDE_INLINE Reg Sub(Reg a, Reg b) { return _mm256_sub_pd(a, b); }
-    static QX_WIDE_INLINE Reg Mul(Reg a, Reg b) { return _mm256_mul_pd(a, b); }
-    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return static_cast<uint32_t>(_mm256_movemask_pd(_mm256_cmp_pd(d, bound, _CMP_LE_OQ))); }
-    static QX_WIDE_INLINE uint32_t LessBits(Reg a, Reg b) { return static_cast<uint32_t>(_mm256_movemask_pd(_mm256_cmp_pd(a, b, _CMP_LT_OQ))); }
-    /// a in the lanes whose bit is set, b in the others.
-    static QX_WIDE_INLINE Reg Select(uint32_t lanes, Reg a, Reg b)
-    {
-        const __m256i bits = _mm256_setr_epi64x(1, 2, 4, 8);
-        const __m256i picked = _mm256_and_si256(_mm256_set1_epi64x(static_cast<int64_t>(lanes)), bits);
-        return _mm256_blendv_pd(b, a, _mm256_castsi256_pd(_mm256_cmpeq_epi64(picked, bits)));
-    }
+    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return Bits(Inside(d, bound)); }
+    static QX_WIDE_INLINE uint32_t LessBits(Reg a, Reg b) { return Bits(_mm256_cmp_pd(a, b, _CMP_LT_OQ)); }
 };
 
 int32_t RunPerturb(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,

@@ -86,20 +86,12 @@ struct tAvx512Double {
     }
 };
 
-/// Eight double lanes for the perturbation kernel.
-struct tPerturbAvx512Ops {
-    using Reg = __m512d;
-    static constexpr int kWidth = 8;
+/// Eight double lanes for the perturbation kernel: the 64-bit back end's
+/// arithmetic, with loads of doubles and compares read as lane bits.
+struct tPerturbAvx512Ops : tAvx512Double {
     static QX_WIDE_INLINE Reg Load(const double* p) { return _mm512_loadu_pd(p); }
-    static QX_WIDE_INLINE void Store(double* p, Reg v) { _mm512_storeu_pd(p, v); }
-    static QX_WIDE_INLINE Reg Set1(double v) { return _mm512_set1_pd(v); }
-    static QX_WIDE_INLINE Reg Add(Reg a, Reg b) { return _mm512_add_pd(a, b); }
-    static QX_WIDE_INLINE Reg Sub(Reg a, Reg b) { return _mm512_sub_pd(a, b); }
-    static QX_WIDE_INLINE Reg Mul(Reg a, Reg b) { return _mm512_mul_pd(a, b); }
-    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return _mm512_cmp_pd_mask(d, bound, _CMP_LE_OQ); }
+    static QX_WIDE_INLINE uint32_t InsideBits(Reg d, Reg bound) { return Bits(Inside(d, bound)); }
     static QX_WIDE_INLINE uint32_t LessBits(Reg a, Reg b) { return _mm512_cmp_pd_mask(a, b, _CMP_LT_OQ); }
-    /// a in the lanes whose bit is set, b in the others.
-    static QX_WIDE_INLINE Reg Select(uint32_t lanes, Reg a, Reg b) { return _mm512_mask_blend_pd(static_cast<__mmask8>(lanes), b, a); }
 };
 
 int32_t RunPerturb(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,

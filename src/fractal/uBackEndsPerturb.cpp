@@ -49,7 +49,6 @@ struct tScalarOps {
     /// d <= bound, false for NaN.
     static uint32_t InsideBits(Reg d, Reg bound) { return d <= bound ? 1u : 0u; }
     static uint32_t LessBits(Reg a, Reg b) { return a < b ? 1u : 0u; }
-    static Reg Select(uint32_t lanes, Reg a, Reg b) { return (lanes & 1u) ? a : b; }
 };
 
 int32_t PerturbLanesScalar(const double* cre, const double* cim, uint64_t live, int32_t lanes, int32_t limit,

@@ -148,12 +148,6 @@ struct tPerturbSse2Ops {
     static QX_INLINE Reg Mul(Reg a, Reg b) { return _mm_mul_pd(a, b); }
     static QX_INLINE uint32_t InsideBits(Reg d, Reg bound) { return static_cast<uint32_t>(_mm_movemask_pd(_mm_cmple_pd(d, bound))); }
     static QX_INLINE uint32_t LessBits(Reg a, Reg b) { return static_cast<uint32_t>(_mm_movemask_pd(_mm_cmplt_pd(a, b))); }
-    /// a in the lanes whose bit is set, b in the others.
-    static QX_INLINE Reg Select(uint32_t lanes, Reg a, Reg b)
-    {
-        const __m128d mask = _mm_castsi128_pd(_mm_set_epi64x(-static_cast<int64_t>((lanes >> 1) & 1u), -static_cast<int64_t>(lanes & 1u)));
-        return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b));
-    }
 };
 
 } // namespace
