@@ -7,7 +7,8 @@
 //     of the pool it is handed, by a generator of its own
 //   - DumpKeyframe: keyframes written to disk, when the settings ask for it
 // A keyframe knows no path: everything its rendering needs comes in a
-// tKeyframeJob, so that rendering can move to where the path is not.
+// tKeyframeJob (a deep dive's target too), so that rendering can move to
+// where the path is not.
 #include "uAASettings.h"
 #include "uMath.h"
 
@@ -114,6 +115,7 @@ private:
     /// The generator of a dive's keyframe: its centre to any precision, the
     /// limit and colour band of its depth, perturbation when deep.
     void SetUpDeepView(const tDeepDive& dive, const tPathRenderParams& params);
+
     int32_t index_;
     /// The pool of the page the keyframe holds; none while idle.
     tScratchPageArray* pool_ = nullptr;
