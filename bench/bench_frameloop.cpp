@@ -2,12 +2,16 @@
 // the (virtual) display at a chosen detail level, on the real clock. Prints
 // how smooth the picture is (frame times and their spread), how often
 // keyframe rendering fell behind and slowed the zoom, how many keyframes were
-// finished, and where the frame time went, section by section. With
+// finished, where the frame time went, section by section, and how long the
+// display thread waited at most to hand work to the render threads. With
 // --deep-dive (deep zooming and deep dives on) it also tells the share of
 // frames that ran at the full speed factor and the deepest magnification the
 // camera reached.
 //
-//   bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive]
+//   bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive] [--threads N]
+//
+// --threads: render threads beside the display thread (0: the frame loop
+// renders keyframes in its spare time); the saver's default without it.
 #include "uFormat.h"
 #include "uGLSurface.h"
 #include "uGlobalSettings.h"
@@ -15,6 +19,7 @@
 #include "uNumberParser.h"
 #include "uPath.h"
 #include "uProfileTimer.h"
+#include "uRenderWorkers.h"
 #include "uRunModes.h"
 #include "uToolMain.h"
 #include "uToolZoomHost.h"
@@ -25,6 +30,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -36,6 +42,7 @@ struct tOptions {
     int32_t height = 824;
     int32_t seed = 1;
     bool deepDive = false;
+    int32_t threads = kDefaultRenderThreads;
 };
 
 bool Parse(int argc, char** argv, tOptions& o)
@@ -56,6 +63,8 @@ bool Parse(int argc, char** argv, tOptions& o)
         if (arg == "--window" && ParseSize(value, 64, 4096, o.width, o.height))
             continue;
         if (arg == "--seed" && ParseWholeNumber(value, 1, INT32_MAX, o.seed))
+            continue;
+        if (arg == "--threads" && ParseWholeNumber(value, 0, kMaxRenderThreads, o.threads))
             continue;
         return false;
     }
@@ -88,6 +97,7 @@ int Run(const tOptions& o)
     settings.deepDive = o.deepDive;
     settings.ApplyDetailLevel();
     settings.PatternSeed = o.seed;
+    settings.renderThreads = o.threads;
     EnsureGLApplication();
 
     tToolZoomHost host(o.width, o.height, false);
@@ -142,6 +152,7 @@ int Run(const tOptions& o)
     std::printf("detail level %d (%s), keyframes %dx%d, %d iterations, window %dx%d, %s s\n", o.detail,
                 DetailLevelSettingOf(o.detail).name.c_str(), runner.Resolution(), runner.Resolution(),
                 settings.fractalItterations, o.width, o.height, FormatFixed(o.seconds, 0).c_str());
+    std::printf("render threads %d\n", runner.RenderThreads());
     std::printf("frames %zu, %s frames per second\n", frameTimes.size(), FormatFixed(n / o.seconds, 1).c_str());
     std::printf("frame time p50 %s, p95 %s, p99 %s, max %s\n", Ms(Percentile(frameTimes, 0.5)).c_str(),
                 Ms(Percentile(frameTimes, 0.95)).c_str(), Ms(Percentile(frameTimes, 0.99)).c_str(),
@@ -165,6 +176,18 @@ int Run(const tOptions& o)
                 }())
                     .c_str(),
                 Ms(Percentile(loopCost, 0.99)).c_str());
+    if (const tRenderWorkers* workers = runner.Workers())
+        std::printf("display thread's longest wait for the render threads %s; %llu slices rendered, the render "
+                    "threads busy %s s of %s s\n",
+                    Ms(workers->LongestWait()).c_str(), static_cast<unsigned long long>(workers->Slices()),
+                    FormatFixed(workers->BusySeconds(), 1).c_str(), FormatFixed(o.seconds, 0).c_str());
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    const double cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    std::printf("processor time of the whole run (start-up included) %s s, %s %% of the %s s zooming\n",
+                FormatFixed(cpu, 1).c_str(), FormatFixed(100 * cpu / o.seconds, 0).c_str(),
+                FormatFixed(o.seconds, 0).c_str());
     static const char* const kSections[] = {"Draw", "Update", "Advance", "Generate Mandelbrot", "Idle", "Display",
                                             "Windows messages"};
     for (size_t s = 0; s < sectionSum.size(); ++s)
@@ -178,7 +201,8 @@ int main(int argc, char** argv)
 {
     tOptions options;
     if (!Parse(argc, argv, options)) {
-        std::fputs("usage: bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive]\n",
+        std::fputs("usage: bench_frameloop [--seconds S] [--detail 1-5] [--window WxH] [--seed N] [--deep-dive] "
+                   "[--threads N]\n",
                    stderr);
         return 2;
     }

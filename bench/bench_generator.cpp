@@ -9,6 +9,11 @@
 // bilinear steps are part of the time. Its iter/s set against those of
 // Generator/double is the cost of a deep keyframe against a 64-bit one of the
 // same total iterations.
+//
+// Workers/K/T renders K copies of the view as keyframes on T render threads
+// (the saver's render workers): a keyframe is rendered by one thread at a
+// time, so threads help when several keyframes are wanted at once.
+//
 //   s/image     seconds per image
 //   iter/s      sum of the escape counts per second
 // Each sum is checked after timing against the value of one untimed run.
@@ -18,11 +23,18 @@
 #include "uFractal.h"
 #include "uLog.h"
 #include "uPage.h"
+#include "uRenderWorkers.h"
+#include "uScratchPages.h"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -139,6 +151,42 @@ void DeepGenerator(benchmark::State& state, const tBenchView* view)
     state.SetLabel(tGeneratorSetup(kPrecisionPerturbation, *view).fractal.BackEndName());
     TimeRenders(state, [view] { return tGeneratorSetup(kPrecisionPerturbation, *view).Render(); });
 }
+
+/// Copies of the benchmark view in single precision, set up as keyframes on
+/// pages of the pool.
+std::vector<std::shared_ptr<tKeyframeRender>> KeyframeCopies(tScratchPageArray& pool, int64_t copies)
+{
+    const tGeneratorSetup setup(2);
+    std::vector<std::shared_ptr<tKeyframeRender>> renders;
+    for (int64_t i = 0; i < copies; ++i) {
+        tPage* page = pool.AcquirePage();
+        renders.push_back(std::make_shared<tKeyframeRender>(pool, *page, setup.fractal.SamePictureOn(page), true, 0));
+    }
+    return renders;
+}
+
+void Workers(benchmark::State& state)
+{
+    const int64_t copies = state.range(0);
+    const auto threads = static_cast<int32_t>(state.range(1));
+    tScratchPageArray pool(0);
+    pool.SetPageSize(kBenchmarkView.size, kBenchmarkView.size);
+    pool.AllocatePages(static_cast<int32_t>(copies));
+    tRenderWorkers workers(threads);
+    int64_t images = 0;
+    for (auto _ : state) {
+        auto renders = KeyframeCopies(pool, copies);
+        workers.SetWork(renders);
+        while (!std::all_of(renders.begin(), renders.end(), [](const auto& r) { return r->Complete(); }))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        workers.Drain(); // every page free again for the next round
+        images += copies;
+    }
+    state.counters["s/image"] =
+        benchmark::Counter(static_cast<double>(images), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+BENCHMARK(Workers)->ArgsProduct({{1, 2}, {1, 2}})->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_CAPTURE(Generator, single, uint8_t{2})->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BareBackEnd, single, uint8_t{2})->Unit(benchmark::kMillisecond);

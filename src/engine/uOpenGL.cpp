@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <numbers>
+#include <vector>
 
 // ---------------------------------------------------------------------------
 // Error checking
@@ -547,4 +549,39 @@ void tGltexture::UploadPage(const tPage* page, bool mipmaps)
     SetPixelTransferScale(1.0f);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     CheckGL("tGltexture.UploadPage");
+}
+
+void tGltexture::UploadPageRows(const tPage* page, int32_t firstRow, int32_t endRow, bool clearBelow)
+{
+    if (!HasName() || !gl_)
+        return;
+    Assert(page != nullptr, "uOpenGL", __LINE__);
+    if (page->Format() != pfRGBA) {
+        UploadPage(page, false);
+        return;
+    }
+    SetSize(page->Width(), page->Height());
+    if (!IsValid() || !page->Pixels())
+        return;
+    const int32_t width = page->Width();
+    const int32_t height = page->Height();
+    const int32_t first = std::clamp(firstRow, 0, height);
+    const int32_t end = std::clamp(endRow, first, height);
+    Bind();
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (end > first) {
+        glPixelStoref(GL_UNPACK_ROW_LENGTH, static_cast<GLfloat>(page->Stride() / 4));
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, first, width, end - first, GL_RGBA, GL_UNSIGNED_BYTE,
+                        page->Pixels() + static_cast<ptrdiff_t>(first) * page->Stride());
+        glPixelStoref(GL_UNPACK_ROW_LENGTH, 0);
+    }
+    if (clearBelow && end < height) {
+        // A band of transparent rows at a time, from one small buffer.
+        constexpr int32_t kBand = 64;
+        const std::vector<uint32_t> zeros(static_cast<size_t>(width) * kBand, 0u);
+        for (int32_t y = end; y < height; y += kBand)
+            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, y, width, std::min(kBand, height - y), GL_RGBA, GL_UNSIGNED_BYTE,
+                            zeros.data());
+    }
+    CheckGL("tGltexture.UploadPageRows");
 }

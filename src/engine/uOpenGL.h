@@ -197,6 +197,11 @@ public:
     /// Copies the page's pixels into the top-left corner of the storage
     /// (sized to the page first); with mipmaps, a full mipmap chain.
     void UploadPage(const tPage* page, bool mipmaps);
+    /// Rows firstRow … endRow - 1 of a pfRGBA page into the same rows of the
+    /// storage (sized to the page first), reading no other row of the page;
+    /// with clearBelow, the storage's rows from endRow to the page's height
+    /// become transparent black. Pages of other formats go up whole.
+    void UploadPageRows(const tPage* page, int32_t firstRow, int32_t endRow, bool clearBelow);
 
     void Bind() const;
     int32_t Width() const { return width_; }

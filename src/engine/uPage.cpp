@@ -229,7 +229,7 @@ void tPage::Clear(const tFloatColor& color)
     FillRect(0, 0, color, height_ - 1, width_ - 1);
 }
 
-void tPage::BleedIntoTransparentEdges()
+void tPage::BleedIntoTransparentEdges(int32_t firstRow, int32_t endRow)
 {
     if (format_ != pfRGBA || !buffer_)
         return;
@@ -244,7 +244,7 @@ void tPage::BleedIntoTransparentEdges()
         colour = words[y * rowWords + x];
         return (colour & kAlpha) != 0;
     };
-    for (int32_t y = 0; y < height_; ++y)
+    for (int32_t y = std::max(firstRow, 0); y < std::min(endRow, height_); ++y)
         for (int32_t x = 0; x < width_; ++x) {
             uint32_t& pixel = words[y * rowWords + x];
             if ((pixel & kAlpha) != 0)

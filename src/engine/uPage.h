@@ -121,7 +121,11 @@ public:
     /// transparent. A picture that fades out at its rim then keeps its rim's
     /// colour when a texture filter blends it with the pixels beyond, instead
     /// of darkening towards black.
-    void BleedIntoTransparentEdges();
+    void BleedIntoTransparentEdges() { BleedIntoTransparentEdges(0, height_); }
+    /// The same for rows firstRow … endRow - 1 only, reading their neighbour
+    /// rows: a pixel keeps its alpha, so rows may be done in any order, each
+    /// once its neighbours are final, and the page ends as if done at once.
+    void BleedIntoTransparentEdges(int32_t firstRow, int32_t endRow);
     /// Copies the inclusive source rectangle pixel by pixel through the float
     /// colour (so between any formats with pixel access) to the destination,
     /// its corner at (destX, destY). Source pixels outside this page are skipped.

@@ -169,6 +169,7 @@ void TfDebug::Timer1Timer()
     path.ScratchPool()->ShowUsage(add);
     if (next)
         next->ScratchPool()->ShowUsage(add);
+    add("Render threads = " + IntToStr(runner->RenderThreads()));
     lbWatch->addItems(lines);
     updating_ = false;
 }

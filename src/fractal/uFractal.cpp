@@ -263,6 +263,7 @@ void tFractal::ScanBatch()
 
 int64_t tFractal::RenderStep(int64_t count)
 {
+    stepFailed_ = false;
     try {
         if (!page_)
             return 0;
@@ -285,7 +286,9 @@ int64_t tFractal::RenderStep(int64_t count)
         }
         return writes;
     } catch (...) {
-        LogWarning(1, "Error on fractal render!");
+        stepFailed_ = true;
+        if (logErrors)
+            LogWarning(1, "Error on fractal render!");
         return 0;
     }
 }
@@ -515,6 +518,22 @@ void tFractal::IteratePoints(std::span<const double> re, std::span<const double>
 // tFractalMandelBrot
 
 tFractalMandelBrot::tFractalMandelBrot(tPage* page) : tFractal(page) { SelectBackEnd(); }
+
+std::unique_ptr<tFractalMandelBrot> tFractalMandelBrot::SamePictureOn(tPage* page) const
+{
+    auto copy = std::make_unique<tFractalMandelBrot>(page);
+    copy->zoom = zoom;
+    copy->centreRe = centreRe;
+    copy->centreIm = centreIm;
+    copy->discMode = discMode;
+    copy->colorMap = colorMap;
+    copy->antiAliasing = antiAliasing;
+    copy->SetMaxIterations(IterationLimit());
+    copy->SetSize(Size());
+    copy->precision = precision;
+    copy->SelectBackEnd();
+    return copy;
+}
 
 const tBackEnd* MandelbrotBackEnd(uint8_t precision, double zoom)
 {

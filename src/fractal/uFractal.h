@@ -162,10 +162,15 @@ public:
     /// The highest colour position an escaping point takes with a colour
     /// span: below the map's last entry, which colours the set.
     static constexpr double kTopEscaping = 0.999;
+    /// Off: a failed step is not logged, only reported by StepFailed (a
+    /// render off the display thread, whose owner logs it there).
+    bool logErrors = true;
     /// When set, every escape count that IteratePoints returns is added here
     /// (pixels and anti-aliasing samples): the work done, for tools and benchmarks.
     uint64_t* escapeCountSum = nullptr;
 
+    /// The last RenderStep failed ("Error on fractal render!").
+    bool StepFailed() const { return stepFailed_; }
     int32_t IterationLimit() const { return iterationLimit_; }
     int32_t Size() const { return size_; }
     int32_t Radius() const { return radius_; }
@@ -224,6 +229,7 @@ private:
     uint8_t RimAlpha(float d) const;
 
     int32_t iterationLimit_ = 1024;
+    bool stepFailed_ = false;
     std::unique_ptr<tFractalPackedData> laneBlock_;
     int32_t scanX_ = 0;
     int32_t scanY_ = 0;
@@ -300,6 +306,10 @@ public:
     /// 10 000, double beyond (and a note of the choice); any other code: a
     /// warning, and no back end.
     void SelectBackEnd() override;
+    /// A generator of the same picture rendering into another page: this
+    /// one's centre, zoom, disc mode, colour map, anti-aliasing, limit, size
+    /// and precision, its back end chosen again, its scan at the start.
+    std::unique_ptr<tFractalMandelBrot> SamePictureOn(tPage* page) const;
 };
 
 /// The back end SelectBackEnd takes for this precision code at magnification

@@ -20,6 +20,7 @@
 #include "uPath.h"
 #include "uPathSequence.h"
 #include "uRandom.h"
+#include "uRenderWorkers.h"
 #include "uRunModes.h"
 #include "uSprite.h"
 #include "uUniverse.h"
@@ -29,6 +30,7 @@
 #include <cmath>
 #include <exception>
 #include <numbers>
+#include <thread>
 
 // ---------------------------------------------------------------------------
 // Host defaults
@@ -124,6 +126,8 @@ tZoomRunner::~tZoomRunner()
 {
     if (gl_)
         gl_->MakeCurrent();
+    // No worker may render into a page once the paths and their pool go.
+    Guarded([&] { workers_.reset(); });
     LogNote(1, "Releasing GUI");
     Guarded([&] {
         fadeOut_.reset();
@@ -296,7 +300,17 @@ void tZoomRunner::DesktopFadeOutFrame()
     status_.CloseFadeStep(dt);
     fadeOut_->Draw();
     // The transition gives the first keyframes a fixed share of each frame.
-    fadeOut_->Advance(dt, FadeOutKeyframeProgress(currentPath_.get(), [this] { return host_.Now(); }));
+    float progress = 0;
+    if (workers_) {
+        // The render threads take pages for the keyframes from A on at once,
+        // so a full pool says nothing here: the first two keyframes come
+        // first and always have theirs.
+        ScheduleWork();
+        progress = currentPath_->KeyframesProgress();
+    } else {
+        progress = FadeOutKeyframeProgress(currentPath_.get(), [this] { return host_.Now(); });
+    }
+    fadeOut_->Advance(dt, progress);
     if (status_.state == ssClosing)
         fadeOut_->Darken(status_.closeFade);
     gl_->Present();
@@ -475,10 +489,16 @@ void tZoomRunner::ApplySettings()
     params.keyframeRatio = settings_.zoomKeyframeInterval;
     params.displayScale = settings_.keyframeDisplayScale;
     params.writeToDisk = settings_.writeKeyFramesToDisk;
+    // The pages are made again: no worker may still render into one.
+    workers_.reset();
     for (tPath* path : {currentPath_.get(), nextPath_.get()}) {
         path->SetParams(params);
         path->ApplyResolution();
     }
+    const int32_t threads = RenderThreadsFor(settings_.renderThreads, std::thread::hardware_concurrency());
+    if (threads > 0)
+        workers_ = std::make_unique<tRenderWorkers>(threads);
+    LogNote(2, "Render threads: " + IntToStr(threads));
 
     host_.ShowDebugWindow(settings_.DebugMode);
     LogFileLevel = settings_.DebugMode ? 4 : 3;
@@ -560,6 +580,8 @@ void tZoomRunner::GenerateSceneTextures()
 
 int32_t tZoomRunner::Resolution() const { return currentPath_ ? currentPath_->params.resolution : 0; }
 
+int32_t tZoomRunner::RenderThreads() const { return workers_ ? workers_->Threads() : 0; }
+
 // ---------------------------------------------------------------------------
 // Requests
 // ---------------------------------------------------------------------------
@@ -612,6 +634,21 @@ int64_t tZoomRunner::GenerateStep()
     return writes;
 }
 
+int64_t tZoomRunner::SearchStep()
+{
+    const int64_t work = sequence_->PrepareStep(kGenerationSlice);
+    return work > 0 ? work : kNoWorkLeft;
+}
+
+void tZoomRunner::ScheduleWork()
+{
+    work_.clear();
+    const bool pagesLeft = currentPath_->CollectWork(work_);
+    if (nextPath_)
+        nextPath_->CollectWork(work_, pagesLeft);
+    workers_->SetWork(std::move(work_));
+}
+
 void tZoomRunner::Idle(extended frameStart)
 {
     tProfileTimer& idle = sections_[fsIdle];
@@ -626,7 +663,11 @@ void tZoomRunner::Idle(extended frameStart)
     if (host_.PacedByDisplay())
         return;
     const double period = FramePeriod(refreshRate_);
-    while (host_.Now() - frameStart < period)
+    // With render threads nothing but the display follows: idling on top of
+    // a display that takes longer than a frame period would only make every
+    // frame later, so the time the display usually takes counts as spent.
+    const double displaying = workers_ ? sections_[fsDisplay].Average() : 0.0;
+    while (host_.Now() - frameStart + displaying < period)
         host_.SleepOneMs();
 }
 
@@ -663,8 +704,12 @@ void tZoomRunner::Frame()
     sections_[fsAdvance].End();
 
     sections_[fsGenerate].Begin("Generate Mandelbrot");
-    const int calls = SpendGenerationBudget([this] { return GenerateStep(); }, [this] { return host_.Now(); },
-                                            frameStart, budget);
+    if (workers_)
+        ScheduleWork();
+    // With render threads the budget goes only to the search for the next
+    // deep dive, which belongs to the path sequence on this thread.
+    const int calls = SpendGenerationBudget([this] { return workers_ ? SearchStep() : GenerateStep(); },
+                                            [this] { return host_.Now(); }, frameStart, budget);
     sections_[fsGenerate].End();
     const double generationEnd = static_cast<double>(host_.Now() - frameStart);
 

@@ -38,6 +38,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class tDesktopFadeIn;
 class tDesktopFadeOut;
@@ -51,7 +52,9 @@ class tParticle;
 class tPath;
 class tPathSequence;
 class tPatternSprite;
+class tRenderWorkers;
 class tSpritePage;
+class tKeyframeRender;
 
 /// What the running zoom needs of the window (or whatever) it runs in.
 class tZoomHost {
@@ -191,6 +194,11 @@ public:
     uint64_t FrameCount() const { return frameCounter_; }
     /// The keyframe resolution the paths render at.
     int32_t Resolution() const;
+    /// Threads rendering keyframes beside this one; 0 when the frame loop
+    /// renders them in its spare time (known once the settings are applied).
+    int32_t RenderThreads() const;
+    /// The render workers; none with 0 render threads.
+    const tRenderWorkers* Workers() const { return workers_.get(); }
     /// The frame loop's section timers, by tFrameSection.
     const std::array<tProfileTimer, kFrameSections>& Sections() const { return sections_; }
 
@@ -230,6 +238,12 @@ private:
     // The frame loop.
     void Frame();
     int64_t GenerateStep();
+    /// With render workers: hands them the renders both paths need, the
+    /// current path's first.
+    void ScheduleWork();
+    /// With render workers, the frame loop's own work: a step of the search
+    /// for the next deep dive; kNoWorkLeft when there is none.
+    int64_t SearchStep();
     void Idle(extended frameStart);
     /// The frame's update: the path swap at its end, the path moved on and
     /// placed, the fade overlay. True when the paths were swapped.
@@ -268,6 +282,9 @@ private:
     std::unique_ptr<tPathSequence> sequence_;
     std::unique_ptr<tPath> currentPath_;
     std::unique_ptr<tPath> nextPath_;
+    /// Made with the settings; stopped before the paths go.
+    std::unique_ptr<tRenderWorkers> workers_;
+    std::vector<std::shared_ptr<tKeyframeRender>> work_;
     std::unique_ptr<tPatternSprite> maskSprite_;
     std::unique_ptr<tPatternSprite> fadeSprite_;
     tParticle* mask_ = nullptr; // owned by the "mainGui" scene

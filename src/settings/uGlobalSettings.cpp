@@ -195,6 +195,7 @@ void tGlobalSettings::SetDefaults()
     aa = tAASettings{1.0f, 1, 1.0f};
     DebugMode = false;
     writeKeyFramesToDisk = false;
+    renderThreads = kDefaultRenderThreads;
 }
 
 std::string tGlobalSettings::IniFilePath() { return IniFileLocation(); }
@@ -255,6 +256,7 @@ void tGlobalSettings::LoadSettings(const std::string& iniPath)
         }
         DebugMode = read.Bool("DebugMode", DebugMode);
         writeKeyFramesToDisk = read.Bool("writeKeyFramesToDisk", false);
+        renderThreads = read.Integer("renderThreads", renderThreads, 0, kMaxRenderThreads);
     } catch (const std::exception& e) {
         couldNotOpen(e.what());
     } catch (...) {

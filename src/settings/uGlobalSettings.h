@@ -19,6 +19,10 @@
 #include <functional>
 #include <string>
 
+/// renderThreads: as many as the machine has cores, less one, at least 1.
+inline constexpr int32_t kDefaultRenderThreads = -1;
+inline constexpr int32_t kMaxRenderThreads = 64;
+
 // ------------------------------------------------------------ detail levels
 
 struct tDetailLevelSetting {
@@ -111,6 +115,10 @@ public:
     tAASettings aa{};
     bool DebugMode{};
     bool writeKeyFramesToDisk{};
+    /// Threads that render keyframes beside the display thread (fractal.ini
+    /// renderThreads, --threads): 0 renders them on the display thread in
+    /// each frame's spare time; kDefaultRenderThreads, all cores but one.
+    int32_t renderThreads{};
 
     /// Score of the last auto-detection (0 before one ran).
     int32_t cpuScore = 0;

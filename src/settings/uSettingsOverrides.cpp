@@ -19,6 +19,8 @@ std::string tSettingsOverrides::Text() const
         text += *deepDive ? " --deep-dive" : " --no-deep-dive";
     if (patternSeed)
         text += " --seed " + IntToStr(static_cast<uint32_t>(*patternSeed));
+    if (renderThreads)
+        text += " --threads " + IntToStr(*renderThreads);
     return text.empty() ? text : text.substr(1);
 }
 
@@ -36,6 +38,8 @@ void ApplySettingsOverrides(tGlobalSettings& settings, const tSettingsOverrides&
     LogNote(1, "Settings from the command line: " + overrides.Text());
     if (overrides.patternSeed)
         settings.PatternSeed = *overrides.patternSeed;
+    if (overrides.renderThreads)
+        settings.renderThreads = *overrides.renderThreads;
     std::optional<bool> zoomDeep = overrides.zoomDeep;
     if (overrides.deepDive) {
         settings.deepDive = *overrides.deepDive;

@@ -16,8 +16,10 @@ struct tSettingsOverrides {
     /// Deep dives on turns deep zooming on as well, unless it is turned off.
     std::optional<bool> deepDive;
     std::optional<int32_t> patternSeed;
+    /// 0 … kMaxRenderThreads.
+    std::optional<int32_t> renderThreads;
 
-    bool Any() const { return detailLevel || zoomDeep || deepDive || patternSeed; }
+    bool Any() const { return detailLevel || zoomDeep || deepDive || patternSeed || renderThreads; }
     /// The options as a user would type them ("--detail 3 --deep-zoom").
     std::string Text() const;
 };

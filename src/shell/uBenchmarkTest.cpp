@@ -10,10 +10,14 @@
 #include "uLog.h"
 #include "uOpenGL.h"
 #include "uPlatform.h"
+#include "uRenderWorkers.h"
+#include "uScratchPages.h"
 #include "uSprite.h"
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 constexpr double kViewZoom = 100000.0;
@@ -148,6 +152,34 @@ void tBenchmarkTest::Run(const std::function<bool()>& stop)
         a = c;
     } while (!Complete());
     Upload();
+}
+
+extended tBenchmarkTest::ThreadedSeconds(int32_t threads, const std::function<bool()>& stop)
+{
+    if (threads < 1)
+        return 0;
+    const tFractalMandelBrot& f = *fractal_;
+    tScratchPageArray pool(0);
+    pool.SetPageSize(f.Size(), f.Size());
+    pool.AllocatePages(threads);
+    std::vector<std::shared_ptr<tKeyframeRender>> renders;
+    for (int32_t i = 0; i < threads; ++i) {
+        tPage* page = pool.AcquirePage();
+        renders.push_back(std::make_shared<tKeyframeRender>(pool, *page, f.SamePictureOn(page), true, 0));
+    }
+    const extended start = HighResTime();
+    tRenderWorkers workers(threads);
+    workers.SetWork(renders);
+    const auto done = [&] {
+        return std::all_of(renders.begin(), renders.end(), [](const auto& r) { return r->Complete() || r->Stuck(); });
+    };
+    while (!done()) {
+        ProcessMessages();
+        if (stop && stop())
+            return 0;
+        SleepMs(1);
+    }
+    return (HighResTime() - start) / threads;
 }
 
 // ------------------------------------------------------------ score

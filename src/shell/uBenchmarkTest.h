@@ -65,6 +65,13 @@ public:
     /// Copies the page into the sprite's texture (making the interface
     /// current first); nothing when its window has gone.
     void Upload();
+    /// The configured picture rendered the way the running zoom renders its
+    /// keyframes on render threads: one copy per thread, all at once, each
+    /// on a page of its own. Seconds from the start to the last copy's
+    /// completion divided by the copies: the time a picture takes when every
+    /// thread renders. Window messages are handled while it waits; 0 when
+    /// stop() says so first or threads is below 1.
+    extended ThreadedSeconds(int32_t threads, const std::function<bool()>& stop);
 
     tPatternSprite& Sprite() { return *sprite_; }
     tFractalMandelBrot& Fractal() { return *fractal_; }

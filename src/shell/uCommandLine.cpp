@@ -21,7 +21,7 @@ bool IsOneOf(const std::string& arg, std::initializer_list<const char*> names)
 bool IsSingleDashOption(const std::string& name)
 {
     return IsOneOf(name, {"-window-id", "-root", "-detail", "-deep-zoom", "-no-deep-zoom", "-deep-dive", "-no-deep-dive",
-                          "-seed", "-fps"});
+                          "-seed", "-threads", "-fps"});
 }
 
 bool IsHelp(const std::string& arg) { return IsOneOf(arg, {"--help", "-help", "-h", "-?", "/?"}); }
@@ -100,7 +100,7 @@ private:
             line_.classicArgs.push_back(arg);
             return;
         }
-        const bool takesValue = IsOneOf(name, {"--window-id", "--detail", "--seed"});
+        const bool takesValue = IsOneOf(name, {"--window-id", "--detail", "--seed", "--threads"});
         if (attached && !takesValue) {
             Fail(tCommandLineError::BadValue, name + " takes no value");
             return;
@@ -135,6 +135,15 @@ private:
                     line_.settings.patternSeed = static_cast<int32_t>(static_cast<uint32_t>(seed));
                 else
                     Fail(tCommandLineError::BadValue, "--seed: \"" + *v + "\" is not a seed (0 to 4294967295; 0 = from the clock)");
+            }
+        } else if (name == "--threads") {
+            if (const auto v = Value(name, attached)) {
+                uint64_t threads = 0;
+                if (ParseUnsigned(*v, 10, kMaxRenderThreads, threads))
+                    line_.settings.renderThreads = static_cast<int32_t>(threads);
+                else
+                    Fail(tCommandLineError::BadValue, "--threads: \"" + *v + "\" is not a number of render threads (0 to " +
+                                                          IntToStr(kMaxRenderThreads) + ")");
             }
         } else if (name == "--fps") {
             line_.showFramesPerSecond = true;
@@ -255,6 +264,9 @@ std::string UsageText()
            "  --deep-dive         huge zooms dive on to 10^100 (with deep zooming)\n"
            "  --no-deep-dive      huge zooms end at 2^40\n"
            "  --seed N            repeat the run of seed N (0 = from the clock)\n"
+           "  --threads N         threads rendering keyframes beside the display\n"
+           "                      (0: the display thread renders them; default: all\n"
+           "                      cores but one)\n"
            "  --fps               show the frames per second\n"
            "  --help, -h, -?      print this text\n"
            "  --version, -v       print the version\n"

@@ -87,6 +87,11 @@ void tPath::UploadToSlot(int slot, const tPage& page)
     (slot == 0 ? textureA_ : textureB_)->UploadPage(&page, false);
 }
 
+void tPath::UploadRowsToSlot(int slot, const tPage& page, int32_t firstRow, int32_t endRow, bool clearBelow)
+{
+    (slot == 0 ? textureA_ : textureB_)->UploadPageRows(&page, firstRow, endRow, clearBelow);
+}
+
 void tPath::PlaceKeyframe(const tFractalKeyFrame* keyframe, tParticle* particle, const tPathPoint& cur)
 {
     Assert(particle != nullptr, "uPath", 906);

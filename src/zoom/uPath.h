@@ -70,6 +70,7 @@ public:
 
 protected:
     void UploadToSlot(int slot, const tPage& page) override;
+    void UploadRowsToSlot(int slot, const tPage& page, int32_t firstRow, int32_t endRow, bool clearBelow) override;
 
 private:
     tUniverse* scene_;

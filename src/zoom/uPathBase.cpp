@@ -15,6 +15,12 @@ namespace {
 
 constexpr float kSmoothingLimit = 0.025f;
 
+void LogCompletion(const tFractalKeyFrame& keyframe, int32_t count)
+{
+    LogNote(2, "Keyframe rendered in " + Format3(keyframe.renderDuration));
+    LogNote(4, "Completed key-frame [" + IntToStr(keyframe.Index() + 1) + "/" + IntToStr(count) + "]");
+}
+
 std::string PositionText(extended x, extended y) { return "[" + Format3(x) + "," + Format3(y) + "]"; }
 
 extended CosEase(extended u) { return 1 - (std::cos(u * std::numbers::pi_v<extended>) * 0.5L + 0.5L); }
@@ -247,7 +253,7 @@ void tPathBase::ClearKeyframes()
         keyframe.ReleaseRender();
         keyframe.view = tPathPoint{};
     }
-    shownA_ = shownB_ = nullptr;
+    slotA_.shown = slotB_.shown = nullptr;
     a_ = b_ = nullptr;
     keyframeCount_ = 0;
 }
@@ -283,7 +289,7 @@ void tPathBase::StartPath()
     time_ = 0;
     renderingIndex_ = 0;
     a_ = b_ = nullptr;
-    shownA_ = shownB_ = nullptr;
+    slotA_.shown = slotB_.shown = nullptr;
     GenerateKeyframes();
     UpdateCurrentKeyframes();
 }
@@ -298,16 +304,52 @@ int64_t tPathBase::RenderStep(int64_t budget)
         if (keyframe.Complete())
             continue;
         renderingIndex_ = i;
-        const int64_t result =
-            keyframe.RenderStep(budget, tKeyframeJob{*pool_, params, i, ProcessRandom(), DumpKeyframe, deepDive.get()});
-        if (keyframe.Complete()) {
-            LogNote(2, "Keyframe rendered in " + Format3(keyframe.renderDuration));
-            LogNote(4, "Completed key-frame [" + IntToStr(i + 1) + "/" + IntToStr(keyframeCount_) + "]");
-        }
+        const int64_t result = keyframe.RenderStep(budget, Job(i, false));
+        if (keyframe.Complete())
+            LogCompletion(keyframe, keyframeCount_);
         renderProgress_ = (keyframe.Progress() + static_cast<float>(i)) / static_cast<float>(keyframeCount_);
         return result;
     }
     return 0;
+}
+
+tKeyframeJob tPathBase::Job(int32_t index, bool workers)
+{
+    tKeyframeJob job{*pool_, params, index, ProcessRandom(), DumpKeyframe, deepDive.get()};
+    job.workers = workers;
+    return job;
+}
+
+bool tPathBase::CollectWork(std::vector<std::shared_ptr<tKeyframeRender>>& work, bool startNew)
+{
+    for (int32_t i = 0; i < keyframeCount_; ++i)
+        if (Keyframe(i).NoteCompletion(Job(i, true)))
+            LogCompletion(Keyframe(i), keyframeCount_);
+    renderingIndex_ = -1;
+    if (!a_)
+        return true;
+    bool pagesLeft = true;
+    for (int32_t i = a_->Index(); i < keyframeCount_; ++i) {
+        tFractalKeyFrame& keyframe = Keyframe(i);
+        if (keyframe.Complete())
+            continue;
+        if (renderingIndex_ < 0) {
+            renderingIndex_ = i;
+            renderProgress_ = (keyframe.Progress() + static_cast<float>(i)) / static_cast<float>(keyframeCount_);
+        }
+        if (!keyframe.Render()) {
+            if (!startNew || !pagesLeft)
+                continue;
+            if (!keyframe.StartRender(Job(i, true))) {
+                pagesLeft = false;
+                continue;
+            }
+        }
+        work.push_back(keyframe.Render());
+    }
+    if (renderingIndex_ < 0)
+        renderProgress_ = 1;
+    return pagesLeft;
 }
 
 bool tPathBase::BothKeyframesReady() const
@@ -368,22 +410,38 @@ std::string tPathBase::RenderMethodName() const
 
 void tPathBase::UploadToSlot(int /*slot*/, const tPage& /*page*/) {}
 
-void tPathBase::UploadSlot(int slot, tFractalKeyFrame* keyframe, const tFractalKeyFrame*& shown, bool& partial)
+void tPathBase::UploadRowsToSlot(int /*slot*/, const tPage& /*page*/, int32_t /*firstRow*/, int32_t /*endRow*/,
+                                 bool /*clearBelow*/)
 {
-    if (shown == keyframe && !(partial && uploadCooldown_ <= 0))
+}
+
+void tPathBase::UploadSlot(int slot, tFractalKeyFrame* keyframe, tSlot& shown)
+{
+    if (shown.shown == keyframe && !(shown.partial && uploadCooldown_ <= 0))
         return;
     if (!keyframe || !keyframe->Page())
         return;
     uploadCooldown_ = kUploadInterval;
-    UploadToSlot(slot, *keyframe->Page());
-    shown = keyframe;
-    partial = !keyframe->Complete();
+    const tKeyframeRender& render = *keyframe->Render();
+    if (render.Workers()) {
+        // A worker may be writing the rows below the finished ones: only
+        // those go up, and of a keyframe shown before only the new ones.
+        const int32_t rows = render.FinishedRows();
+        const bool fresh = shown.shown != keyframe;
+        UploadRowsToSlot(slot, render.Page(), fresh ? 0 : shown.rows, rows, fresh);
+        shown.rows = rows;
+        shown.partial = rows < render.Page().Height();
+    } else {
+        UploadToSlot(slot, render.Page());
+        shown.partial = !keyframe->Complete();
+    }
+    shown.shown = keyframe;
 }
 
 void tPathBase::UploadKeyframes()
 {
-    UploadSlot(0, a_, shownA_, partialA_);
-    UploadSlot(1, b_, shownB_, partialB_);
+    UploadSlot(0, a_, slotA_);
+    UploadSlot(1, b_, slotB_);
 }
 
 float tPathBase::BlendFactor(const tPathPoint& cur) const

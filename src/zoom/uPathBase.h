@@ -9,7 +9,8 @@
 //     places a keyframe wherever the magnification has changed by more than
 //     the keyframe ratio since the previous one (in either direction)
 //   - current keyframes A and B around the path time
-//   - rendering: strictly one keyframe at a time, from A on, in slices
+//   - rendering: strictly one keyframe at a time, from A on, in slices; or,
+//     with render workers, the renders they are to work on (CollectWork)
 //   - Advance / CleanBuffers: passed keyframes give their pages back
 //   - what the display side needs: uploads with their cooldown, the blend
 //     factor, the on-screen placement of a keyframe, the tilt angles
@@ -27,6 +28,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 /// 2^((1 - w) log2 b + w log2 a): a geometric blend from b (w = 0) to a
 /// (w = 1). None when a scale is not positive or the result is not finite.
@@ -118,6 +120,14 @@ public:
     /// the parameters and its index; the pixel writes done, 0 when nothing
     /// could be done (all done, or no free page). Logs each completion.
     int64_t RenderStep(int64_t budget);
+    /// Render workers instead of RenderStep, once per frame on the display
+    /// thread: notes the keyframes the workers completed (logged as
+    /// RenderStep logs them), starts the keyframes from A on that have not
+    /// started, in order, as long as the pool has pages and startNew holds,
+    /// and appends every render from A on that is not complete to work, in
+    /// order. False when a keyframe found no free page: the keyframes behind
+    /// it, of this path or the next, must not take pages before it.
+    bool CollectWork(std::vector<std::shared_ptr<tKeyframeRender>>& work, bool startNew = true);
     float RenderProgress() const { return renderProgress_; }
     /// True unless A and B both exist and one of them is incomplete.
     bool BothKeyframesReady() const;
@@ -159,10 +169,10 @@ public:
     const std::shared_ptr<tScratchPageArray>& SharedScratchPool() const { return pool_; }
     /// True when this path made its pool.
     bool OwnsScratch() const { return ownsScratch_; }
-    const tFractalKeyFrame* ShownA() const { return shownA_; }
-    const tFractalKeyFrame* ShownB() const { return shownB_; }
-    bool PartialA() const { return partialA_; }
-    bool PartialB() const { return partialB_; }
+    const tFractalKeyFrame* ShownA() const { return slotA_.shown; }
+    const tFractalKeyFrame* ShownB() const { return slotB_.shown; }
+    bool PartialA() const { return slotA_.partial; }
+    bool PartialB() const { return slotB_.partial; }
     float UploadCooldown() const { return uploadCooldown_; }
 
     /// Playback speed factor (the frame loop and the debug window change it).
@@ -184,11 +194,26 @@ public:
 protected:
     /// Puts a keyframe's page into texture slot 0 (A) or 1 (B).
     virtual void UploadToSlot(int slot, const tPage& page);
+    /// Puts rows firstRow … endRow - 1 of a keyframe's page into the same
+    /// rows of texture slot 0 (A) or 1 (B); with clearBelow the rows from
+    /// endRow down become transparent. (A page that a worker renders: only
+    /// its finished rows may be read.)
+    virtual void UploadRowsToSlot(int slot, const tPage& page, int32_t firstRow, int32_t endRow, bool clearBelow);
 
 private:
+    /// What a texture slot shows.
+    struct tSlot {
+        const tFractalKeyFrame* shown = nullptr;
+        /// The upload was taken before the keyframe was complete.
+        bool partial = false;
+        /// Rows of a worker's page uploaded so far.
+        int32_t rows = 0;
+    };
+
     tPathPoint EvaluateSmoothed(extended t, float window) const;
     tPathPoint EvaluatePlain(extended t) const;
-    void UploadSlot(int slot, tFractalKeyFrame* keyframe, const tFractalKeyFrame*& shown, bool& partial);
+    void UploadSlot(int slot, tFractalKeyFrame* keyframe, tSlot& shown);
+    tKeyframeJob Job(int32_t index, bool workers);
 
     std::array<tPathPoint, kMaxPoints> points_{};
     int32_t pointCount_ = 0;
@@ -197,10 +222,8 @@ private:
     extended time_ = 0;
     tFractalKeyFrame* a_ = nullptr;
     tFractalKeyFrame* b_ = nullptr;
-    const tFractalKeyFrame* shownA_ = nullptr;
-    const tFractalKeyFrame* shownB_ = nullptr;
-    bool partialA_ = false;
-    bool partialB_ = false;
+    tSlot slotA_;
+    tSlot slotB_;
     float smoothing_ = 0;
     float uploadCooldown_ = 0;
     int32_t renderingIndex_ = 0;

@@ -30,6 +30,7 @@ void tScratchPageArray::SetPageSize(int32_t width, int32_t height)
 
 void tScratchPageArray::FreeAllPages()
 {
+    const std::lock_guard lock(mutex_);
     inUse_.fill(false);
     for (auto& page : pages_)
         page.reset();
@@ -38,6 +39,7 @@ void tScratchPageArray::FreeAllPages()
 
 tPage* tScratchPageArray::AcquirePage()
 {
+    const std::lock_guard lock(mutex_);
     for (int32_t i = 0; i < count_; ++i) {
         if (inUse_[static_cast<size_t>(i)])
             continue;
@@ -57,11 +59,19 @@ void tScratchPageArray::ReleasePage(const tPage* page)
         LogWarning(2, "Could not release invalid page");
         return;
     }
+    const std::lock_guard lock(mutex_);
     inUse_[static_cast<size_t>(found - pages_.begin())] = false;
+}
+
+bool tScratchPageArray::InUse(int32_t i) const
+{
+    const std::lock_guard lock(mutex_);
+    return i >= 0 && i < kMaxPages && inUse_[static_cast<size_t>(i)];
 }
 
 int32_t tScratchPageArray::FreeCount() const
 {
+    const std::lock_guard lock(mutex_);
     int32_t free = 0;
     for (int32_t i = 0; i < count_; ++i)
         if (!inUse_[static_cast<size_t>(i)])
@@ -76,6 +86,6 @@ void tScratchPageArray::ShowUsage(const tLineSink& list) const
     list("Buffers: " + IntToStr(FreeCount()) + "/" + IntToStr(count_));
     std::string usage;
     for (int32_t i = 0; i < count_; ++i)
-        usage += inUse_[static_cast<size_t>(i)] ? '*' : '-';
+        usage += InUse(i) ? '*' : '-';
     list("Usage [" + usage + "]");
 }

@@ -2,12 +2,18 @@
 // tScratchPageArray: a fixed pool of equally sized pages that keyframes
 // render into. The two zoom paths share one pool, so rendering never runs
 // more than its page count ahead of the camera, counting both paths.
+//
+// Pages are taken and given back under a lock: a render worker gives a page
+// back when it lets go of a keyframe's render last. Sizing the pages again
+// (AllocatePages, SetPageSize, FreeAllPages) frees them, so it must not
+// happen while a page is in use.
 #include "uPage.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 /// Receives one line of text (the debug window's list, a test's vector).
@@ -47,9 +53,10 @@ public:
     int32_t Width() const { return width_; }
     int32_t Height() const { return height_; }
     tPage* Page(int32_t i) const { return i >= 0 && i < count_ ? pages_[static_cast<size_t>(i)].get() : nullptr; }
-    bool InUse(int32_t i) const { return i >= 0 && i < kMaxPages && inUse_[static_cast<size_t>(i)]; }
+    bool InUse(int32_t i) const;
 
 private:
+    mutable std::mutex mutex_; // guards the in-use marks
     std::array<std::unique_ptr<tPage>, kMaxPages> pages_;
     std::array<bool, kMaxPages> inUse_{};
     int32_t width_ = 512;

@@ -54,6 +54,7 @@ TEST_F(DebugFormTest, TheWatchListFollowsTheRunningZoomOnly)
     debug.Timer1Timer();
     EXPECT_EQ(debug.lbWatch->count(), 0) << "no zoom yet";
 
+    settings.renderThreads = 2;
     runner = std::make_unique<tZoomRunner>(settings, host, rmDemo);
     StartUpToThePaths();
     debug.Timer1Timer();
@@ -62,7 +63,7 @@ TEST_F(DebugFormTest, TheWatchListFollowsTheRunningZoomOnly)
     host.RunFrames(*runner, 0.5);
     debug.Timer1Timer();
     const QStringList lines = WatchLines();
-    ASSERT_EQ(lines.size(), 14) << lines.join("\n").toStdString();
+    ASSERT_EQ(lines.size(), 15) << lines.join("\n").toStdString();
     for (int i = 0; i < 4; ++i)
         EXPECT_TRUE(lines[i].startsWith(QStringList{"TIME = ", "FPS = ", "Near = ", "Far = "}[i])) << i;
     EXPECT_TRUE(lines[4].contains("Draw -"));
@@ -70,6 +71,7 @@ TEST_F(DebugFormTest, TheWatchListFollowsTheRunningZoomOnly)
     EXPECT_EQ(lines[10], lines[12]) << "both paths share one pool";
     EXPECT_TRUE(lines[10].startsWith("Buffers: "));
     EXPECT_TRUE(lines[11].startsWith("Usage ["));
+    EXPECT_EQ(lines[14], "Render threads = 2");
     EXPECT_NEAR(lines[0].mid(7).toDouble(), static_cast<double>(runner->CurrentPath()->Time()), 0.001);
 }
 

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -529,4 +530,28 @@ TEST(Fractal, ColoursComeFromTheColourMap)
     EXPECT_EQ(f.ColourOf(0.3), map.Lookup(0.3f));
     EXPECT_EQ(f.ColourOf(2.0), map.Lookup(1.0f));
     EXPECT_NE(f.ColourOf(0.0), f.ColourOf(1.0));
+}
+
+TEST(Fractal, SamePictureOnAnotherPageRendersTheSamePixels)
+{
+    tTestPage first(80);
+    tFractalMandelBrot f(&first.page);
+    f.discMode = true;
+    f.centreRe = -0.7436;
+    f.centreIm = 0.1318;
+    f.zoom = 30;
+    f.colorMap = ColorMapGenerator().GetPreset(5);
+    f.antiAliasing = {0.3f, 4, 0.5f};
+    f.SetMaxIterations(300);
+    f.precision = 3;
+    f.SelectBackEnd();
+    tTestPage second(80);
+    const std::unique_ptr<tFractalMandelBrot> copy = f.SamePictureOn(&second.page);
+    EXPECT_EQ(copy->Page(), &second.page);
+    EXPECT_EQ(copy->BackEndName(), f.BackEndName());
+    EXPECT_EQ(copy->Progress(), 0);
+    f.RenderAll();
+    copy->RenderRest();
+    for (int32_t y = 0; y < 80; ++y)
+        ASSERT_EQ(PageRow(second.page, y), PageRow(first.page, y)) << "row " << y;
 }

@@ -17,6 +17,7 @@
 #include "uParticle.h"
 #include "uPath.h"
 #include "uPlatform.h"
+#include "uRenderWorkers.h"
 #include "uRunModes.h"
 #include "uUniverse.h"
 #include "uViewPort.h"
@@ -195,6 +196,36 @@ TEST_F(ZoomRunner, StopsAfterTheCloseFadeAndSwapsPathsAtTheirEnd)
     EXPECT_TRUE(runner.Status().stop);
     EXPECT_EQ(runner.Phase(), tRunPhase::Done);
     EXPECT_GT(opacity, 0.95) << "the picture has faded to the frame colour";
+}
+
+TEST_F(ZoomRunner, RenderThreadsTakeTheKeyframesOffTheFrameLoopAndAStopWhileTheyRenderEndsCleanly)
+{
+    settings.FractalResolution = 256;
+    settings.fractalItterations = 4000;
+    struct tCase {
+        int32_t setting;
+        int32_t threads;
+    };
+    for (const tCase c : {tCase{0, 0}, tCase{2, 2}}) {
+        SCOPED_TRACE(c.setting);
+        settings.renderThreads = c.setting;
+        tZoomRunner runner(settings, host, rmDemo);
+        ASSERT_TRUE(host.RunUntil(runner, tRunPhase::Zooming));
+        EXPECT_EQ(runner.RenderThreads(), c.threads);
+        EXPECT_TRUE(log.FileContains("Render threads: " + std::to_string(c.threads)));
+        int calls = 0;
+        runner.onFrame = [&](const tFrameReport& report) { calls += report.generationCalls; };
+        RunFrames(runner, 0.1);
+        EXPECT_EQ(calls > 0, c.threads == 0) << "the frame loop renders only without render threads";
+        if (const tRenderWorkers* workers = runner.Workers()) {
+            // Wait until the workers are at it, then stop the run.
+            while (workers->Slices() == 0)
+                RunFrames(runner, 1.0 / 60);
+        }
+        runner.RequestClose();
+        RunFrames(runner, 1);
+        EXPECT_EQ(runner.Phase(), tRunPhase::Done);
+    } // the runner goes while its workers render into the paths' pages
 }
 
 TEST_F(ZoomRunner, ACloseRequestEndsTheRunAfterTheCurrentFrame)

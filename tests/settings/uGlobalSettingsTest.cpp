@@ -423,6 +423,8 @@ TEST_F(GlobalSettingsTest, EveryIniValueIsBoundedAndAValueOutsideItsRangeIsLogge
          "0 to 100"},
         {"zoomKeyframeInterval", [](const tGlobalSettings& g) { return g.zoomKeyframeInterval; }, {"0.5", "1001"},
          {{"1.5", 1.5}, {"1000", 1000}}, "1 to 1000"},
+        {"renderThreads", [](const tGlobalSettings& g) { return g.renderThreads; }, {"-1", "65", "1e3"},
+         {{"0", 0}, {"64", 64}}, "0 to 64"},
     };
     const auto defaults = Make();
     defaults->LoadSettings(NoIni());

@@ -54,7 +54,9 @@ TEST_F(SettingsOverridesTest, ReplaceTheStoredChoicesForThisRunOnly)
     o.detailLevel = 4;
     o.zoomDeep = true;
     o.patternSeed = 77;
+    o.renderThreads = 3;
     ApplySettingsOverrides(settings, o, noIni);
+    EXPECT_EQ(settings.renderThreads, 3);
     EXPECT_EQ(settings.detailLevel, 4);
     EXPECT_TRUE(settings.zoomDeep);
     EXPECT_EQ(settings.FractalResolution, 819);
@@ -62,7 +64,7 @@ TEST_F(SettingsOverridesTest, ReplaceTheStoredChoicesForThisRunOnly)
     EXPECT_EQ(settings.aa.samples, 4);
     EXPECT_EQ(settings.renderPercision, 0) << "automatic precision when deep";
     EXPECT_EQ(settings.PatternSeed, 77);
-    EXPECT_TRUE(log.FileContains("Settings from the command line: --detail 4 --deep-zoom --seed 77"));
+    EXPECT_TRUE(log.FileContains("Settings from the command line: --detail 4 --deep-zoom --seed 77 --threads 3"));
     EXPECT_TRUE(log.FileContains("Applying detail level: 4"));
 
     // auto measures this machine again, and keeps the result to itself.

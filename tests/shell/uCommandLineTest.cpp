@@ -54,6 +54,8 @@ TEST(CommandLine, BadWindowsAndValuesNameTheirSourceAndCode)
         {{"--detail"}, nullptr, tCommandLineError::BadValue, "--detail needs a value"},
         {{"--seed", "-1"}, nullptr, tCommandLineError::BadValue, "--seed: \"-1\""},
         {{"--seed", "4294967296"}, nullptr, tCommandLineError::BadValue, "--seed: \"4294967296\""},
+        {{"--threads", "65"}, nullptr, tCommandLineError::BadValue, "--threads: \"65\" is not a number of render threads (0 to 64)"},
+        {{"--threads", "-1"}, nullptr, tCommandLineError::BadValue, "--threads: \"-1\""},
         {{"--fps=1"}, nullptr, tCommandLineError::BadValue, "--fps takes no value"},
         {{"--root", "/s"}, nullptr, tCommandLineError::BadValue, "\"/s\" cannot be used with --root"},
         {{"--window-id", "5", "/d"}, nullptr, tCommandLineError::BadValue, "\"/d\" cannot be used with --window-id"},
@@ -76,12 +78,14 @@ TEST(CommandLine, BadWindowsAndValuesNameTheirSourceAndCode)
 
 TEST(CommandLine, SettingsForOneRun)
 {
-    auto line = Parse({"--detail", "auto", "--deep-zoom", "--seed", "4294967295", "--no-deep-zoom"});
+    auto line = Parse({"--detail", "auto", "--deep-zoom", "--seed", "4294967295", "--no-deep-zoom", "--threads", "0"});
     ASSERT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.settings.detailLevel, kAutoDetectDetailLevel);
     EXPECT_EQ(line.settings.zoomDeep, false) << "the last one wins";
     EXPECT_EQ(line.settings.patternSeed, -1) << "the 32 bits of the seed";
-    EXPECT_EQ(line.settings.Text(), "--detail auto --no-deep-zoom --seed 4294967295");
+    EXPECT_EQ(line.settings.renderThreads, 0);
+    EXPECT_EQ(line.settings.Text(), "--detail auto --no-deep-zoom --seed 4294967295 --threads 0");
+    EXPECT_EQ(Parse({"-threads=64"}).settings.renderThreads, 64);
     line = Parse({"--detail=5", "/s"});
     EXPECT_EQ(line.settings.detailLevel, 5);
     EXPECT_FALSE(line.settings.zoomDeep.has_value());
@@ -101,7 +105,7 @@ TEST(CommandLine, HelpAndVersionWinOverMistakes)
     EXPECT_TRUE(Parse({"--detail", "9", "--help"}).error.empty());
     EXPECT_TRUE(Parse({"--version", "/x"}).version);
     for (const char* option : {"--window-id", "--root", "--detail", "--deep-zoom", "--no-deep-zoom", "--seed", "--fps",
-                               "--version", "GL: quorex --root"})
+                               "--threads", "--version", "GL: quorex --root"})
         EXPECT_NE(UsageText().find(option), std::string::npos) << option;
 }
 
