@@ -121,15 +121,15 @@ void tRenderWorkers::Work()
 
         lock.lock();
         render->busy = false;
-        --rendering_;
         ++slices_;
         busySeconds_ += took;
-        if (rendering_ == 0)
-            idle_.notify_all();
         // Let go outside the lock: when the keyframe has let go already, this
-        // frees the generator and gives the page back.
+        // frees the generator and gives the page back. Only then does the
+        // worker count as done (Drain).
         lock.unlock();
         render.reset();
         lock.lock();
+        if (--rendering_ == 0)
+            idle_.notify_all();
     }
 }
