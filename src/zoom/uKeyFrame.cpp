@@ -223,8 +223,9 @@ void tFractalKeyFrame::SetUpDeepView(tFractalMandelBrot& generator, const tDeepD
 int64_t tFractalKeyFrame::RenderStep(int64_t budget, const tKeyframeJob& job)
 {
     // Nothing rendered yet starts the render; a deep keyframe whose
-    // reference orbit is under way has nothing rendered yet either.
-    const bool started = render_ && render_->Generator().Reference();
+    // reference orbit is under way (or not yet begun: its first step begins
+    // it) has nothing rendered yet either, and keeps its generator.
+    const bool started = render_ && render_->Generator().Perturbing();
     if (Progress() == 0.0f && !started && !StartRender(job))
         return 0;
     const int64_t result = render_->Step(budget);
