@@ -2,8 +2,10 @@
 // saver window, on a window of its own) for a while and looks at every frame
 // it presents: how much each frame differs from the one before, most of all
 // where the zoom hands over from one keyframe to the next, and whether an
-// edge row or column of a frame stays black. Frames can be written as PNG
-// files to look at them.
+// edge row or column of a frame stays black. It also judges the picture: the
+// share of near-black pixels in each frame, and whether a keyframe disc's
+// hard rim shows inside the frame (the picture ending along a circle with
+// black beyond it). Frames can be written as PNG files to look at them.
 //
 // By default the clock is real, as in the saver, so slow keyframe rendering
 // slows the zoom exactly as it does there. --fixed-step runs the loop on a
@@ -12,18 +14,26 @@
 // composition of the frames from the speed of the machine.
 #include "uClock.h"
 #include "uFormat.h"
+#include "uFractal.h"
+#include "uFrameMeasures.h"
 #include "uGLSurface.h"
 #include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uNumberParser.h"
 #include "uOpenGL.h"
 #include "uPage.h"
+#include "uParticle.h"
 #include "uPath.h"
 #include "uPlatform.h"
 #include "uRunModes.h"
 #include "uToolMain.h"
 #include "uToolZoomHost.h"
+#include "uUniverse.h"
+#include "uViewPort.h"
 #include "uZoomRunner.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +50,7 @@ constexpr const char* kUsage =
     "usage: zoom-frames [--seconds S] [--window WxH] [--detail 1-5] [--resolution N] [--iterations N]\n"
     "                   [--seed N] [--fixed-step] [--out DIR] [--every N] [--around-handovers N]\n"
     "                   [--deep-zoom] [--deep-dive]\n"
+    "                   [--per-frame]\n"
     "  --seconds S          how long the zoom runs (default 60)\n"
     "  --window WxH         size of the window (default 640x480)\n"
     "  --detail L           detail level whose settings the zoom uses (default 1)\n"
@@ -52,8 +63,12 @@ constexpr const char* kUsage =
     "  --around-handovers N with --out: also the N frames before and after every hand-over\n"
     "  --deep-zoom          deep zooming on (huge zooms to 2^40)\n"
     "  --deep-dive          deep zooming and deep dives (huge zooms to 10^100)\n"
+    "  --per-frame          print a line per frame: near-black share and a visible disc rim\n"
     "Prints one line per keyframe hand-over (frame, keyframe, difference to the frame\n"
-    "before, median difference of the neighbouring steps, their ratio) and a summary.\n";
+    "before, median difference of the neighbouring steps, their ratio) and a summary,\n"
+    "then a picture line: the share of near-black pixels (luma below 16) per frame as\n"
+    "median, 90th percentile and the share of frames above 85 %, and the frames in which\n"
+    "a keyframe disc's hard rim is visible.\n";
 
 struct tOptions {
     double seconds = 60;
@@ -69,6 +84,7 @@ struct tOptions {
     std::string outDir;
     int32_t every = 30;
     int32_t around = 0;
+    bool perFrame = false;
 };
 
 bool ParseOptions(int argc, char** argv, tOptions& o)
@@ -79,8 +95,8 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
     };
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--fixed-step") {
-            o.fixedStep = true;
+        if (arg == "--fixed-step" || arg == "--per-frame") {
+            (arg == "--fixed-step" ? o.fixedStep : o.perFrame) = true;
             continue;
         }
         if (arg == "--deep-zoom" || arg == "--deep-dive") {
@@ -166,12 +182,53 @@ bool HasBlackEdge(const tPage& f)
            seam(Brightest(f, w - 1, 0, 0, 1, h), Brightest(f, w - 2, 0, 0, 1, h));
 }
 
-double Median(std::vector<double> v)
+/// Rim samples per keyframe disc, one a degree.
+constexpr int kRimSamples = 360;
+/// Window pixels between a rim sample and the rim.
+constexpr extended kRimClearance = 3;
+
+/// The rims of the keyframe discs the next frame draws, as they reach the
+/// window through the scene's camera (tilt and perspective included): for
+/// each keyframe sprite that shows, samples just within its opaque disc and
+/// just beyond its rim. Sets up the scene's projection and camera as the
+/// next frame's drawing will.
+std::vector<std::vector<tRimSample>> KeyframeRims(tPath& path)
 {
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    std::vector<std::vector<tRimSample>> rims;
+    tViewPortGL* viewport = path.Scene()->Viewport();
+    viewport->SetupProjection();
+    viewport->ApplyCamera();
+    GLdouble model[16];
+    GLdouble projection[16];
+    GLint area[4];
+    glGetDoublev(GL_MODELVIEW_MATRIX, model);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
+    glGetIntegerv(GL_VIEWPORT, area);
+    const auto project = [&](const tVector2& p) {
+        GLdouble x = 0;
+        GLdouble y = 0;
+        GLdouble z = 0;
+        gluProject(static_cast<double>(p.x), static_cast<double>(p.y), 0, model, projection, area, &x, &y, &z);
+        return tVector2{x, area[3] - y}; // window rows run downwards
+    };
+    const std::pair<const tFractalKeyFrame*, const tParticle*> shown[] = {{path.A(), path.ParticleA()},
+                                                                          {path.B(), path.ParticleB()}};
+    for (const auto& [keyframe, particle] : shown) {
+        const tFractalMandelBrot* g = keyframe ? keyframe->Generator() : nullptr;
+        if (!g || particle->scale <= 0 || particle->opacity < 0.25)
+            continue;
+        // Opaque up to 8 keyframe pixels within the radius; the texture's
+        // filter can smear one pixel more beyond it.
+        const extended inside = particle->scale * (g->Radius() - 8) - kRimClearance;
+        const extended beyond = particle->scale * (g->Radius() + 1) + kRimClearance;
+        std::vector<tRimSample>& rim = rims.emplace_back();
+        for (int k = 0; k < kRimSamples; ++k) {
+            const tVector2 direction = tVector2{1, 0}.Rotated(static_cast<extended>(k) * 360 / kRimSamples);
+            rim.push_back({project(particle->position + direction * inside),
+                           project(particle->position + direction * beyond)});
+        }
+    }
+    return rims;
 }
 
 int Run(const tOptions& o)
@@ -198,6 +255,8 @@ int Run(const tOptions& o)
         bool handover = false;
         int32_t keyframe = -1;
         bool blackEdge = false;
+        double nearBlack = 0;
+        bool discEdge = false;
     };
     std::vector<tFrameInfo> frames;
     std::vector<tPage> recent(static_cast<size_t>(o.around) + 1); // ring of the last frames
@@ -207,6 +266,9 @@ int Run(const tOptions& o)
     int32_t swaps = 0;
     uint64_t pendingAfter = 0;
     extended started = 0;
+    // Where the keyframe discs of the frame being drawn lie: taken after the
+    // update that placed them, read against the frame presented next.
+    std::vector<std::vector<tRimSample>> rims;
 
     const auto save = [&](const tPage& page, uint64_t frame) {
         char name[32];
@@ -220,6 +282,11 @@ int Run(const tOptions& o)
         info.difference =
             previousFrame->Width() == currentFrame->Width() ? Difference(*previousFrame, *currentFrame) : 0;
         info.blackEdge = HasBlackEdge(*currentFrame);
+        info.nearBlack = NearBlackShare(*currentFrame);
+        for (const auto& rim : rims)
+            info.discEdge = info.discEdge || FindDiscEdge(*currentFrame, rim).Visible();
+        if (o.perFrame)
+            std::printf("frame=%zu near-black=%.3f disc-edge=%d\n", frames.size(), info.nearBlack, info.discEdge);
         frames.push_back(info);
         std::swap(previousFrame, currentFrame);
     };
@@ -252,6 +319,7 @@ int Run(const tOptions& o)
                             slot.Words());
             }
         }
+        rims = KeyframeRims(*runner.CurrentPath());
         if (o.fixedStep)
             host.FrameDone();
         if (host.Now() - started >= o.seconds)
@@ -274,7 +342,7 @@ int Run(const tOptions& o)
         for (size_t k = (i > 5 ? i - 5 : 1); k <= std::min(i + 5, frames.size() - 1); ++k)
             if (k != i && !frames[k].handover)
                 around.push_back(frames[k].difference);
-        const double median = Median(around);
+        const double median = Quantile(around, 0.5);
         const double ratio = median > 0 ? frames[i].difference / median : 0;
         worst = std::max(worst, ratio);
         ++handovers;
@@ -288,7 +356,18 @@ int Run(const tOptions& o)
         blackEdges += f.blackEdge;
     }
     std::printf("frames=%zu seconds=%s handovers=%d worst-ratio=%.2f median-difference=%.4f black-edge-frames=%d\n",
-                frames.size(), Format3(o.seconds).c_str(), handovers, worst, Median(all), blackEdges);
+                frames.size(), Format3(o.seconds).c_str(), handovers, worst, Quantile(all, 0.5), blackEdges);
+    std::vector<double> nearBlack;
+    int darkFrames = 0;
+    int discEdges = 0;
+    for (const tFrameInfo& f : frames) {
+        nearBlack.push_back(f.nearBlack);
+        darkFrames += f.nearBlack > 0.85;
+        discEdges += f.discEdge;
+    }
+    std::printf("near-black-median=%.3f near-black-p90=%.3f frames-over-85%%=%.2f%% disc-edge-frames=%d\n",
+                Quantile(nearBlack, 0.5), Quantile(nearBlack, 0.9),
+                frames.empty() ? 0.0 : 100.0 * darkFrames / static_cast<double>(frames.size()), discEdges);
     return 0;
 }
 
