@@ -29,8 +29,9 @@ constexpr tPackedColor SwapRedBlue(tPackedColor c)
     return (c & 0xFF00FF00u) | ((c & 0xFFu) << 16) | ((c >> 16) & 0xFFu);
 }
 
-/// Brightness of a colour as a viewer sees it (Rec. 601 weights), 0 … 255.
-constexpr double Luma(tPackedColor c) { return 0.299 * RedOf(c) + 0.587 * GreenOf(c) + 0.114 * BlueOf(c); }
+/// Brightness of a colour as a viewer sees it (Rec. 601 weights), 0 … 255;
+/// exact for greys.
+constexpr double Luma(tPackedColor c) { return (299.0 * RedOf(c) + 587.0 * GreenOf(c) + 114.0 * BlueOf(c)) / 1000; }
 
 /// Each byte as a float.
 tFloatColor PackedToFloat(tPackedColor c);

@@ -1,0 +1,159 @@
+#include "uViewProbe.h"
+
+#include "uColor.h"
+#include "uFractal.h"
+
+#include <algorithm>
+#include <array>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr double kNearBlackLuma = 16;
+
+/// The centre of pixel index of an edge × edge grid over the view.
+tVector2 GridPoint(const tProbeView& view, int32_t edge, int64_t index)
+{
+    const extended step = 1 / (view.scale * edge);
+    const extended middle = edge / 2.0L;
+    return {view.x + (static_cast<extended>(index % edge) + 0.5L - middle) * step,
+            view.y + (static_cast<extended>(index / edge) + 0.5L - middle) * step};
+}
+
+} // namespace
+
+tProbeRenderer BackEndProbeRenderer(uint8_t precision)
+{
+    return [precision](const tProbeView& view, int32_t edge, int32_t iterations, std::span<int32_t> counts) {
+        tFractalMandelBrot generator;
+        generator.zoom = static_cast<double>(view.scale);
+        // Chosen here, so the automatic choice is not logged for every probe.
+        const tBackEnd* b = MandelbrotBackEnd(precision, generator.zoom);
+        const int64_t n = static_cast<int64_t>(edge) * edge;
+        if (!b || edge <= 0 || static_cast<int64_t>(counts.size()) < n)
+            return false;
+        generator.SetBackEnd(b->routine, b->lanes, b->elementType, b->name);
+        generator.SetMaxIterations(iterations);
+
+        std::array<double, tFractal::kBatch> re{};
+        std::array<double, tFractal::kBatch> im{};
+        std::array<int32_t, tFractal::kBatch> batch{};
+        for (int64_t start = 0; start < n; start += tFractal::kBatch) {
+            const auto k = static_cast<int32_t>(std::min<int64_t>(tFractal::kBatch, n - start));
+            for (int32_t j = 0; j < k; ++j) {
+                const tVector2 c = GridPoint(view, edge, start + j);
+                re[static_cast<size_t>(j)] = static_cast<double>(c.x);
+                im[static_cast<size_t>(j)] = static_cast<double>(c.y);
+            }
+            generator.IteratePoints(re, im, k, batch);
+            std::copy_n(batch.begin(), k, counts.begin() + start);
+        }
+        return true;
+    };
+}
+
+float tViewVerdict::Shortfall() const
+{
+    return std::max(blackShare - kMaxBlack, 0.0f) + std::max(flatShare - kMaxFlat, 0.0f);
+}
+
+tViewVerdict tViewVerdict::Worst(const tViewVerdict& other) const
+{
+    return {std::max(blackShare, other.blackShare), std::max(flatShare, other.flatShare)};
+}
+
+tViewProbe::tViewProbe(tProbeRenderer renderer)
+    : renderer_(std::move(renderer)), colours_(std::make_unique<tFractalMandelBrot>())
+{
+}
+
+tViewProbe::~tViewProbe() = default;
+
+std::optional<tViewVerdict> tViewProbe::Probe(const tProbeView& view, int32_t iterations, const tColorMap* colorMap)
+{
+    std::array<int32_t, kEdge * kEdge> counts{};
+    if (!Render(view, iterations, counts))
+        return std::nullopt;
+    return Judge(counts, iterations, colorMap);
+}
+
+bool tViewProbe::Render(const tProbeView& view, int32_t iterations, std::span<int32_t> counts)
+{
+    return renderer_ && counts.size() >= static_cast<size_t>(kEdge * kEdge) && renderer_(view, kEdge, iterations, counts);
+}
+
+tVector2 tViewProbe::PixelPoint(const tProbeView& view, int32_t index) { return GridPoint(view, kEdge, index); }
+
+std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> counts, int32_t iterations,
+                                                   const tColorMap* colorMap,
+                                                   const std::function<uint32_t(uint32_t)>& pick)
+{
+    constexpr int32_t kReach = 2; // the 5 × 5 neighbourhood
+    if (counts.size() < static_cast<size_t>(kEdge * kEdge))
+        return std::nullopt;
+    colours_->colorMap = colorMap;
+    // A pixel's colour, or 0 where it looks black or lies in the set.
+    std::vector<tPackedColor> lit(static_cast<size_t>(kEdge * kEdge));
+    for (size_t i = 0; i < lit.size(); ++i) {
+        const tPackedColor c = colours_->ColourOf(counts[i] / static_cast<double>(std::max(iterations, 1)));
+        lit[i] = counts[i] < iterations && Luma(c) >= kNearBlackLuma ? (c | 0xFF000000u) : 0;
+    }
+    // (colours around, count, index): the most varied colourful
+    // neighbourhoods first, then the slowest escapes, which lie closest to
+    // the set.
+    std::vector<std::tuple<int32_t, int32_t, int32_t>> open;
+    std::vector<tPackedColor> around;
+    for (int32_t y = kReach; y < kEdge - kReach; ++y)
+        for (int32_t x = kReach; x < kEdge - kReach; ++x) {
+            around.clear();
+            bool escapes = true;
+            for (int32_t dy = -kReach; dy <= kReach; ++dy)
+                for (int32_t dx = -kReach; dx <= kReach; ++dx) {
+                    const auto i = static_cast<size_t>((y + dy) * kEdge + x + dx);
+                    if (lit[i] != 0)
+                        around.push_back(lit[i]);
+                    escapes = escapes && counts[i] < iterations;
+                }
+            std::sort(around.begin(), around.end());
+            const auto colours = static_cast<int32_t>(std::unique(around.begin(), around.end()) - around.begin());
+            if (escapes)
+                open.emplace_back(colours, counts[static_cast<size_t>(y * kEdge + x)], y * kEdge + x);
+        }
+    if (open.empty())
+        return std::nullopt;
+    std::sort(open.begin(), open.end(), std::greater<>());
+    const auto quarter = static_cast<uint32_t>(std::max<size_t>(open.size() / 4, 1));
+    return std::get<2>(open[pick(quarter)]);
+}
+
+tViewVerdict tViewProbe::Judge(std::span<const int32_t> counts, int32_t iterations, const tColorMap* colorMap)
+{
+    colours_->colorMap = colorMap;
+    std::unordered_map<tPackedColor, int32_t> groups;
+    int32_t black = 0;
+    int32_t pixels = 0;
+    const extended middle = kEdge / 2.0L;
+    for (int32_t j = 0; j < kEdge; ++j)
+        for (int32_t i = 0; i < kEdge; ++i) {
+            const extended dx = i + 0.5L - middle;
+            const extended dy = j + 0.5L - middle;
+            const auto index = static_cast<size_t>(j * kEdge + i);
+            if (dx * dx + dy * dy > middle * middle || index >= counts.size())
+                continue;
+            ++pixels;
+            const tPackedColor colour = colours_->ColourOf(counts[index] / static_cast<double>(std::max(iterations, 1)));
+            if (Luma(colour) < kNearBlackLuma)
+                ++black;
+            else
+                ++groups[colour & 0x00FFFFFFu];
+        }
+    if (pixels == 0)
+        return {};
+    int32_t largest = black;
+    for (const auto& [colour, count] : groups)
+        largest = std::max(largest, count);
+    return {static_cast<float>(black) / static_cast<float>(pixels),
+            static_cast<float>(largest) / static_cast<float>(pixels)};
+}
