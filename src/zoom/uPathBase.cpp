@@ -78,6 +78,15 @@ void tPathBase::AddPoint(int32_t easing, extended x, extended y, extended scale,
     ++pointCount_;
 }
 
+const tPathPoint& tPathBase::WidestPoint() const
+{
+    int32_t widest = 0;
+    for (int32_t i = 1; i < pointCount_; ++i)
+        if (points_[static_cast<size_t>(i)].scale < points_[static_cast<size_t>(widest)].scale)
+            widest = i;
+    return points_[static_cast<size_t>(widest)];
+}
+
 extended tPathBase::Duration() const
 {
     if (pointCount_ == 0)
@@ -189,18 +198,17 @@ void tPathBase::GenerateKeyframes()
     ClearKeyframes();
 
     if (singleKeyframe) {
-        int32_t widest = 0;
-        for (int32_t i = 1; i < pointCount_; ++i)
-            if (points_[static_cast<size_t>(i)].scale < points_[static_cast<size_t>(widest)].scale)
-                widest = i;
-        tPathPoint view = points_[static_cast<size_t>(widest)];
+        tPathPoint view = WidestPoint();
         view.scale /= scaleDivisor;
         AddKeyframe(view);
     } else {
         const extended ratio = params.keyframeRatio;
         const extended lastTime = points_[static_cast<size_t>(pointCount_ - 1)].time;
-        AddKeyframe(points_[0]);
-        extended last = points_[0].scale / scaleDivisor;
+        // Every keyframe's magnification is divided, the first one's too.
+        tPathPoint first = points_[0];
+        first.scale /= scaleDivisor;
+        AddKeyframe(first);
+        extended last = first.scale;
         extended p = points_[0].time;
         tPathPoint v;
         extended s = 0;
@@ -465,15 +473,19 @@ std::optional<tKeyframePlacement> tPathBase::KeyframePlacement(const tFractalKey
     const tFractalMandelBrot* g = keyframe.Generator();
     if (!g)
         return std::nullopt;
-    const extended displayScale = params.displayScale;
-    tKeyframePlacement placement;
-    // A keyframe at the camera's magnification is drawn 1.1 window widths wide.
-    placement.scale = (clientWidth / 1024) * (1.1L * displayScale) * (1024.0L / g->Size()) * (cur.scale / g->zoom);
     // A dive's views are offsets from its target already, exact where the
     // plane's coordinates would have lost every digit.
-    const tVector2 offset = deepDive ? tVector2{keyframe.view.x - cur.x, keyframe.view.y - cur.y}
-                                     : tVector2{static_cast<extended>(g->centreRe) - cur.x,
-                                                static_cast<extended>(g->centreIm) - cur.y};
+    const tVector2 centre = deepDive ? tVector2{keyframe.view.x, keyframe.view.y}
+                                     : tVector2{static_cast<extended>(g->centreRe), static_cast<extended>(g->centreIm)};
+    return PlaceKeyframeView(centre, g->zoom, g->Size(), cur, clientWidth, viewportSize, params.displayScale);
+}
+
+tKeyframePlacement PlaceKeyframeView(const tVector2& centre, extended zoom, int32_t size, const tPathPoint& cur,
+                                     extended clientWidth, const tVector2& viewportSize, extended displayScale)
+{
+    tKeyframePlacement placement;
+    placement.scale = (clientWidth / 1024) * (1.1L * displayScale) * (1024.0L / size) * (cur.scale / zoom);
+    const tVector2 offset{centre.x - cur.x, centre.y - cur.y};
     placement.position = (offset * ((clientWidth / 900 * 1024) * cur.scale)).Rotated(cur.angle) + viewportSize * 0.5L;
     placement.angle = cur.angle;
     return placement;

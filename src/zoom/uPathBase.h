@@ -41,6 +41,14 @@ struct tKeyframePlacement {
     extended angle = 0;  ///< degrees
 };
 
+/// Where and how large a keyframe rendered around centre at magnification
+/// zoom on size × size pixels is drawn for the camera cur, in a window
+/// clientWidth pixels wide whose centre is half viewportSize; displayScale
+/// is a factor on its size. At the camera's magnification a keyframe is drawn
+/// 1.1 × displayScale window widths wide.
+tKeyframePlacement PlaceKeyframeView(const tVector2& centre, extended zoom, int32_t size, const tPathPoint& cur,
+                                     extended clientWidth, const tVector2& viewportSize, extended displayScale);
+
 /// Rotations of the viewport about x and y, degrees.
 struct tTilt {
     extended x = 0;
@@ -75,6 +83,9 @@ public:
     float Smoothing() const { return smoothing_; }
     int32_t PointCount() const { return pointCount_; }
     const tPathPoint& Point(int32_t i) const { return points_[static_cast<size_t>(i)]; }
+    /// The first point of the smallest magnification: the view of a plan's
+    /// single keyframe (before the scale divisor). Point 0 without points.
+    const tPathPoint& WidestPoint() const;
     /// Time of the last point minus that of the first; 0 without points.
     extended Duration() const;
     extended Time() const { return time_; }

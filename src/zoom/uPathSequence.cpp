@@ -8,6 +8,8 @@
 #include "uLog.h"
 #include "uPathBase.h"
 #include "uRandom.h"
+#include "uViewProbe.h"
+#include "uZoomPlan.h"
 
 #include <chrono>
 #include <cmath>
@@ -28,9 +30,8 @@ constexpr int kFirstDiveEntry = 3;
 /// The magnification a dive's search starts at, around the finder's point.
 constexpr extended kSearchStart = 1e4L;
 
-/// Random(n) for a count that may come out below 1: Random(0) gives 0 (and
-/// still draws, like every Random call).
-uint32_t RandomBelow(int32_t n) { return Random(n > 0 ? static_cast<uint32_t>(n) : 0u); }
+/// Mixed into the process-wide state to seed the replacements' generator.
+constexpr uint32_t kReplacementSalt = 0x9E3779B9u;
 
 } // namespace
 
@@ -94,10 +95,10 @@ void tPathSequence::PlanPath(tPathBase& path)
     // A dive's point comes from its search, not from the finder.
     const bool dive = Diving() && zoomKinds_.IntValue(zoomKinds_.Cursor()) == kHugeZoom;
 
-    tVector2 z;
+    tZoomPlan plan;
     if (!dive) {
-        finder_.FindPoint(z);
-        LogNote(1, "Zoom point = " + VectorText(z));
+        finder_.FindPoint(plan.target);
+        LogNote(1, "Zoom point = " + VectorText(plan.target));
     }
 
     path.scaleDivisor = 1.0f;
@@ -106,64 +107,34 @@ void tPathSequence::PlanPath(tPathBase& path)
     path.tiltMode = static_cast<int32_t>(tilts_.NextInt());
     path.params.colorMap = ColorMapGenerator().GetPreset(static_cast<int>(colorMaps_.NextInt()));
 
-    int32_t kind = static_cast<int32_t>(zoomKinds_.NextInt());
-    if (kind == kHugeZoom && !deep) {
+    plan.kind = static_cast<int32_t>(zoomKinds_.NextInt());
+    if (plan.kind == kHugeZoom && !deep) {
         LogNote(1, "Huge zooms not supported with current settings, reverting to long zoom");
-        kind = kLongZoom;
+        plan.kind = kLongZoom;
     }
 
     path.SetSmoothing(1.5f);
     path.ClearPoints();
-    const extended rotation = rotationSpeed;
+    plan.rotationSpeed = rotationSpeed;
     if (dive) {
-        PlanDive(path, rotation);
-        return;
+        PlanDive(path, plan.rotationSpeed);
+    } else {
+        if (!DrawZoomShape(plan, deepest, [](uint32_t n) { return Random(n); })) {
+            LogWarning(1, "Unknown zoom kind " + IntToStr(plan.kind));
+            return;
+        }
+        WriteZoomPlan(plan, path);
+        // Replacements draw from a generator of their own, seeded from the
+        // process-wide one without drawing from it. A dive's search has
+        // looked at its views already.
+        if (viewProbe)
+            SearchViewsWithStructure(plan, path, *viewProbe, deepest, RandSeed() ^ kReplacementSalt);
     }
-
-    if (kind == kPan) {
-        const extended duration = 20;
-        const float d = static_cast<float>(RandomBelow(deepest - 1) + 1);
-        const float q = static_cast<float>(ZoomDepth(d));
-        const float r = static_cast<float>(ZoomDepth(d + 3));
-        // Drift across the point by a tenth of the view width, dip 2^0.3
-        // deeper and back, and turn a little.
-        const tVector2 o = tVector2{0.1L / q, 0}.Rotated(Random(360));
-        path.singleKeyframe = true;
-        path.AddPoint(1, z.x + o.x, z.y + o.y, q, 0, 0);
-        path.AddPoint(1, z.x, z.y, r, duration * rotation * 0.5L, duration * 0.3L);
-        path.AddPoint(1, z.x - 0.3L * o.Rotated(45).x, z.y - 0.3L * o.Rotated(95).y, q,
-                      duration * rotation * 0.25L, duration);
-        return;
+    if (framing) {
+        path.scaleDivisor = CoveringScaleDivisor(path, path.params.resolution, *framing);
+        if (path.scaleDivisor > 1)
+            LogNote(3, "Keyframes widened " + FormatFixed(path.scaleDivisor, 3) + " times to cover the window");
     }
-
-    extended duration = 0;
-    int32_t span = 0;
-    uint32_t offset = 2;
-    switch (kind) {
-    case kShortZoom:
-        duration = 35;
-        span = 40;
-        offset = 1;
-        break;
-    case kLongZoom:
-        duration = 90;
-        span = 130;
-        break;
-    case kHugeZoom:
-        duration = 270;
-        span = 400;
-        break;
-    default:
-        LogWarning(1, "Unknown zoom kind " + IntToStr(kind));
-        return;
-    }
-    const float d = static_cast<float>(RandomBelow(deepest - span) + offset);
-    float q = static_cast<float>(ZoomDepth(d));
-    float r = static_cast<float>(ZoomDepth(d + static_cast<float>(span)));
-    if (Random(2) == 0)
-        std::swap(q, r); // zoom out instead of in
-    path.AddPoint(1, z.x, z.y, q, 0, 0);
-    path.AddPoint(1, z.x, z.y, r, duration * rotation, duration);
 }
 
 // ---------------------------------------------------------------------------

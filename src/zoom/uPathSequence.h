@@ -15,16 +15,19 @@
 // The search for the next dive starts as soon as a dive is planned and runs
 // in the frame loop's spare time (PrepareStep); a dive planned before its
 // search is done finishes it at once.
+#include "uKeyframeFraming.h"
 #include "uMath.h"
 #include "uSequence.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class tDeepTargetSearch;
 class tFractalPointFinder;
 class tPathBase;
+class tViewProbe;
 
 /// Today's local date as a whole day number counted from 30 December 1899.
 int64_t TodayDayNumber();
@@ -58,6 +61,9 @@ public:
     /// Plans the next zoom into the path: points, smoothing, colour map, tilt
     /// mode, scale divisor, single-keyframe flag and deep dive. Logs the
     /// zoom point.
+    /// With a view probe, views without structure are re-drawn (uZoomPlan.h);
+    /// with a screen to frame for, the keyframes are widened until their
+    /// discs cover what the vignette leaves visible (uKeyframeFraming.h).
     void PlanPath(tPathBase& path);
     /// Works on the search for the next dive with a render budget (in pixel
     /// writes); returns the work done in the same unit, 0 when there is none.
@@ -91,6 +97,10 @@ public:
     /// tried again (tests make them shallower).
     extended deepestDive = kDeepestDive;
     extended diveGoal = kDiveGoal;
+    /// Probes the views of every plan; none plans as drawn.
+    std::unique_ptr<tViewProbe> viewProbe;
+    /// The screen keyframes are framed for; none keeps the divisor at 1.
+    std::optional<tFramingScreen> framing;
 
 private:
     /// Plans a dive into the path from the finished search (finishing it now

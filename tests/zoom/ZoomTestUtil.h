@@ -1,7 +1,18 @@
 #pragma once
-// Helpers of the zoom tests: a path whose keyframes render quickly, and a
-// zoom path planned by hand.
+// Helpers of the zoom tests: a quick point finder, a path whose keyframes
+// render quickly, and a zoom path planned by hand.
+#include "uFractalPointFinder.h"
 #include "uPathBase.h"
+
+#include <memory>
+
+/// A finder that accepts its first candidate: the escape counts alternate
+/// 600, 800, so the jittered neighbour always differs by 200.
+inline tFractalPointFinder CheapFinder()
+{
+    auto calls = std::make_shared<int>(0);
+    return tFractalPointFinder([calls](int32_t, extended, extended) { return ++*calls % 2 ? 600 : 800; });
+}
 
 /// Keyframes of resolution × resolution pixels, 64 iterations, single precision.
 inline tPathRenderParams SmallParams(int32_t resolution = 32)

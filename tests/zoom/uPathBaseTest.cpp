@@ -308,6 +308,23 @@ TEST(PathPlan, ZoomingOutIsPlannedLikeZoomingIn)
         EXPECT_LT(out.Keyframe(i).view.scale, out.Keyframe(i - 1).view.scale) << i;
 }
 
+TEST(PathPlan, TheScaleDivisorWidensEveryKeyframeTheFirstOneToo)
+{
+    tPathBase plain;
+    tPathBase wide;
+    PlanZoom(plain, 2.5L, 2.5L * 8192, 90);
+    PlanZoom(wide, 2.5L, 2.5L * 8192, 90);
+    wide.scaleDivisor = 1.25f;
+    plain.GenerateKeyframes();
+    wide.GenerateKeyframes();
+    ASSERT_EQ(wide.KeyframeCount(), plain.KeyframeCount());
+    for (int32_t i = 0; i < wide.KeyframeCount(); ++i) {
+        EXPECT_EQ(wide.Keyframe(i).view.time, plain.Keyframe(i).view.time) << i;
+        EXPECT_NEAR(static_cast<double>(wide.Keyframe(i).view.scale * 1.25L / plain.Keyframe(i).view.scale), 1, 1e-15)
+            << i;
+    }
+}
+
 TEST(PathPlan, FinalKeyframeUnlessTheLastSampleIsCloseEnough)
 {
     tCapturedLog log;

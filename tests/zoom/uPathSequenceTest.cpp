@@ -20,14 +20,6 @@
 
 namespace {
 
-/// A finder that accepts its first candidate: the escape counts alternate
-/// 600, 800, so the jittered neighbour always differs by 200.
-tFractalPointFinder CheapFinder()
-{
-    auto calls = std::make_shared<int>(0);
-    return tFractalPointFinder([calls](int32_t, extended, extended) { return ++*calls % 2 ? 600 : 800; });
-}
-
 extended DepthOf(extended scale) { return (std::log2(scale / 10) + 2) * 10; }
 
 /// Depth of a point's magnification, which is stored through a single float.
