@@ -25,6 +25,7 @@
 #include "uSprite.h"
 #include "uUniverse.h"
 #include "uViewPort.h"
+#include "uViewProbe.h"
 
 #include <algorithm>
 #include <cmath>
@@ -469,10 +470,15 @@ void tZoomRunner::TellPathsTheScreen()
     tPathScreen screen;
     screen.viewportSize = guiSystem_->Scene()->Viewport()->size;
     // The engine counts window sizes inclusively: one more than the pixels.
-    screen.clientWidth = WindowExists(gl_->Window()) ? gl_->WindowWidth() - 1 : screen.viewportSize.x;
+    const bool window = WindowExists(gl_->Window());
+    screen.clientWidth = window ? gl_->WindowWidth() - 1 : screen.viewportSize.x;
     for (tPath* path : {currentPath_.get(), nextPath_.get()})
         if (path)
             path->SetScreen(screen);
+    // Plans widen their keyframes until the discs cover what the vignette
+    // leaves visible of this screen.
+    sequence_->framing = tFramingScreen{screen.clientWidth, window ? gl_->WindowHeight() - 1 : screen.viewportSize.y,
+                                        settings_.frameScale, settings_.keyframeDisplayScale};
 }
 
 void tZoomRunner::ApplySettings()
@@ -499,6 +505,7 @@ void tZoomRunner::ApplySettings()
     if (threads > 0)
         workers_ = std::make_unique<tRenderWorkers>(threads);
     LogNote(2, "Render threads: " + IntToStr(threads));
+    sequence_->viewProbe = std::make_unique<tViewProbe>(BackEndProbeRenderer(params.precision));
 
     host_.ShowDebugWindow(settings_.DebugMode);
     LogFileLevel = settings_.DebugMode ? 4 : 3;

@@ -13,9 +13,11 @@
 #include "uGlobalSettings.h"
 #include "uGraphicsFailure.h"
 #include "uGUI.h"
+#include "uKeyframeFraming.h"
 #include "uOpenGL.h"
 #include "uParticle.h"
 #include "uPath.h"
+#include "uPathSequence.h"
 #include "uPlatform.h"
 #include "uRenderWorkers.h"
 #include "uRunModes.h"
@@ -169,6 +171,29 @@ TEST_F(ZoomRunner, FramesDrawTheWholeWindowAndFadeInFromTheFrameColour)
     host.pacedByDisplay = true;
     RunFrames(runner, 0.1);
     EXPECT_EQ(runner.Sections()[fsIdle].LastDuration(), 0);
+}
+
+TEST_F(ZoomRunner, PlansProbeTheirViewsAndFrameKeyframesForTheVignette)
+{
+    LogFileLevel = 3;
+    settings.frameScale = 1.25f;
+    tZoomRunner runner(settings, host, rmDemo);
+    ASSERT_TRUE(host.RunUntil(runner, tRunPhase::Zooming));
+    EXPECT_EQ(log.FileCount("View probe: "), 2);
+    EXPECT_GT(runner.CurrentPath()->scaleDivisor, 1.0f);
+
+    // The ellipse the keyframes cover is where the runner's own vignette
+    // lets 4 % of the picture through, across and along.
+    const auto framing = runner.Sequence()->framing;
+    ASSERT_TRUE(framing.has_value());
+    EXPECT_EQ(framing->width, 160);
+    EXPECT_EQ(framing->height, 120);
+    const tVector2 axes = VisibleSemiAxes(*framing);
+    const tParticle* mask = runner.MaskParticle();
+    const extended down = axes.y / mask->scale;
+    const extended across = axes.x / (mask->scale * mask->aspect);
+    EXPECT_NEAR(static_cast<double>(across), static_cast<double>(down), 1e-6);
+    EXPECT_NEAR(VignetteAlpha(down, settings.frameRes, 0), 255 * (1 - kVisibleTransmission), 1);
 }
 
 TEST_F(ZoomRunner, StopsAfterTheCloseFadeAndSwapsPathsAtTheirEnd)
