@@ -50,7 +50,7 @@ constexpr const char* kUsage =
     "usage: zoom-frames [--seconds S] [--window WxH] [--detail 1-5] [--resolution N] [--iterations N]\n"
     "                   [--seed N] [--fixed-step] [--out DIR] [--every N] [--around-handovers N]\n"
     "                   [--deep-zoom] [--deep-dive]\n"
-    "                   [--per-frame]\n"
+    "                   [--per-frame] [--log LEVEL]\n"
     "  --seconds S          how long the zoom runs (default 60)\n"
     "  --window WxH         size of the window (default 640x480)\n"
     "  --detail L           detail level whose settings the zoom uses (default 1)\n"
@@ -64,6 +64,7 @@ constexpr const char* kUsage =
     "  --deep-zoom          deep zooming on (huge zooms to 2^40)\n"
     "  --deep-dive          deep zooming and deep dives (huge zooms to 10^100)\n"
     "  --per-frame          print a line per frame: near-black share and a visible disc rim\n"
+    "  --log LEVEL          the log's notes up to that level (1-4) on standard error\n"
     "Prints one line per keyframe hand-over (frame, keyframe, difference to the frame\n"
     "before, median difference of the neighbouring steps, their ratio) and a summary,\n"
     "then a picture line: the share of near-black pixels (luma below 16) per frame as\n"
@@ -85,6 +86,7 @@ struct tOptions {
     int32_t every = 30;
     int32_t around = 0;
     bool perFrame = false;
+    int32_t logLevel = 0;
 };
 
 bool ParseOptions(int argc, char** argv, tOptions& o)
@@ -132,6 +134,9 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
         } else if (arg == "--every") {
             if (!ParseWholeNumber(value, 1, 1000000, o.every))
                 return bad("--every needs a whole number of at least 1");
+        } else if (arg == "--log") {
+            if (!ParseWholeNumber(value, 1, 4, o.logLevel))
+                return bad("--log needs a level from 1 to 4");
         } else if (arg == "--around-handovers") {
             if (!ParseWholeNumber(value, 0, 100, o.around))
                 return bad("--around-handovers needs a whole number from 0 to 100");
@@ -231,8 +236,28 @@ std::vector<std::vector<tRimSample>> KeyframeRims(tPath& path)
     return rims;
 }
 
+/// The log's notes up to a level on standard error while it lives.
+class tNotesToStandardError : public tLogList {
+public:
+    explicit tNotesToStandardError(int32_t level)
+    {
+        if (level <= 0)
+            return;
+        LogListLevel = level;
+        SetLogNotesList(this);
+    }
+    ~tNotesToStandardError() override
+    {
+        if (LogNotesList() == this)
+            SetLogNotesList(nullptr);
+    }
+    bool HasParent() const override { return true; }
+    void AddLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+};
+
 int Run(const tOptions& o)
 {
+    const tNotesToStandardError notes(o.logLevel);
     tGlobalSettings settings;
     settings.detailLevel = static_cast<uint8_t>(o.detail);
     settings.zoomDeep = o.deepZoom;
