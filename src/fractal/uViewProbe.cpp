@@ -74,28 +74,38 @@ tViewProbe::~tViewProbe() = default;
 std::optional<tViewVerdict> tViewProbe::Probe(const tProbeView& view, int32_t iterations, const tColorMap* colorMap)
 {
     std::array<int32_t, kEdge * kEdge> counts{};
-    if (!Render(view, iterations, counts))
+    if (!renderer_ || !renderer_(view, kEdge, iterations, counts))
         return std::nullopt;
     return Judge(counts, iterations, colorMap);
 }
 
-bool tViewProbe::Render(const tProbeView& view, int32_t iterations, std::span<int32_t> counts)
+std::optional<tVector2> tViewProbe::Scout(const tProbeView& view, int32_t iterations, const tColorMap* colorMap,
+                                          const std::function<uint32_t(uint32_t)>& pick)
 {
-    return renderer_ && counts.size() >= static_cast<size_t>(kEdge * kEdge) && renderer_(view, kEdge, iterations, counts);
+    std::array<int32_t, kScoutEdge * kScoutEdge> counts{};
+    if (!renderer_ || !renderer_(view, kScoutEdge, iterations, counts))
+        return std::nullopt;
+    const auto pixel = PixelToZoomInto(counts, kScoutEdge, iterations, colorMap, pick);
+    if (!pixel)
+        return std::nullopt;
+    return PixelPoint(view, kScoutEdge, *pixel);
 }
 
-tVector2 tViewProbe::PixelPoint(const tProbeView& view, int32_t index) { return GridPoint(view, kEdge, index); }
+tVector2 tViewProbe::PixelPoint(const tProbeView& view, int32_t edge, int32_t index)
+{
+    return GridPoint(view, edge, index);
+}
 
-std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> counts, int32_t iterations,
-                                                   const tColorMap* colorMap,
+std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> counts, int32_t edge,
+                                                   int32_t iterations, const tColorMap* colorMap,
                                                    const std::function<uint32_t(uint32_t)>& pick)
 {
     constexpr int32_t kReach = 2; // the 5 × 5 neighbourhood
-    if (counts.size() < static_cast<size_t>(kEdge * kEdge))
+    if (edge <= 2 * kReach || counts.size() < static_cast<size_t>(edge * edge))
         return std::nullopt;
     colours_->colorMap = colorMap;
     // A pixel's colour, or 0 where it looks black or lies in the set.
-    std::vector<tPackedColor> lit(static_cast<size_t>(kEdge * kEdge));
+    std::vector<tPackedColor> lit(static_cast<size_t>(edge * edge));
     for (size_t i = 0; i < lit.size(); ++i) {
         const tPackedColor c = colours_->ColourOf(counts[i] / static_cast<double>(std::max(iterations, 1)));
         lit[i] = counts[i] < iterations && Luma(c) >= kNearBlackLuma ? (c | 0xFF000000u) : 0;
@@ -105,13 +115,13 @@ std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> coun
     // the set.
     std::vector<std::tuple<int32_t, int32_t, int32_t>> open;
     std::vector<tPackedColor> around;
-    for (int32_t y = kReach; y < kEdge - kReach; ++y)
-        for (int32_t x = kReach; x < kEdge - kReach; ++x) {
+    for (int32_t y = kReach; y < edge - kReach; ++y)
+        for (int32_t x = kReach; x < edge - kReach; ++x) {
             around.clear();
             bool escapes = true;
             for (int32_t dy = -kReach; dy <= kReach; ++dy)
                 for (int32_t dx = -kReach; dx <= kReach; ++dx) {
-                    const auto i = static_cast<size_t>((y + dy) * kEdge + x + dx);
+                    const auto i = static_cast<size_t>((y + dy) * edge + x + dx);
                     if (lit[i] != 0)
                         around.push_back(lit[i]);
                     escapes = escapes && counts[i] < iterations;
@@ -119,7 +129,7 @@ std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> coun
             std::sort(around.begin(), around.end());
             const auto colours = static_cast<int32_t>(std::unique(around.begin(), around.end()) - around.begin());
             if (escapes)
-                open.emplace_back(colours, counts[static_cast<size_t>(y * kEdge + x)], y * kEdge + x);
+                open.emplace_back(colours, counts[static_cast<size_t>(y * edge + x)], y * edge + x);
         }
     if (open.empty())
         return std::nullopt;

@@ -68,6 +68,8 @@ class tViewProbe {
 public:
     /// Edge of the probe's picture in pixels.
     static constexpr int32_t kEdge = 24;
+    /// Edge of the smaller pictures that choose where to zoom in.
+    static constexpr int32_t kScoutEdge = 16;
 
     explicit tViewProbe(tProbeRenderer renderer);
     ~tViewProbe();
@@ -83,18 +85,21 @@ public:
     /// Judges counts of a kEdge × kEdge picture (the inscribed disc of it).
     tViewVerdict Judge(std::span<const int32_t> counts, int32_t iterations, const tColorMap* colorMap);
 
-    /// The escape counts of a kEdge × kEdge picture of the view; false when
-    /// the renderer cannot render.
-    bool Render(const tProbeView& view, int32_t iterations, std::span<int32_t> counts);
-    /// The point of the plane at the centre of pixel index of the view's
-    /// picture.
-    static tVector2 PixelPoint(const tProbeView& view, int32_t index);
-    /// A pixel of a kEdge × kEdge picture to zoom in on: one whose 5 × 5
+    /// A point of the view to zoom in on: the centre of a pixel of a small
+    /// picture of it (PixelToZoomInto); none when every pixel lies near the
+    /// interior or the renderer cannot render.
+    std::optional<tVector2> Scout(const tProbeView& view, int32_t iterations, const tColorMap* colorMap,
+                                  const std::function<uint32_t(uint32_t)>& pick);
+    /// The point of the plane at the centre of pixel index of an edge × edge
+    /// picture of the view.
+    static tVector2 PixelPoint(const tProbeView& view, int32_t edge, int32_t index);
+    /// A pixel of an edge × edge picture to zoom in on: one whose 5 × 5
     /// neighbourhood all escapes (no count at the limit), among the quarter
-    /// of those with the highest counts, so it lies close to the set but off
-    /// its interior; pick(n) chooses among them. None when every pixel lies
-    /// near the interior.
-    std::optional<int32_t> PixelToZoomInto(std::span<const int32_t> counts, int32_t iterations,
+    /// of those with the most varied colours around them that are not near
+    /// black, the slowest escapes first, so it lies close to the set but off
+    /// its interior where the picture is lively; pick(n) chooses among them.
+    /// None when every pixel lies near the interior.
+    std::optional<int32_t> PixelToZoomInto(std::span<const int32_t> counts, int32_t edge, int32_t iterations,
                                            const tColorMap* colorMap, const std::function<uint32_t(uint32_t)>& pick);
 
 private:

@@ -55,16 +55,12 @@ std::pair<extended, extended> ScaleRange(const tPathBase& path)
 tVector2 DescendToStructure(tVector2 from, extended widest, extended deepest, const tPathBase& path,
                             tViewProbe& probe, const tDraw& draw)
 {
-    std::array<int32_t, tViewProbe::kEdge * tViewProbe::kEdge> counts{};
     for (extended scale = widest;; scale = std::min(scale * kDescentStep, deepest)) {
-        const tProbeView view{from.x, from.y, scale * kKeyframeWidths / kProbedWidth};
-        const int32_t iterations = path.params.iterations;
-        if (!probe.Render(view, iterations, counts))
+        const auto next = probe.Scout(ProbedView({from.x, from.y, scale, 0, 0, 0}), path.params.iterations,
+                                      path.params.colorMap, draw);
+        if (!next)
             return from;
-        const auto pixel = probe.PixelToZoomInto(counts, iterations, path.params.colorMap, draw);
-        if (!pixel)
-            return from;
-        from = tViewProbe::PixelPoint(view, *pixel);
+        from = *next;
         if (scale >= deepest)
             return from;
     }

@@ -126,7 +126,7 @@ TEST(ViewProbe, RendersAGridOverTheViewThroughTheBackEnds)
     tCounts counts{};
     ASSERT_TRUE(BackEndProbeRenderer(3)(view, kEdge, 100, counts));
     // Pixel centres: the view spans 1 / 2 each way around its centre.
-    const tVector2 corner = tViewProbe::PixelPoint(view, 0);
+    const tVector2 corner = tViewProbe::PixelPoint(view, kEdge, 0);
     EXPECT_NEAR(static_cast<double>(corner.x), -1.75 - 0.25 + 0.5 / (2 * kEdge), 1e-15);
     EXPECT_NEAR(static_cast<double>(corner.y), 0.125 - 0.25 + 0.5 / (2 * kEdge), 1e-15);
     // Each count is the generator's own for that pixel's point.
@@ -135,7 +135,7 @@ TEST(ViewProbe, RendersAGridOverTheViewThroughTheBackEnds)
     generator.SetMaxIterations(100);
     generator.SelectBackEnd();
     for (const int32_t pixel : {0, 37, kPixels / 2 + kEdge / 2, kPixels - 1}) {
-        const tVector2 p = tViewProbe::PixelPoint(view, pixel);
+        const tVector2 p = tViewProbe::PixelPoint(view, kEdge, pixel);
         const std::array<double, 1> re{static_cast<double>(p.x)};
         const std::array<double, 1> im{static_cast<double>(p.y)};
         std::array<int32_t, 1> count{};
@@ -161,7 +161,8 @@ TEST(ViewProbe, ZoomsIntoVariedColoursOffTheInterior)
         for (int32_t x = 0; x < kEdge / 2; ++x)
             counts[static_cast<size_t>(y * kEdge + x)] = 512;
     for (uint32_t choice : {0u, 1u, 5u}) {
-        const auto pixel = probe.PixelToZoomInto(counts, 512, map, [choice](uint32_t n) { return std::min(choice, n - 1); });
+        const auto pixel =
+            probe.PixelToZoomInto(counts, kEdge, 512, map, [choice](uint32_t n) { return std::min(choice, n - 1); });
         ASSERT_TRUE(pixel.has_value());
         const int32_t x = *pixel % kEdge;
         const int32_t y = *pixel / kEdge;
@@ -175,9 +176,22 @@ TEST(ViewProbe, ZoomsIntoVariedColoursOffTheInterior)
     for (int32_t y = 0; y < kEdge; ++y)
         for (int32_t x = 0; x < kEdge / 2; ++x)
             flatAndRamp[static_cast<size_t>(y * kEdge + x)] = 300;
-    const auto varied = probe.PixelToZoomInto(flatAndRamp, 512, map, First);
+    const auto varied = probe.PixelToZoomInto(flatAndRamp, kEdge, 512, map, First);
     ASSERT_TRUE(varied.has_value());
     EXPECT_GE(*varied % kEdge, kEdge / 2 - 2);
     // Nothing but interior: nothing to zoom into.
-    EXPECT_FALSE(probe.PixelToZoomInto(Filled(512), 512, map, First).has_value());
+    EXPECT_FALSE(probe.PixelToZoomInto(Filled(512), kEdge, 512, map, First).has_value());
+
+    // Scouting renders a smaller picture and gives the chosen pixel's point.
+    tViewProbe scout([](const tProbeView&, int32_t edge, int32_t iterations, std::span<int32_t> out) {
+        EXPECT_EQ(edge, tViewProbe::kScoutEdge);
+        for (int32_t i = 0; i < edge * edge; ++i)
+            out[static_cast<size_t>(i)] = i % edge < edge / 2 ? iterations : 20 + i * 3;
+        return true;
+    });
+    const tProbeView view{0.25L, -0.5L, 40};
+    const auto point = scout.Scout(view, 512, map, First);
+    ASSERT_TRUE(point.has_value());
+    EXPECT_GT(point->x, view.x) << "in the right half, off the interior";
+    EXPECT_FALSE(tViewProbe(nullptr).Scout(view, 512, map, First).has_value());
 }
