@@ -45,8 +45,8 @@ tProbeRenderer BackEndProbeRenderer(uint8_t precision);
 
 /// What a probe saw.
 struct tViewVerdict {
-    /// Most of the picture may be near black: the vignette darkens its rim
-    /// anyway, and a little black sets the colours off.
+    /// At most 30 % of the picture may be near black: the vignette darkens
+    /// the window's rim on top of that.
     static constexpr float kMaxBlack = 0.3f;
     /// At most half of it may be one flat colour.
     static constexpr float kMaxFlat = 0.5f;
