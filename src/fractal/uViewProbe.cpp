@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <tuple>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -103,13 +102,11 @@ std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> coun
     constexpr int32_t kReach = 2; // the 5 × 5 neighbourhood
     if (edge <= 2 * kReach || counts.size() < static_cast<size_t>(edge * edge))
         return std::nullopt;
-    colours_->colorMap = colorMap;
     // A pixel's colour, or 0 where it looks black or lies in the set.
-    std::vector<tPackedColor> lit(static_cast<size_t>(edge * edge));
-    for (size_t i = 0; i < lit.size(); ++i) {
-        const tPackedColor c = colours_->ColourOf(counts[i] / static_cast<double>(std::max(iterations, 1)));
-        lit[i] = counts[i] < iterations && Luma(c) >= kNearBlackLuma ? (c | 0xFF000000u) : 0;
-    }
+    std::vector<tPackedColor> lit = Looks(counts.first(static_cast<size_t>(edge * edge)), iterations, colorMap);
+    for (size_t i = 0; i < lit.size(); ++i)
+        if (counts[i] >= iterations)
+            lit[i] = 0;
     // (colours around, count, index): the most varied colourful
     // neighbourhoods first, then the slowest escapes, which lie closest to
     // the set.
@@ -138,32 +135,44 @@ std::optional<int32_t> tViewProbe::PixelToZoomInto(std::span<const int32_t> coun
     return std::get<2>(open[pick(quarter)]);
 }
 
-tViewVerdict tViewProbe::Judge(std::span<const int32_t> counts, int32_t iterations, const tColorMap* colorMap)
+std::vector<tPackedColor> tViewProbe::Looks(std::span<const int32_t> counts, int32_t iterations,
+                                            const tColorMap* colorMap)
 {
     colours_->colorMap = colorMap;
-    std::unordered_map<tPackedColor, int32_t> groups;
+    std::vector<tPackedColor> looks(counts.size());
+    for (size_t i = 0; i < counts.size(); ++i) {
+        const tPackedColor c = colours_->ColourOf(counts[i] / static_cast<double>(std::max(iterations, 1)));
+        looks[i] = Luma(c) < kNearBlackLuma ? 0 : (c | 0xFF000000u);
+    }
+    return looks;
+}
+
+tViewVerdict tViewProbe::Judge(std::span<const int32_t> counts, int32_t iterations, const tColorMap* colorMap)
+{
+    if (counts.size() < static_cast<size_t>(kEdge * kEdge))
+        return {};
+    const std::vector<tPackedColor> looks = Looks(counts.first(kEdge * kEdge), iterations, colorMap);
+    const auto at = [&](int32_t x, int32_t y) { return looks[static_cast<size_t>(y * kEdge + x)]; };
     int32_t black = 0;
+    int32_t flat = 0;
     int32_t pixels = 0;
     const extended middle = kEdge / 2.0L;
-    for (int32_t j = 0; j < kEdge; ++j)
-        for (int32_t i = 0; i < kEdge; ++i) {
-            const extended dx = i + 0.5L - middle;
-            const extended dy = j + 0.5L - middle;
-            const auto index = static_cast<size_t>(j * kEdge + i);
-            if (dx * dx + dy * dy > middle * middle || index >= counts.size())
+    for (int32_t y = 0; y < kEdge; ++y)
+        for (int32_t x = 0; x < kEdge; ++x) {
+            const extended dx = x + 0.5L - middle;
+            const extended dy = y + 0.5L - middle;
+            if (dx * dx + dy * dy > middle * middle)
                 continue;
             ++pixels;
-            const tPackedColor colour = colours_->ColourOf(counts[index] / static_cast<double>(std::max(iterations, 1)));
-            if (Luma(colour) < kNearBlackLuma)
-                ++black;
-            else
-                ++groups[colour & 0x00FFFFFFu];
+            black += at(x, y) == 0;
+            // Flat: it looks like each of its neighbours in the picture.
+            bool same = true;
+            for (const auto& [nx, ny] : {std::pair{x - 1, y}, std::pair{x + 1, y}, std::pair{x, y - 1}, std::pair{x, y + 1}})
+                if (nx >= 0 && ny >= 0 && nx < kEdge && ny < kEdge)
+                    same = same && at(nx, ny) == at(x, y);
+            flat += same;
         }
     if (pixels == 0)
         return {};
-    int32_t largest = black;
-    for (const auto& [colour, count] : groups)
-        largest = std::max(largest, count);
-    return {static_cast<float>(black) / static_cast<float>(pixels),
-            static_cast<float>(largest) / static_cast<float>(pixels)};
+    return {static_cast<float>(black) / static_cast<float>(pixels), static_cast<float>(flat) / static_cast<float>(pixels)};
 }

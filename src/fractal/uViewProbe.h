@@ -13,6 +13,7 @@
 // The picture comes from a renderer. The program's renders through the
 // generator's back ends; a zoom that needs other arithmetic can hand in its
 // own.
+#include "uColor.h"
 #include "uMath.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 class tColorMap;
 class tFractal;
@@ -48,13 +50,13 @@ struct tViewVerdict {
     /// At most 30 % of the picture may be near black: the vignette darkens
     /// the window's rim on top of that.
     static constexpr float kMaxBlack = 0.3f;
-    /// At most half of it may be one flat colour.
+    /// At most half of it may lie inside flat areas.
     static constexpr float kMaxFlat = 0.5f;
 
     /// Share of pixels darker than luma 16.
     float blackShare = 0;
-    /// Share of the largest group of pixels that look alike: the near-black
-    /// ones together, or those of one other colour.
+    /// Share of pixels that look like all their neighbours (every near-black
+    /// colour looking alike): the inside of flat areas, in the set or out.
     float flatShare = 0;
 
     bool HasStructure() const { return blackShare <= kMaxBlack && flatShare <= kMaxFlat; }
@@ -103,6 +105,10 @@ public:
                                            const tColorMap* colorMap, const std::function<uint32_t(uint32_t)>& pick);
 
 private:
+    /// Each pixel's colour as a keyframe colours it, or 0 where it looks
+    /// near black.
+    std::vector<tPackedColor> Looks(std::span<const int32_t> counts, int32_t iterations, const tColorMap* colorMap);
+
     tProbeRenderer renderer_;
     std::unique_ptr<tFractal> colours_; // colours counts as keyframes do
 };

@@ -49,6 +49,15 @@ tCounts HalfInterior()
     return c;
 }
 
+/// Points escaping after 2 steps on the left, after 3 on the right.
+tCounts TwoBands()
+{
+    tCounts c{};
+    for (int32_t i = 0; i < kPixels; ++i)
+        c[static_cast<size_t>(i)] = i % kEdge < kEdge / 2 ? 2 : 3;
+    return c;
+}
+
 /// Takes the first of the offered choices.
 uint32_t First(uint32_t) { return 0; }
 
@@ -58,9 +67,11 @@ TEST(ViewProbe, JudgesNearBlackAndFlatColourAsAViewerSeesThem)
 {
     // Preset 1 colours the set white and the escapes from black over purple
     // to green; the generator's fallback colour is black at 0 and pale
-    // yellow at the limit; preset 7 colours the set almost black.
+    // yellow at the limit; preset 7 colours the set almost black; preset 8
+    // starts white.
     const tColorMap* purple = ColorMapGenerator().GetPreset(1);
     const tColorMap* dim = ColorMapGenerator().GetPreset(7);
+    const tColorMap* bright = ColorMapGenerator().GetPreset(8);
     struct tCase {
         std::string what;
         tCounts counts;
@@ -74,7 +85,8 @@ TEST(ViewProbe, JudgesNearBlackAndFlatColourAsAViewerSeesThem)
         {"the interior without a map: one flat pale colour", Filled(512), nullptr, 0, 1, false},
         {"fast escapes, near black in preset 1", Filled(3), purple, 1, 1, false},
         {"one escape band outside the set, not dark, still flat", Filled(300), purple, 0, 1, false},
-        {"half the set's interior, near black in preset 7", HalfInterior(), dim, 0.5f, 0.5f, false},
+        {"half the set's interior, near black in preset 7", HalfInterior(), dim, 0.5f, -1, false},
+        {"two bright escape bands side by side, far from the set", TwoBands(), bright, 0, -1, false},
         {"counts spread over the map: structure", Ramp(60, 511), purple, 0, -1, true},
     };
     tViewProbe probe = Judge();
@@ -87,13 +99,17 @@ TEST(ViewProbe, JudgesNearBlackAndFlatColourAsAViewerSeesThem)
             EXPECT_FLOAT_EQ(v.flatShare, c.flat) << c.what;
         }
         EXPECT_EQ(v.HasStructure(), c.structure) << c.what << ": black " << v.blackShare << " flat " << v.flatShare;
+        if (!c.structure) {
+            EXPECT_GT(std::max(v.blackShare - tViewVerdict::kMaxBlack, v.flatShare - tViewVerdict::kMaxFlat), 0.1f)
+                << c.what << ": clearly, not narrowly";
+        }
         EXPECT_EQ(v.Shortfall() == 0, c.structure) << c.what;
     }
 }
 
 TEST(ViewProbe, LooksOnlyAtTheDiscInscribedInThePicture)
 {
-    // Interior in the corners, outside the inscribed disc, is not seen.
+    // Interior in the corners, outside the inscribed disc, is not judged.
     tCounts counts = Ramp(60, 511);
     const float middle = kEdge / 2.0f;
     for (int32_t y = 0; y < kEdge; ++y)
