@@ -151,24 +151,24 @@ std::optional<tPathViewsVerdict> ProbePathViews(const tPathBase& path, tViewProb
     return result;
 }
 
-tViewSearch SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& probe, int32_t deepest,
-                                     uint32_t seed)
+void SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& probe, int32_t deepest, uint32_t seed)
 {
     const extended started = HighResTime();
-    tViewSearch search;
     const auto first = ProbePathViews(path, probe);
     if (!first) {
         LogNote(3, "View probe could not render; the planned views stand");
-        return search;
+        return;
     }
+    int candidates = 0;
+    bool replaced = false;
 
     tZoomPlan best = plan;
     tPathViewsVerdict bestVerdict = *first;
     if (!first->HasStructure()) {
         tRandom stream(seed);
         const tDraw draw = [&stream](uint32_t n) { return stream.Next(n); };
-        while (search.candidates < kMaxCandidates) {
-            ++search.candidates;
+        while (candidates < kMaxCandidates) {
+            ++candidates;
             // A pan keeps its magnifications: every run opens with one.
             tZoomPlan candidate = plan;
             DrawZoomShape(candidate, deepest, draw);
@@ -178,7 +178,7 @@ tViewSearch SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProb
             const auto [wideScale, deepScale] = ScaleRange(path);
             // Every second candidate looks for a new region, starting from a
             // view of the whole set.
-            const bool anew = search.candidates % 2 == 0;
+            const bool anew = candidates % 2 == 0;
             candidate.target = anew ? DescendToStructure(kWholeSet, kWholeSetScale, wideScale, path, probe, draw)
                                     : plan.target;
             candidate.target = DescendToStructure(candidate.target, wideScale, deepScale, path, probe, draw);
@@ -190,7 +190,7 @@ tViewSearch SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProb
             if (verdict->shortfall < bestVerdict.shortfall) {
                 best = candidate;
                 bestVerdict = *verdict;
-                search.replaced = true;
+                replaced = true;
             }
             if (verdict->HasStructure())
                 break;
@@ -199,11 +199,10 @@ tViewSearch SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProb
         plan = best;
     }
 
-    std::string kept = search.replaced ? "kept " + VectorText(plan.target) + " at depth " + FloatToStr(plan.depth)
+    std::string kept = replaced ? "kept " + VectorText(plan.target) + " at depth " + FloatToStr(plan.depth)
                                        : "kept the planned views";
     if (!bestVerdict.HasStructure())
         kept += ", which still lack structure";
-    LogNote(3, "View probe: " + IntToStr(search.candidates) + " candidates drawn, " + kept + " (" +
+    LogNote(3, "View probe: " + IntToStr(candidates) + " candidates drawn, " + kept + " (" +
                    VerdictText(bestVerdict.worst) + ") in " + Format3(HighResTime() - started) + " sec");
-    return search;
 }

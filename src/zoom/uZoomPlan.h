@@ -67,15 +67,8 @@ struct tPathViewsVerdict {
 std::optional<tPathViewsVerdict> ProbePathViews(const tPathBase& path, tViewProbe& probe,
                                                 float enough = std::numeric_limits<float>::infinity());
 
-/// What the search for views with structure did.
-struct tViewSearch {
-    int candidates = 0;   ///< replacement plans drawn
-    bool replaced = false; ///< a replacement was written into the path
-};
-
 /// Probes the plan already written into the path; when its views lack
 /// structure, draws replacements (targets from the finder) from a
 /// generator seeded with seed and writes the kept plan into the path and
 /// into plan. Logs how many candidates were drawn (level 3).
-tViewSearch SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& probe, int32_t deepest,
-                                     uint32_t seed);
+void SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& probe, int32_t deepest, uint32_t seed);
