@@ -199,8 +199,8 @@ void SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& prob
         plan = best;
     }
 
-    std::string kept = replaced ? "kept " + VectorText(plan.target) + " at depth " + FloatToStr(plan.depth)
-                                       : "kept the planned views";
+    std::string kept =
+        replaced ? "kept " + VectorText(plan.target) + " at depth " + FloatToStr(plan.depth) : "kept the planned views";
     if (!bestVerdict.HasStructure())
         kept += ", which still lack structure";
     LogNote(3, "View probe: " + IntToStr(candidates) + " candidates drawn, " + kept + " (" +
