@@ -9,6 +9,7 @@
 //   bench_viewprobe [--plans N] [--detail 1-5] [--screen WIDTH] [--seed N]
 #include "uFractalPointFinder.h"
 #include "uFormat.h"
+#include "uFrameMeasures.h"
 #include "uGlobalSettings.h"
 #include "uLog.h"
 #include "uPathBase.h"
@@ -57,14 +58,6 @@ double ThreadSeconds()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return 0;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
 }
 
 std::string Ms(double seconds) { return FormatFixed(seconds * 1000, 1) + " ms"; }
@@ -151,16 +144,16 @@ int Run(const tOptions& o)
     std::printf("detail level %d, keyframes %dx%d, %d iterations, %d plans\n", o.detail, params.resolution,
                 params.resolution, params.iterations, o.plans);
     std::printf("keyframes %zu\n", keyframeTimes.size());
-    std::printf("keyframe render  p50 %s, p90 %s, max %s\n", Ms(Percentile(keyframeTimes, 0.5)).c_str(),
-                Ms(Percentile(keyframeTimes, 0.9)).c_str(), Ms(Percentile(keyframeTimes, 1)).c_str());
-    std::printf("view probe       p50 %s, p90 %s, max %s\n", Ms(Percentile(probeTimes, 0.5)).c_str(),
-                Ms(Percentile(probeTimes, 0.9)).c_str(), Ms(Percentile(probeTimes, 1)).c_str());
+    std::printf("keyframe render  p50 %s, p90 %s, max %s\n", Ms(Quantile(keyframeTimes, 0.5)).c_str(),
+                Ms(Quantile(keyframeTimes, 0.9)).c_str(), Ms(Quantile(keyframeTimes, 1)).c_str());
+    std::printf("view probe       p50 %s, p90 %s, max %s\n", Ms(Quantile(probeTimes, 0.5)).c_str(),
+                Ms(Quantile(probeTimes, 0.9)).c_str(), Ms(Quantile(probeTimes, 1)).c_str());
     std::printf("plan without it  p50 %s, p90 %s, max %s (mostly the search for a zoom point)\n",
-                Ms(Percentile(planTimes, 0.5)).c_str(), Ms(Percentile(planTimes, 0.9)).c_str(),
-                Ms(Percentile(planTimes, 1)).c_str());
+                Ms(Quantile(planTimes, 0.5)).c_str(), Ms(Quantile(planTimes, 0.9)).c_str(),
+                Ms(Quantile(planTimes, 1)).c_str());
     std::printf("probe / keyframe p50 %s %%, max probe / p50 keyframe %s %%\n",
-                FormatFixed(100 * Percentile(probeTimes, 0.5) / Percentile(keyframeTimes, 0.5), 1).c_str(),
-                FormatFixed(100 * Percentile(probeTimes, 1) / Percentile(keyframeTimes, 0.5), 1).c_str());
+                FormatFixed(100 * Quantile(probeTimes, 0.5) / Quantile(keyframeTimes, 0.5), 1).c_str(),
+                FormatFixed(100 * Quantile(probeTimes, 1) / Quantile(keyframeTimes, 0.5), 1).c_str());
     std::printf("plans re-drawn %d of %d, candidates drawn %d\n", searched, o.plans, drawn);
     return 0;
 }
