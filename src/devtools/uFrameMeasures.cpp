@@ -78,8 +78,8 @@ tDiscEdge FindDiscEdge(const tPage& frame, std::span<const tRimSample> rim)
     for (size_t i = 0; i < rim.size(); ++i) {
         double inside = 0;
         double beyond = 0;
-        hard[i] = LumaAt(frame, rim[i].inside, inside) && PatchLuma(frame, rim[i].outside, beyond) &&
-                  inside >= kBrightInside && beyond < kBlackBeyond;
+        hard[i] = rim[i].pictureEnds && LumaAt(frame, rim[i].inside, inside) &&
+                  PatchLuma(frame, rim[i].outside, beyond) && inside >= kBrightInside && beyond < kBlackBeyond;
         edge.hardSamples += hard[i];
     }
     if (edge.hardSamples == static_cast<int>(rim.size())) {

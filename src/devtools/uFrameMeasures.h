@@ -26,6 +26,9 @@ double Quantile(std::vector<double> values, double p);
 struct tRimSample {
     tVector2 inside;
     tVector2 outside;
+    /// False where another keyframe's disc lies beyond the rim: the picture
+    /// goes on there, so the rim is no edge of it.
+    bool pictureEnds = true;
 };
 
 /// The rim samples of a circle taken around it in order.
@@ -41,6 +44,6 @@ struct tDiscEdge {
 
 /// Looks along a circle's rim samples (in order around it, the last one
 /// next to the first) for picture (luma ≥ 10) inside with black
-/// (every pixel of the 3 × 3 patch below luma 4) beyond. Samples with
-/// either point outside the frame are not hard.
+/// (every pixel of the 3 × 3 patch below luma 4) beyond, where the picture
+/// ends. Samples with either point outside the frame are not hard.
 tDiscEdge FindDiscEdge(const tPage& frame, std::span<const tRimSample> rim);

@@ -36,6 +36,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <exception>
@@ -195,8 +196,10 @@ constexpr extended kRimClearance = 3;
 /// The rims of the keyframe discs the next frame draws, as they reach the
 /// window through the scene's camera (tilt and perspective included): for
 /// each keyframe sprite that shows, samples just within its opaque disc and
-/// just beyond its rim. Sets up the scene's projection and camera as the
-/// next frame's drawing will.
+/// just beyond its rim, the latter marked where the other keyframe's disc
+/// lies (the deeper keyframe's rim runs over the shallower one's picture).
+/// Sets up the scene's projection and camera as the next frame's drawing
+/// will.
 std::vector<std::vector<tRimSample>> KeyframeRims(tPath& path)
 {
     std::vector<std::vector<tRimSample>> rims;
@@ -216,21 +219,35 @@ std::vector<std::vector<tRimSample>> KeyframeRims(tPath& path)
         gluProject(static_cast<double>(p.x), static_cast<double>(p.y), 0, model, projection, area, &x, &y, &z);
         return tVector2{x, area[3] - y}; // window rows run downwards
     };
-    const std::pair<const tFractalKeyFrame*, const tParticle*> shown[] = {{path.A(), path.ParticleA()},
+    struct tDisc {
+        tVector2 centre;
+        extended opaque = 0; // radius of the fully opaque part
+        extended rim = 0;    // radius of the rim
+        bool shown = false;
+    };
+    const std::pair<const tFractalKeyFrame*, const tParticle*> drawn[] = {{path.A(), path.ParticleA()},
                                                                           {path.B(), path.ParticleB()}};
-    for (const auto& [keyframe, particle] : shown) {
+    std::array<tDisc, 2> discs{};
+    for (size_t i = 0; i < discs.size(); ++i) {
+        const auto& [keyframe, particle] = drawn[i];
         const tFractalMandelBrot* g = keyframe ? keyframe->Generator() : nullptr;
-        if (!g || particle->scale <= 0 || particle->opacity < 0.25)
-            continue;
         // Opaque up to 8 keyframe pixels within the radius; the texture's
         // filter can smear one pixel more beyond it.
-        const extended inside = particle->scale * (g->Radius() - 8) - kRimClearance;
-        const extended beyond = particle->scale * (g->Radius() + 1) + kRimClearance;
+        if (g && particle->scale > 0 && particle->opacity >= 0.25)
+            discs[i] = {particle->position, particle->scale * (g->Radius() - 8), particle->scale * (g->Radius() + 1),
+                        true};
+    }
+    for (size_t i = 0; i < discs.size(); ++i) {
+        if (!discs[i].shown)
+            continue;
+        const tDisc& other = discs[1 - i];
         std::vector<tRimSample>& rim = rims.emplace_back();
         for (int k = 0; k < kRimSamples; ++k) {
             const tVector2 direction = tVector2{1, 0}.Rotated(static_cast<extended>(k) * 360 / kRimSamples);
-            rim.push_back({project(particle->position + direction * inside),
-                           project(particle->position + direction * beyond)});
+            const tVector2 beyond = discs[i].centre + direction * (discs[i].rim + kRimClearance);
+            const bool covered = other.shown && (beyond - other.centre).LengthSquared() < other.opaque * other.opaque;
+            rim.push_back({project(discs[i].centre + direction * (discs[i].opaque - kRimClearance)), project(beyond),
+                           !covered});
         }
     }
     return rims;

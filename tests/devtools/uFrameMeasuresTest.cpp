@@ -1,7 +1,8 @@
 // What zoom-frames measures in a frame: the near-black share, quantiles, and
 // the detector of a keyframe disc's hard rim, on drawn frames: a bright disc
-// ending on black is found, a rim that lies outside the frame, a dark
-// picture, a soft vignette and a ragged fractal edge are not.
+// ending on black is found; a rim that lies outside the frame or over
+// another keyframe's picture, a dark picture, a soft vignette and a ragged
+// fractal edge are not.
 #include "uFrameMeasures.h"
 
 #include "uColor.h"
@@ -36,7 +37,8 @@ std::vector<tRimSample> Rim(double cx, double cy, double radius)
     for (int k = 0; k < 360; ++k) {
         const double a = k * std::numbers::pi / 180;
         rim.push_back({{cx + (radius - 3) * std::cos(a), cy + (radius - 3) * std::sin(a)},
-                       {cx + (radius + 3) * std::cos(a), cy + (radius + 3) * std::sin(a)}});
+                       {cx + (radius + 3) * std::cos(a), cy + (radius + 3) * std::sin(a)},
+                       true});
     }
     return rim;
 }
@@ -84,6 +86,13 @@ TEST(FrameMeasures, FindsAHardRimAndNothingElse)
     EXPECT_GT(hard.longestRun, 20);
     // Only the arcs inside the frame count.
     EXPECT_LT(hard.hardSamples, 360);
+
+    // The rim of the deeper keyframe over the shallower one's picture is no
+    // edge of the picture, however dark the picture is beyond it.
+    std::vector<tRimSample> overPicture = Rim(cx, cy, r);
+    for (tRimSample& sample : overPicture)
+        sample.pictureEnds = false;
+    EXPECT_EQ(FindDiscEdge(frame, overPicture).hardSamples, 0);
 
     // Dimmed below luma 10 by the vignette, the rim does not show.
     Paint(frame, disc(9));
