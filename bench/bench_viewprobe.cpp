@@ -69,10 +69,13 @@ public:
     void AddLine(const std::string& line) override
     {
         const auto at = line.find("View probe: ");
-        if (at != std::string::npos)
-            candidates.push_back(std::stoi(line.substr(at + 12)));
+        if (at == std::string::npos)
+            return;
+        candidates.push_back(std::stoi(line.substr(at + 12)));
+        lacking += line.find("still lack structure") != std::string::npos;
     }
     std::vector<int> candidates;
+    int lacking = 0;
 };
 
 int Run(const tOptions& o)
@@ -154,7 +157,8 @@ int Run(const tOptions& o)
     std::printf("probe / keyframe p50 %s %%, max probe / p50 keyframe %s %%\n",
                 FormatFixed(100 * Quantile(probeTimes, 0.5) / Quantile(keyframeTimes, 0.5), 1).c_str(),
                 FormatFixed(100 * Quantile(probeTimes, 1) / Quantile(keyframeTimes, 0.5), 1).c_str());
-    std::printf("plans re-drawn %d of %d, candidates drawn %d\n", searched, o.plans, drawn);
+    std::printf("plans re-drawn %d of %d, candidates drawn %d, plans still without structure %d\n", searched,
+                o.plans, drawn, counter.lacking);
     return 0;
 }
 

@@ -17,7 +17,7 @@ namespace {
 /// A pan dips this many depth units deeper at its middle point.
 constexpr float kPanDip = 3;
 /// Replacement plans drawn at most before the best of them is kept.
-constexpr int kMaxCandidates = 8;
+constexpr int kMaxCandidates = 16;
 /// The probe looks at this share of the window's width around its centre.
 constexpr extended kProbedWidth = 0.9L;
 /// A keyframe at the camera's magnification is drawn 1.1 window widths wide.
@@ -26,6 +26,23 @@ constexpr extended kKeyframeWidths = 1.1L;
 /// Random(n) for a count that may come out below 1: Random(0) gives 0 (and
 /// still draws, like every Random call).
 uint32_t DrawBelow(const tDraw& draw, int32_t n) { return draw(n > 0 ? static_cast<uint32_t>(n) : 0u); }
+
+/// Start depths a replacement zoom may draw from at least, where its kind
+/// leaves no choice (a long zoom without deep zooming always starts at
+/// depth 2): four octaves, as long as the zoom ends no deeper than deep
+/// zooming goes.
+constexpr int32_t kLeastReplacementRoom = 40;
+
+/// The deepest depth replacements of a plan of this kind draw their start
+/// depth against.
+int32_t ReplacementDeepest(int32_t kind, int32_t deepest)
+{
+    const auto shape = ZoomKindShape(kind);
+    if (!shape)
+        return deepest;
+    const int32_t room = std::min(kLeastReplacementRoom, tPathSequence::kDeepestDepth - shape->span);
+    return std::max(deepest, shape->span + room);
+}
 
 /// A view of the whole set.
 constexpr tVector2 kWholeSet{-0.5L, 0};
@@ -167,11 +184,12 @@ void SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& prob
     if (!first->HasStructure()) {
         tRandom stream(seed);
         const tDraw draw = [&stream](uint32_t n) { return stream.Next(n); };
+        const int32_t replacementDeepest = ReplacementDeepest(plan.kind, deepest);
         while (candidates < kMaxCandidates) {
             ++candidates;
             // A pan keeps its magnifications: every run opens with one.
             tZoomPlan candidate = plan;
-            DrawZoomShape(candidate, deepest, draw);
+            DrawZoomShape(candidate, replacementDeepest, draw);
             if (plan.kind == tPathSequence::kPan)
                 candidate.depth = plan.depth;
             WriteZoomPlan(candidate, path);

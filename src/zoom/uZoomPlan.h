@@ -9,7 +9,9 @@
 // their own so the process-wide sequence goes on exactly as if the first
 // plan had passed. A zoom's replacements take a new depth and direction for
 // the same target, then a new target too, alternately; a pan keeps its
-// magnifications and takes a new target and drift each time. The first
+// magnifications and takes a new target and drift each time. A kind whose
+// start depth leaves no choice (a long zoom without deep zooming) may start
+// up to four octaves deeper in a replacement. The first
 // replacement whose views all pass is kept; when none does, the one that
 // missed least.
 #include "uMath.h"

@@ -176,7 +176,34 @@ TEST_F(ZoomPlanTest, WhenNoCandidatePassesTheLeastBadStays)
         ExpectSamePoints(probed[static_cast<size_t>(i)], specified[static_cast<size_t>(i)], i);
         EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, specified[static_cast<size_t>(i)].randomAfter) << i;
     }
-    EXPECT_EQ(log.FileCount("View probe: 8 candidates drawn, kept the planned views, which still lack structure"), 2);
+    EXPECT_EQ(log.FileCount("View probe: 16 candidates drawn, kept the planned views, which still lack structure"), 2);
+}
+
+TEST_F(ZoomPlanTest, ALongZoomWithoutDeepZoomingMayStartDeeperWhenItsWideViewsFail)
+{
+    // Without deep zooming a long zoom always starts at depth 2; where views
+    // that wide show nothing but the interior, a replacement starts up to
+    // four octaves deeper and still zooms thirteen octaves in 90 s.
+    const auto specified = Specified(3);
+    ASSERT_EQ(specified[2].points.back().time, 90);
+    const extended wide = tPathSequence::ZoomDepth(12);
+    const auto probed = Probed(3, [wide](const tProbeView& view, int32_t edge, int32_t iterations,
+                                         std::span<int32_t> counts) {
+        if (view.scale < wide)
+            std::fill_n(counts.begin(), edge * edge, iterations);
+        else
+            Varied(edge, iterations, counts);
+        return true;
+    });
+    const tPlanned& zoom = probed[2];
+    ASSERT_EQ(zoom.points.size(), 2u);
+    EXPECT_EQ(zoom.points[1].time, 90);
+    const extended start = std::min(zoom.points[0].scale, zoom.points[1].scale);
+    const extended end = std::max(zoom.points[0].scale, zoom.points[1].scale);
+    EXPECT_GT(start, tPathSequence::ZoomDepth(2));
+    EXPECT_LE(start, tPathSequence::ZoomDepth(42));
+    EXPECT_NEAR(static_cast<double>(std::log2(end / start)), 13, 1e-5);
+    EXPECT_EQ(zoom.randomAfter, specified[2].randomAfter);
 }
 
 TEST_F(ZoomPlanTest, TheFirstPlanOfARunIsThePanWhateverTheProbeSays)
