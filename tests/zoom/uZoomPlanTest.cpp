@@ -75,7 +75,7 @@ protected:
     }
 
     /// The run as the sequence plans it without a probe.
-    std::vector<tPlanned> Specified(int plans)
+    std::vector<tPlanned> Unprobed(int plans)
     {
         tFractalPointFinder finder = CheapFinder();
         tPathSequence sequence(finder);
@@ -110,14 +110,14 @@ TEST_F(ZoomPlanTest, PlansWhoseViewsHaveStructureStayExactlyAsDrawn)
 {
     tCapturedLog log;
     LogFileLevel = 3;
-    const auto specified = Specified(5);
+    const auto unprobed = Unprobed(5);
     const auto probed = Probed(5, [](const tProbeView&, int32_t edge, int32_t iterations, std::span<int32_t> counts) {
         Varied(edge, iterations, counts);
         return true;
     });
     for (int i = 0; i < 5; ++i) {
-        ExpectSamePoints(probed[static_cast<size_t>(i)], specified[static_cast<size_t>(i)], i);
-        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, specified[static_cast<size_t>(i)].randomAfter) << i;
+        ExpectSamePoints(probed[static_cast<size_t>(i)], unprobed[static_cast<size_t>(i)], i);
+        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, unprobed[static_cast<size_t>(i)].randomAfter) << i;
     }
     EXPECT_EQ(log.FileCount("View probe: 0 candidates drawn, kept the planned views"), 5);
 }
@@ -126,11 +126,11 @@ TEST_F(ZoomPlanTest, AFailingPlanIsRedrawnFromAGeneratorOfItsOwn)
 {
     tCapturedLog log;
     LogFileLevel = 3;
-    const auto specified = Specified(4);
+    const auto unprobed = Unprobed(4);
     // Around the first plan's target (a pan that drifts a tenth of its view
     // across it) lies the set's interior.
-    const tVector2 target{specified[0].points[1].x, specified[0].points[1].y};
-    const auto probed = Probed(4, InteriorAround(target, 0.2L / specified[0].points[0].scale));
+    const tVector2 target{unprobed[0].points[1].x, unprobed[0].points[1].y};
+    const auto probed = Probed(4, InteriorAround(target, 0.2L / unprobed[0].points[0].scale));
 
     // The opening pan got a new target; its course stays: times,
     // magnifications and turns, and the drift of a tenth of the view.
@@ -139,19 +139,19 @@ TEST_F(ZoomPlanTest, AFailingPlanIsRedrawnFromAGeneratorOfItsOwn)
     EXPECT_TRUE(pan.singleKeyframe);
     EXPECT_NE(pan.points[1].x, target.x);
     for (size_t j = 0; j < 3; ++j) {
-        EXPECT_EQ(pan.points[j].scale, specified[0].points[j].scale) << j;
-        EXPECT_EQ(pan.points[j].time, specified[0].points[j].time) << j;
-        EXPECT_EQ(pan.points[j].angle, specified[0].points[j].angle) << j;
+        EXPECT_EQ(pan.points[j].scale, unprobed[0].points[j].scale) << j;
+        EXPECT_EQ(pan.points[j].time, unprobed[0].points[j].time) << j;
+        EXPECT_EQ(pan.points[j].angle, unprobed[0].points[j].angle) << j;
     }
     const extended drift = std::hypot(pan.points[0].x - pan.points[1].x, pan.points[0].y - pan.points[1].y);
     EXPECT_NEAR(static_cast<double>(drift * pan.points[0].scale), 0.1, 1e-9);
 
-    // The process-wide generator stands where it stands after the specified
-    // plan, and every later plan is the specified one.
+    // The process-wide generator stands where it stands after the unprobed
+    // plan, and every later plan is the unprobed one.
     for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, specified[static_cast<size_t>(i)].randomAfter) << i;
+        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, unprobed[static_cast<size_t>(i)].randomAfter) << i;
     for (int i = 1; i < 4; ++i)
-        ExpectSamePoints(probed[static_cast<size_t>(i)], specified[static_cast<size_t>(i)], i);
+        ExpectSamePoints(probed[static_cast<size_t>(i)], unprobed[static_cast<size_t>(i)], i);
 
     EXPECT_EQ(log.FileCount("View probe: 0 candidates drawn"), 3);
     const auto lines = log.FileLines();
@@ -166,15 +166,15 @@ TEST_F(ZoomPlanTest, WhenNoCandidatePassesTheLeastBadStays)
 {
     tCapturedLog log;
     LogFileLevel = 3;
-    const auto specified = Specified(2);
+    const auto unprobed = Unprobed(2);
     const auto probed = Probed(2, [](const tProbeView&, int32_t edge, int32_t iterations, std::span<int32_t> counts) {
         std::fill_n(counts.begin(), edge * edge, iterations);
         return true;
     });
     // Every candidate misses as much as the plan: the plan stands.
     for (int i = 0; i < 2; ++i) {
-        ExpectSamePoints(probed[static_cast<size_t>(i)], specified[static_cast<size_t>(i)], i);
-        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, specified[static_cast<size_t>(i)].randomAfter) << i;
+        ExpectSamePoints(probed[static_cast<size_t>(i)], unprobed[static_cast<size_t>(i)], i);
+        EXPECT_EQ(probed[static_cast<size_t>(i)].randomAfter, unprobed[static_cast<size_t>(i)].randomAfter) << i;
     }
     EXPECT_EQ(log.FileCount("View probe: 16 candidates drawn, kept the planned views, which still lack structure"), 2);
 }
@@ -184,8 +184,8 @@ TEST_F(ZoomPlanTest, ALongZoomWithoutDeepZoomingMayStartDeeperWhenItsWideViewsFa
     // Without deep zooming a long zoom always starts at depth 2; where views
     // that wide show nothing but the interior, a replacement starts up to
     // four octaves deeper and still zooms thirteen octaves in 90 s.
-    const auto specified = Specified(3);
-    ASSERT_EQ(specified[2].points.back().time, 90);
+    const auto unprobed = Unprobed(3);
+    ASSERT_EQ(unprobed[2].points.back().time, 90);
     const extended wide = tPathSequence::ZoomDepth(12);
     const auto probed = Probed(3, [wide](const tProbeView& view, int32_t edge, int32_t iterations,
                                          std::span<int32_t> counts) {
@@ -203,7 +203,7 @@ TEST_F(ZoomPlanTest, ALongZoomWithoutDeepZoomingMayStartDeeperWhenItsWideViewsFa
     EXPECT_GT(start, tPathSequence::ZoomDepth(2));
     EXPECT_LE(start, tPathSequence::ZoomDepth(42));
     EXPECT_NEAR(static_cast<double>(std::log2(end / start)), 13, 1e-5);
-    EXPECT_EQ(zoom.randomAfter, specified[2].randomAfter);
+    EXPECT_EQ(zoom.randomAfter, unprobed[2].randomAfter);
 }
 
 TEST_F(ZoomPlanTest, TheFirstPlanOfARunIsThePanWhateverTheProbeSays)
@@ -211,17 +211,17 @@ TEST_F(ZoomPlanTest, TheFirstPlanOfARunIsThePanWhateverTheProbeSays)
     // The first kind is always the 20 s pan from one keyframe: drift, a dip
     // of 2^0.3 and back, at the depth the process-wide generator drew.
     for (const bool fails : {false, true}) {
-        const auto specified = Specified(1);
-        const tVector2 target{specified[0].points[1].x, specified[0].points[1].y};
+        const auto unprobed = Unprobed(1);
+        const tVector2 target{unprobed[0].points[1].x, unprobed[0].points[1].y};
         const auto probed =
-            Probed(1, InteriorAround(fails ? target : tVector2{9, 9}, 0.2L / specified[0].points[0].scale));
+            Probed(1, InteriorAround(fails ? target : tVector2{9, 9}, 0.2L / unprobed[0].points[0].scale));
         const tPlanned& first = probed[0];
         ASSERT_EQ(first.points.size(), 3u) << fails;
         EXPECT_TRUE(first.singleKeyframe);
         EXPECT_EQ(first.points[2].time, 20);
         EXPECT_EQ(first.points[0].scale, first.points[2].scale);
         EXPECT_NEAR(static_cast<double>(first.points[1].scale / first.points[0].scale), std::exp2(0.3), 1e-6);
-        EXPECT_EQ(first.points[0].scale, specified[0].points[0].scale);
+        EXPECT_EQ(first.points[0].scale, unprobed[0].points[0].scale);
         EXPECT_EQ(first.points[1].x == target.x, !fails);
     }
 }
@@ -236,5 +236,5 @@ TEST_F(ZoomPlanTest, KeyframesAreWidenedForTheScreenTheSequenceFramesFor)
     // more than the plain ones.
     EXPECT_GT(run[0].scaleDivisor, run[1].scaleDivisor);
     EXPECT_GT(run[1].scaleDivisor, 1.0f);
-    EXPECT_EQ(Specified(1)[0].scaleDivisor, 1.0f);
+    EXPECT_EQ(Unprobed(1)[0].scaleDivisor, 1.0f);
 }
