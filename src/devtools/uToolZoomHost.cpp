@@ -24,6 +24,6 @@ void tToolZoomHost::SleepOneMs()
 
 void tToolZoomHost::FrameDone()
 {
-    frameStart_ += 1.0L / 60;
+    frameStart_ += 1.0L / stepRate_;
     fakeNow_ = frameStart_;
 }

@@ -9,9 +9,10 @@
 //
 // By default the clock is real, as in the saver, so slow keyframe rendering
 // slows the zoom exactly as it does there. --fixed-step runs the loop on a
-// made-up clock of 60 frames a second instead: every frame then moves the
-// zoom by the same step and keyframes are always ready, which isolates the
-// composition of the frames from the speed of the machine.
+// made-up clock of 60 frames a second instead (--step-rate sets another
+// rate): every frame then moves the zoom by the same step and keyframes are
+// always ready, which isolates the composition of the frames from the speed
+// of the machine. A lower rate looks at fewer frames of the same zoom.
 #include "uClock.h"
 #include "uFormat.h"
 #include "uFractal.h"
@@ -51,7 +52,7 @@ constexpr const char* kUsage =
     "usage: zoom-frames [--seconds S] [--window WxH] [--detail 1-5] [--resolution N] [--iterations N]\n"
     "                   [--seed N] [--fixed-step] [--out DIR] [--every N] [--around-handovers N]\n"
     "                   [--deep-zoom] [--deep-dive]\n"
-    "                   [--per-frame] [--log LEVEL]\n"
+    "                   [--per-frame] [--log LEVEL] [--step-rate N]\n"
     "  --seconds S          how long the zoom runs (default 60)\n"
     "  --window WxH         size of the window (default 640x480)\n"
     "  --detail L           detail level whose settings the zoom uses (default 1)\n"
@@ -66,6 +67,7 @@ constexpr const char* kUsage =
     "  --deep-dive          deep zooming and deep dives (huge zooms to 10^100)\n"
     "  --per-frame          print a line per frame: near-black share and a visible disc rim\n"
     "  --log LEVEL          the log's notes up to that level (1-4) on standard error\n"
+    "  --step-rate N        with --fixed-step: N frames a second of the made-up clock (default 60)\n"
     "Prints one line per keyframe hand-over (frame, keyframe, difference to the frame\n"
     "before, median difference of the neighbouring steps, their ratio) and a summary,\n"
     "then a picture line: the share of near-black pixels (luma below 16) per frame as\n"
@@ -83,6 +85,7 @@ struct tOptions {
     bool fixedStep = false;
     bool deepZoom = false;
     bool deepDive = false;
+    int32_t stepRate = 60;
     std::string outDir;
     int32_t every = 30;
     int32_t around = 0;
@@ -135,6 +138,9 @@ bool ParseOptions(int argc, char** argv, tOptions& o)
         } else if (arg == "--every") {
             if (!ParseWholeNumber(value, 1, 1000000, o.every))
                 return bad("--every needs a whole number of at least 1");
+        } else if (arg == "--step-rate") {
+            if (!ParseWholeNumber(value, 1, 1000, o.stepRate))
+                return bad("--step-rate needs a whole number of frames a second from 1 to 1000");
         } else if (arg == "--log") {
             if (!ParseWholeNumber(value, 1, 4, o.logLevel))
                 return bad("--log needs a level from 1 to 4");
@@ -289,7 +295,7 @@ int Run(const tOptions& o)
         std::filesystem::create_directories(o.outDir);
 
     EnsureGLApplication();
-    tToolZoomHost host(o.width, o.height, o.fixedStep);
+    tToolZoomHost host(o.width, o.height, o.fixedStep, o.stepRate);
     tZoomRunner runner(settings, host, rmDemo);
 
     struct tFrameInfo {
