@@ -50,11 +50,6 @@ tPathSequence::tPathSequence(tFractalPointFinder& finder) : finder_(finder) {}
 
 tPathSequence::~tPathSequence() = default;
 
-extended tPathSequence::ZoomDepth(float depth)
-{
-    return 10 * std::exp2(static_cast<extended>(depth) / 10 - 2);
-}
-
 void tPathSequence::ResetSequences()
 {
     colorMaps_.Clear();

@@ -18,6 +18,7 @@
 #include "uKeyframeFraming.h"
 #include "uMath.h"
 #include "uSequence.h"
+#include "uZoomPlan.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,9 +35,9 @@ int64_t TodayDayNumber();
 
 class tPathSequence {
 public:
-    enum ZoomKind : int32_t { kPan = 1, kShortZoom = 2, kLongZoom = 3, kHugeZoom = 4 };
+    enum ZoomKind : int32_t { kPan = zkPan, kShortZoom = zkShortZoom, kLongZoom = zkLongZoom, kHugeZoom = zkHugeZoom };
     /// Deepest depth of a plan with and without deep zooming.
-    static constexpr int32_t kDeepestDepth = 400;
+    static constexpr int32_t kDeepestDepth = kDeepestZoomDepth;
     static constexpr int32_t kDeepestShallowDepth = 130;
     /// How deep a dive's search descends.
     static constexpr extended kDeepestDive = 2e100L;
@@ -74,7 +75,7 @@ public:
     bool Diving() const { return deepZooming && deepDiving; }
 
     /// 10 × 2^(d / 10 − 2) in extended precision.
-    static extended ZoomDepth(float depth);
+    static extended ZoomDepth(float depth) { return ::ZoomDepth(depth); }
 
     tSequence& ColorMapSequence() { return colorMaps_; }
     tSequence& ZoomKindSequence() { return zoomKinds_; }

@@ -4,12 +4,12 @@
 #include "uFormat.h"
 #include "uLog.h"
 #include "uPathBase.h"
-#include "uPathSequence.h"
 #include "uRandom.h"
 #include "uViewProbe.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -40,7 +40,7 @@ int32_t ReplacementDeepest(int32_t kind, int32_t deepest)
     const auto shape = ZoomKindShape(kind);
     if (!shape)
         return deepest;
-    const int32_t room = std::min(kLeastReplacementRoom, tPathSequence::kDeepestDepth - shape->span);
+    const int32_t room = std::min(kLeastReplacementRoom, kDeepestZoomDepth - shape->span);
     return std::max(deepest, shape->span + room);
 }
 
@@ -90,16 +90,18 @@ std::string VerdictText(const tViewVerdict& v)
 
 } // namespace
 
+extended ZoomDepth(float depth) { return 10 * std::exp2(static_cast<extended>(depth) / 10 - 2); }
+
 std::optional<tZoomKindShape> ZoomKindShape(int32_t kind)
 {
     switch (kind) {
-    case tPathSequence::kPan:
+    case zkPan:
         return tZoomKindShape{20, 1, 1};
-    case tPathSequence::kShortZoom:
+    case zkShortZoom:
         return tZoomKindShape{35, 40, 1};
-    case tPathSequence::kLongZoom:
+    case zkLongZoom:
         return tZoomKindShape{90, 130, 2};
-    case tPathSequence::kHugeZoom:
+    case zkHugeZoom:
         return tZoomKindShape{270, 400, 2};
     default:
         return std::nullopt;
@@ -112,7 +114,7 @@ bool DrawZoomShape(tZoomPlan& plan, int32_t deepest, const tDraw& draw)
     if (!shape)
         return false;
     plan.depth = static_cast<float>(DrawBelow(draw, deepest - shape->span) + shape->depthOffset);
-    if (plan.kind == tPathSequence::kPan)
+    if (plan.kind == zkPan)
         plan.driftAngle = draw(360);
     else
         plan.zoomOut = draw(2) == 0;
@@ -129,9 +131,9 @@ void WriteZoomPlan(const tZoomPlan& plan, tPathBase& path)
     const extended rotation = plan.rotationSpeed;
     const tVector2 z = plan.target;
     const float d = plan.depth;
-    if (plan.kind == tPathSequence::kPan) {
-        const float q = static_cast<float>(tPathSequence::ZoomDepth(d));
-        const float r = static_cast<float>(tPathSequence::ZoomDepth(d + kPanDip));
+    if (plan.kind == zkPan) {
+        const float q = static_cast<float>(ZoomDepth(d));
+        const float r = static_cast<float>(ZoomDepth(d + kPanDip));
         const tVector2 o = tVector2{0.1L / q, 0}.Rotated(plan.driftAngle);
         path.singleKeyframe = true;
         path.AddPoint(1, z.x + o.x, z.y + o.y, q, 0, 0);
@@ -140,8 +142,8 @@ void WriteZoomPlan(const tZoomPlan& plan, tPathBase& path)
                       duration * rotation * 0.25L, duration);
         return;
     }
-    float q = static_cast<float>(tPathSequence::ZoomDepth(d));
-    float r = static_cast<float>(tPathSequence::ZoomDepth(d + static_cast<float>(shape->span)));
+    float q = static_cast<float>(ZoomDepth(d));
+    float r = static_cast<float>(ZoomDepth(d + static_cast<float>(shape->span)));
     if (plan.zoomOut)
         std::swap(q, r);
     path.AddPoint(1, z.x, z.y, q, 0, 0);
@@ -190,7 +192,7 @@ void SearchViewsWithStructure(tZoomPlan& plan, tPathBase& path, tViewProbe& prob
             // A pan keeps its magnifications: every run opens with one.
             tZoomPlan candidate = plan;
             DrawZoomShape(candidate, replacementDeepest, draw);
-            if (plan.kind == tPathSequence::kPan)
+            if (plan.kind == zkPan)
                 candidate.depth = plan.depth;
             WriteZoomPlan(candidate, path);
             const auto [wideScale, deepScale] = ScaleRange(path);

@@ -24,6 +24,14 @@
 
 class tPathBase;
 
+/// The kinds of zoom, as the path sequence numbers them.
+enum tZoomKind : int32_t { zkPan = 1, zkShortZoom = 2, zkLongZoom = 3, zkHugeZoom = 4 };
+/// The deepest depth a plan reaches, with deep zooming.
+constexpr int32_t kDeepestZoomDepth = 400;
+/// Magnification of depth d (tenths of an octave): 10 × 2^(d / 10 − 2), in
+/// extended precision, so depth 0 is 2.5 and every 10 units double it.
+extended ZoomDepth(float depth);
+
 /// A whole number below n drawn from some generator (Random(n)).
 using tDraw = std::function<uint32_t(uint32_t)>;
 
