@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr double kNearBlackLuma = 16;
+/// The vignette halves the picture's brightness over much of the window, so
+/// a colour darker than this looks black there.
+constexpr double kNearBlackLuma = 32;
 
 /// The centre of pixel index of an edge × edge grid over the view.
 tVector2 GridPoint(const tProbeView& view, int32_t edge, int64_t index)

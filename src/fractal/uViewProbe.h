@@ -5,7 +5,8 @@
 // colour would fill most of what the viewer sees.
 //
 // What counts as flat follows what a viewer sees, not the set: every colour
-// darker than luma 16 looks alike (black), whether it is the colour of the
+// darker than luma 32 looks alike (black: the vignette darkens most of the
+// window to half its brightness or less), whether it is the colour of the
 // interior or the dark start of a colour map that the points escaping early
 // take; any other colour that many pixels share is one flat band, inside the
 // set or outside it (a region whose points all escape after the same count).
@@ -53,7 +54,7 @@ struct tViewVerdict {
     /// At most half of it may lie inside flat areas.
     static constexpr float kMaxFlat = 0.5f;
 
-    /// Share of pixels darker than luma 16.
+    /// Share of pixels darker than luma 32.
     float blackShare = 0;
     /// Share of pixels that look like all their neighbours (every near-black
     /// colour looking alike): the inside of flat areas, in the set or out.

@@ -87,7 +87,7 @@ TEST(ViewProbe, JudgesNearBlackAndFlatColourAsAViewerSeesThem)
         {"one escape band outside the set, not dark, still flat", Filled(300), purple, 0, 1, false},
         {"half the set's interior, near black in preset 7", HalfInterior(), dim, 0.5f, -1, false},
         {"two bright escape bands side by side, far from the set", TwoBands(), bright, 0, -1, false},
-        {"counts spread over the map: structure", Ramp(60, 511), purple, 0, -1, true},
+        {"counts spread over the map: structure", Ramp(100, 511), purple, 0, -1, true},
     };
     tViewProbe probe = Judge();
     for (const tCase& c : cases) {
@@ -110,7 +110,7 @@ TEST(ViewProbe, JudgesNearBlackAndFlatColourAsAViewerSeesThem)
 TEST(ViewProbe, LooksOnlyAtTheDiscInscribedInThePicture)
 {
     // Interior in the corners, outside the inscribed disc, is not judged.
-    tCounts counts = Ramp(60, 511);
+    tCounts counts = Ramp(100, 511);
     const float middle = kEdge / 2.0f;
     for (int32_t y = 0; y < kEdge; ++y)
         for (int32_t x = 0; x < kEdge; ++x)
@@ -118,7 +118,7 @@ TEST(ViewProbe, LooksOnlyAtTheDiscInscribedInThePicture)
                 counts[static_cast<size_t>(y * kEdge + x)] = 512;
     tViewProbe probe = Judge();
     EXPECT_EQ(probe.Judge(counts, 512, ColorMapGenerator().GetPreset(1)).flatShare,
-              probe.Judge(Ramp(60, 511), 512, ColorMapGenerator().GetPreset(1)).flatShare);
+              probe.Judge(Ramp(100, 511), 512, ColorMapGenerator().GetPreset(1)).flatShare);
 }
 
 TEST(ViewProbe, RejectsAViewInsideABigComponentAndKeepsABoundaryView)
